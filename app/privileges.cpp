@@ -1,0 +1,131 @@
+#include "app/privileges.h"
+
+#include "win32lib/UniqueResource.h"
+
+#include <lm.h>
+#include <shellapi.h>
+
+#include <memory>
+
+namespace app {
+namespace {
+
+uint32_t g_elevationType = 0;
+uint32_t g_integrityLevel = 0;
+
+} // namespace
+
+uint32_t getElevationType(uint32_t &type)
+{
+    Win32Lib::UniqueHandle token;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put())) {
+        return ::GetLastError();
+    }
+    DWORD value = 0;
+    DWORD returned = 0;
+    if (!::GetTokenInformation(token.get(), TokenElevationType, &value, sizeof(value), &returned)) {
+        return ::GetLastError();
+    }
+    if (returned != sizeof(value)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    type = value;
+    return ERROR_SUCCESS;
+}
+
+uint32_t getIntegrityLevel(uint32_t &level)
+{
+    Win32Lib::UniqueHandle token;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put())) {
+        return ::GetLastError();
+    }
+    DWORD size = 0;
+    if (!::GetTokenInformation(token.get(), TokenIntegrityLevel, nullptr, 0, &size)) {
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_INSUFFICIENT_BUFFER) {
+            return error;
+        }
+    }
+    std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[size]);
+    if (!buffer) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+    if (!::GetTokenInformation(token.get(), TokenIntegrityLevel, buffer.get(), size, &size)) {
+        return ::GetLastError();
+    }
+    const auto *label = reinterpret_cast<const TOKEN_MANDATORY_LABEL *>(buffer.get());
+    const UCHAR count = *::GetSidSubAuthorityCount(label->Label.Sid);
+    level = *::GetSidSubAuthority(label->Label.Sid, static_cast<DWORD>(count - 1));
+    return ERROR_SUCCESS;
+}
+
+uint32_t relaunchElevated()
+{
+    wchar_t ownPath[MAX_PATH] = {};
+    const DWORD pathLength = ::GetModuleFileNameW(nullptr, ownPath, MAX_PATH);
+    if (pathLength == 0 || pathLength >= MAX_PATH) {
+        const DWORD error = ::GetLastError();
+        return error != ERROR_SUCCESS ? error : ERROR_INSUFFICIENT_BUFFER;
+    }
+    wchar_t currentDirectory[MAX_PATH] = {};
+    const DWORD directoryLength = ::GetCurrentDirectoryW(MAX_PATH, currentDirectory);
+    const bool haveDirectory = directoryLength > 0 && directoryLength < MAX_PATH;
+
+    SHELLEXECUTEINFOW info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = 0;
+    info.hwnd = nullptr;
+    info.lpVerb = L"runas";
+    info.lpFile = ownPath;
+    info.lpParameters = nullptr;
+    info.lpDirectory = haveDirectory ? currentDirectory : nullptr;
+    info.nShow = SW_SHOWNORMAL;
+    if (!::ShellExecuteExW(&info)) {
+        return ::GetLastError();
+    }
+    return ERROR_SUCCESS;
+}
+
+bool getWorkstationVersion(uint32_t &major, uint32_t &minor)
+{
+    LPBYTE buffer = nullptr;
+    if (::NetWkstaGetInfo(nullptr, 100, &buffer) != NERR_Success) {
+        return false;
+    }
+    const auto *info = reinterpret_cast<const WKSTA_INFO_100 *>(buffer);
+    major = info->wki100_ver_major;
+    minor = info->wki100_ver_minor;
+    ::NetApiBufferFree(buffer);
+    return true;
+}
+
+bool isWindows64Bit()
+{
+#if defined(_WIN64)
+    return true;
+#else
+    BOOL wow64 = FALSE;
+    if (!::IsWow64Process(::GetCurrentProcess(), &wow64)) {
+        return true;
+    }
+    return wow64 != FALSE;
+#endif
+}
+
+void storeProcessPrivileges(uint32_t elevationType, uint32_t integrityLevel)
+{
+    g_elevationType = elevationType;
+    g_integrityLevel = integrityLevel;
+}
+
+uint32_t processElevationType()
+{
+    return g_elevationType;
+}
+
+uint32_t processIntegrityLevel()
+{
+    return g_integrityLevel;
+}
+
+} // namespace app

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+
+namespace app {
+
+// Integrity levels above this one (high, system) run the installation
+// themselves; lower ones hand it to an elevated copy.
+constexpr uint32_t kElevatedIntegrityThreshold = 0x2FFF;
+constexpr uint32_t kHighIntegrityLevel = 0x3000;
+
+[[nodiscard]] uint32_t getElevationType(uint32_t &type);
+[[nodiscard]] uint32_t getIntegrityLevel(uint32_t &level);
+[[nodiscard]] uint32_t relaunchElevated();
+[[nodiscard]] bool getWorkstationVersion(uint32_t &major, uint32_t &minor);
+[[nodiscard]] bool isWindows64Bit();
+
+[[nodiscard]] constexpr bool isElevatedLevel(uint32_t integrityLevel)
+{
+    return integrityLevel > kElevatedIntegrityThreshold;
+}
+
+// Values taken once at start by the application.
+void storeProcessPrivileges(uint32_t elevationType, uint32_t integrityLevel);
+[[nodiscard]] uint32_t processElevationType();
+[[nodiscard]] uint32_t processIntegrityLevel();
+
+} // namespace app

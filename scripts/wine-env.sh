@@ -1,0 +1,20 @@
+# Sourced by the Wine scripts: keeps Wine inside the build tree and away from
+# the host's menus, home folder and display.
+# Needs WINEPREFIX set by the caller.
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe,winedbg.exe=d}
+if [ -n "${KESTRUNE_EXTRA_DLLOVERRIDES:-}" ]; then
+  WINEDLLOVERRIDES="$WINEDLLOVERRIDES;$KESTRUNE_EXTRA_DLLOVERRIDES"
+fi
+wine_home="$(dirname "$WINEPREFIX")/home"
+mkdir -p "$wine_home"
+export HOME="$wine_home"
+export XDG_CONFIG_HOME="$wine_home/.config" XDG_DATA_HOME="$wine_home/.local/share" XDG_CACHE_HOME="$wine_home/.cache"
+export XDG_RUNTIME_DIR="$wine_home/.runtime"
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+if [ -x /usr/lib/wine/wine64 ]; then
+  KESTRUNE_WINE64=/usr/lib/wine/wine64
+else
+  KESTRUNE_WINE64=wine64
+fi
+KESTRUNE_WINESERVER=$(command -v wineserver || echo /usr/lib/wine/wineserver)

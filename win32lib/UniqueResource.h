@@ -1,0 +1,189 @@
+#pragma once
+
+// The one place that closes Windows handles. Every HANDLE, HKEY, HMODULE,
+// HINTERNET, mapping view, find handle, unzFile and CoTaskMem block the program
+// obtains is put into one of these owners on the line that obtains it.
+
+#include <windows.h>
+#include <winhttp.h>
+#include <objbase.h>
+
+#include <cassert>
+#include <utility>
+
+namespace Win32Lib {
+
+template <typename Traits>
+class UniqueResource {
+public:
+    using pointer = typename Traits::pointer;
+
+    UniqueResource() noexcept = default;
+    explicit UniqueResource(pointer value) noexcept : value_(value) {}
+    UniqueResource(const UniqueResource &) = delete;
+    UniqueResource &operator=(const UniqueResource &) = delete;
+    UniqueResource(UniqueResource &&other) noexcept : value_(other.release()) {}
+    UniqueResource &operator=(UniqueResource &&other) noexcept
+    {
+        if (this != &other) {
+            reset(other.release());
+        }
+        return *this;
+    }
+    ~UniqueResource() { reset(); }
+
+    [[nodiscard]] pointer get() const noexcept { return value_; }
+    [[nodiscard]] bool valid() const noexcept { return value_ != Traits::invalid(); }
+    explicit operator bool() const noexcept { return valid(); }
+
+    // Closing must not disturb the error the caller is about to read.
+    void reset(pointer value = Traits::invalid()) noexcept
+    {
+        if (value_ != Traits::invalid()) {
+            const DWORD lastError = GetLastError();
+            Traits::close(value_);
+            SetLastError(lastError);
+        }
+        value_ = value;
+    }
+
+    [[nodiscard]] pointer release() noexcept { return std::exchange(value_, Traits::invalid()); }
+
+    // For out-parameters of Windows functions; the owner must be empty.
+    [[nodiscard]] pointer *put() noexcept
+    {
+        assert(!valid());
+        return &value_;
+    }
+
+private:
+    pointer value_ = Traits::invalid();
+};
+
+namespace traits {
+
+struct Handle {
+    using pointer = HANDLE;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer value) noexcept { ::CloseHandle(value); }
+};
+
+struct File {
+    using pointer = HANDLE;
+    static pointer invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void close(pointer value) noexcept { ::CloseHandle(value); }
+};
+
+struct FindHandle {
+    using pointer = HANDLE;
+    static pointer invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void close(pointer value) noexcept { ::FindClose(value); }
+};
+
+struct HKey {
+    using pointer = HKEY;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer value) noexcept { ::RegCloseKey(value); }
+};
+
+struct HModule {
+    using pointer = HMODULE;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer value) noexcept { ::FreeLibrary(value); }
+};
+
+struct HInternet {
+    using pointer = HINTERNET;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer value) noexcept { ::WinHttpCloseHandle(value); }
+};
+
+struct MappedView {
+    using pointer = void *;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer value) noexcept { ::UnmapViewOfFile(value); }
+};
+
+struct LocalMemory {
+    using pointer = HLOCAL;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer value) noexcept { ::LocalFree(value); }
+};
+
+struct HeapMemory {
+    using pointer = void *;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer value) noexcept { ::HeapFree(::GetProcessHeap(), 0, value); }
+};
+
+struct Hdc {
+    using pointer = HDC;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer value) noexcept { ::ReleaseDC(nullptr, value); }
+};
+
+template <typename T>
+struct CoTaskMem {
+    using pointer = T *;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer value) noexcept { ::CoTaskMemFree(value); }
+};
+
+} // namespace traits
+
+using UniqueHandle = UniqueResource<traits::Handle>;
+using UniqueFile = UniqueResource<traits::File>;
+using UniqueFindHandle = UniqueResource<traits::FindHandle>;
+using UniqueHKey = UniqueResource<traits::HKey>;
+using UniqueHModule = UniqueResource<traits::HModule>;
+using UniqueHInternet = UniqueResource<traits::HInternet>;
+using UniqueMappedView = UniqueResource<traits::MappedView>;
+using UniqueLocalMemory = UniqueResource<traits::LocalMemory>;
+using UniqueHeapMemory = UniqueResource<traits::HeapMemory>;
+using UniqueScreenDc = UniqueResource<traits::Hdc>;
+template <typename T>
+using UniqueCoTaskMem = UniqueResource<traits::CoTaskMem<T>>;
+
+// Runs a one-off clean-up at scope exit unless dismissed.
+template <typename F>
+class ScopeExit {
+public:
+    explicit ScopeExit(F action) noexcept : action_(std::move(action)) {}
+    ScopeExit(const ScopeExit &) = delete;
+    ScopeExit &operator=(const ScopeExit &) = delete;
+    ~ScopeExit()
+    {
+        if (armed_) {
+            action_();
+        }
+    }
+    void dismiss() noexcept { armed_ = false; }
+
+private:
+    F action_;
+    bool armed_ = true;
+};
+
+// COM for the lifetime of a thread; constructed first thing at the thread's entry.
+class ScopedComInitializer {
+public:
+    explicit ScopedComInitializer(DWORD model = COINIT_APARTMENTTHREADED) noexcept
+        : result_(::CoInitializeEx(nullptr, model))
+    {
+    }
+    ScopedComInitializer(const ScopedComInitializer &) = delete;
+    ScopedComInitializer &operator=(const ScopedComInitializer &) = delete;
+    ~ScopedComInitializer()
+    {
+        if (SUCCEEDED(result_)) {
+            ::CoUninitialize();
+        }
+    }
+    [[nodiscard]] bool succeeded() const noexcept { return SUCCEEDED(result_); }
+    [[nodiscard]] HRESULT result() const noexcept { return result_; }
+
+private:
+    HRESULT result_;
+};
+
+} // namespace Win32Lib
