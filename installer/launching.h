@@ -1,0 +1,19 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace installer {
+
+// Runs "<destination>\Update\KestruneUpdater.exe" -i and, when it succeeds,
+// writes the registration. Returns 0, 20060 or 20061; `detail` receives the
+// Windows error or the updater's exit code.
+[[nodiscard]] uint16_t runUpdater(const std::wstring &destination, const std::wstring &version, uint32_t &detail);
+
+// Starts a program with the desktop shell's (normally unelevated) rights.
+HRESULT shellExecuteUnelevated(const wchar_t *file, const wchar_t *folder, const wchar_t *arguments,
+                               const wchar_t *verb, int showCommand);
+
+} // namespace installer

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "package/UpdateInfo.h"
+#include "win32lib/http/ProgressCallback.h"
+
+#include <cstdint>
+#include <string>
+
+namespace package {
+
+// Downloads info.downloadUrl into packagePath with one retry on transient
+// network errors. Returns an install error id (0 on success, 20100 when the
+// callback cancelled).
+[[nodiscard]] uint16_t downloadPackage(UpdateInfo &info, const std::wstring &packagePath,
+                                       const Win32Lib::wrappers::http::ProgressCallback &progress);
+
+// `length` characters including the terminator, from [0-9A-Za-z], seeded
+// from the current time on each call.
+[[nodiscard]] std::wstring makeRandomName(unsigned length);
+
+} // namespace package

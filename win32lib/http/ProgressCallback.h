@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace Win32Lib::wrappers::http {
+
+// (expected total, done so far) -> true to cancel. The total is -1 when the
+// server sent no Content-Length. Counted in 64 bits so that bodies and
+// archives of 2 GiB and more are neither truncated nor misreported.
+using ProgressCallback = std::function<bool(int64_t total, uint64_t done)>;
+
+} // namespace Win32Lib::wrappers::http
