@@ -3,7 +3,7 @@
 namespace installer {
 
 // STUB until launching lands.
-uint16_t runUpdater(const std::wstring &, const std::wstring &, uint32_t &detail)
+uint16_t runUpdater(const std::wstring &, const std::wstring &, bool, uint32_t &detail)
 {
     detail = ERROR_NOT_SUPPORTED;
     return 20060;

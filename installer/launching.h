@@ -10,7 +10,8 @@ namespace installer {
 // Runs "<destination>\Update\KestruneUpdater.exe" -i and, when it succeeds,
 // writes the registration. Returns 0, 20060 or 20061; `detail` receives the
 // Windows error or the updater's exit code.
-[[nodiscard]] uint16_t runUpdater(const std::wstring &destination, const std::wstring &version, uint32_t &detail);
+[[nodiscard]] uint16_t runUpdater(const std::wstring &destination, const std::wstring &version,
+                                  bool createDesktopShortcut, uint32_t &detail);
 
 // Starts a program with the desktop shell's (normally unelevated) rights.
 HRESULT shellExecuteUnelevated(const wchar_t *file, const wchar_t *folder, const wchar_t *arguments,
