@@ -27,6 +27,11 @@ float progressLineWidth(float fraction)
     return kProgressLineCap + std::round((kProgressLineFull - 2.0f * kProgressLineCap) * fraction);
 }
 
+float centredX(float width, float referenceX, float referenceWidth)
+{
+    return referenceX - (width - referenceWidth) / 2.0f;
+}
+
 Size messageBoxSize(std::optional<Size> measuredText)
 {
     const Size text = measuredText.value_or(Size{300.0f, 15.0f});

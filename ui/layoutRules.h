@@ -27,6 +27,9 @@ constexpr float kProgressLineFull = 647.0f;
 constexpr float kProgressLineCap = 17.0f;
 [[nodiscard]] float progressLineWidth(float fraction);
 
+// Left edge that centres an element of `width` on a reference element.
+[[nodiscard]] float centredX(float width, float referenceX, float referenceWidth);
+
 // Size of the message box for a text measured at W x H (nullopt: no text).
 [[nodiscard]] Size messageBoxSize(std::optional<Size> measuredText);
 

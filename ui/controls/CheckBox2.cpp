@@ -1,0 +1,67 @@
+#include "ui/controls/CheckBox2.h"
+
+#include "framework/text/measureText.h"
+#include "ui/controls/elements.h"
+#include "ui/layoutRules.h"
+
+#include <algorithm>
+
+namespace application::controls::buttons {
+
+namespace {
+
+constexpr float kBoxSize = 13.0f;
+constexpr float kLabelGap = 6.0f;
+constexpr float kCaptionSize = 14.0f;
+constexpr uint32_t kCaptionColour = 0xCCCCCC;
+
+} // namespace
+
+CheckBox2::CheckBox2(const std::wstring &caption, bool checked, const framework::text::FontDescription &font,
+                     IDWriteFactory *factory, float x, float y)
+    : Item(framework::controls::kKindComposite, 0, 0, x, y), checked_(checked)
+{
+    interactive = true;
+    box_ = elements::sprite(x, y, kBoxSize, kBoxSize, 139, 433);
+    checkMark_ = elements::sprite(x + 2, y + 3, 9, 8, 155, 435);
+    const float labelOffset = layout::checkBoxLabelOffset(font.family, font.weight);
+    label_ = elements::label(caption, font, factory, kCaptionSize, kCaptionColour, x + kBoxSize + kLabelGap,
+                             y - labelOffset);
+    width = kBoxSize + kLabelGap + label_->width;
+    framework::controls::text::TextMetrics metrics{};
+    if (framework::controls::text::measureText(caption.c_str(), font, kCaptionSize, metrics)) {
+        height = std::max(kBoxSize, metrics.glyphHeight);
+    } else {
+        height = std::max(kBoxSize, label_->height);
+    }
+}
+
+void CheckBox2::click()
+{
+    checked_ = !checked_;
+    if (checked_) {
+        onChecked();
+    } else {
+        onUnchecked();
+    }
+}
+
+void CheckBox2::moveBy(float dx, float dy)
+{
+    Item::moveBy(dx, dy);
+    box_->moveBy(dx, dy);
+    checkMark_->moveBy(dx, dy);
+    label_->moveBy(dx, dy);
+}
+
+HRESULT CheckBox2::drawComposite(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush, ID2D1Bitmap *atlas)
+{
+    box_->draw(renderTarget, atlas);
+    if (checked_) {
+        checkMark_->draw(renderTarget, atlas);
+    }
+    label_->draw(renderTarget, brush);
+    return S_OK;
+}
+
+} // namespace application::controls::buttons

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "framework/controls/Item.h"
+#include "framework/pictures/Sprite.h"
+#include "framework/text/FontDescription.h"
+#include "framework/text/Label.h"
+
+#include <dwrite.h>
+
+#include <memory>
+#include <string>
+
+namespace application::controls::buttons {
+
+// A check box with its caption; subclasses decide what the state means.
+class CheckBox2 : public framework::controls::Item {
+public:
+    CheckBox2(const std::wstring &caption, bool checked, const framework::text::FontDescription &font,
+              IDWriteFactory *factory, float x, float y);
+
+    void click() override;
+    void moveBy(float dx, float dy) override;
+    HRESULT drawComposite(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush,
+                          ID2D1Bitmap *atlas) override;
+
+    virtual void onChecked() = 0;
+    virtual void onUnchecked() = 0;
+
+    [[nodiscard]] bool isChecked() const noexcept { return checked_; }
+    [[nodiscard]] const framework::controls::text::Label &captionLabel() const noexcept { return *label_; }
+
+private:
+    std::unique_ptr<framework::controls::pictures::Sprite> box_;
+    std::unique_ptr<framework::controls::pictures::Sprite> checkMark_;
+    std::unique_ptr<framework::controls::text::Label> label_;
+    bool checked_;
+};
+
+} // namespace application::controls::buttons

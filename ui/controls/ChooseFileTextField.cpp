@@ -1,0 +1,134 @@
+#include "ui/controls/ChooseFileTextField.h"
+
+#include "app/resourceIds.h"
+#include "app/strings.h"
+#include "framework/buttons/UrlButton.h"
+#include "framework/windows/Direct2dWindow.h"
+#include "framework/windows/messages.h"
+#include "ui/ShowMessageBox.h"
+#include "ui/controls/elements.h"
+#include "ui/folderPicker.h"
+#include "ui/layoutRules.h"
+
+#include <knownfolders.h>
+
+namespace application::unique::controls::installer {
+
+namespace elements = application::controls::elements;
+using framework::controls::text::TextStyle;
+
+namespace {
+
+constexpr float kWidth = 594.0f;
+constexpr float kHeight = 30.0f;
+constexpr float kTextSize = 14.0f;
+constexpr float kPathLeft = 43.0f;
+constexpr float kBrowseGap = 10.0f;
+constexpr DWORD kShortPathCapacity = 260;
+
+class BrowselUrlButton final : public framework::controls::buttons::UrlButton {
+public:
+    BrowselUrlButton(ChooseFileTextField &field, HWND window, const framework::text::FontDescription &font,
+                     IDWriteFactory *factory, float x, float y)
+        : UrlButton(window, app::loadString(app::ids::kBrowse).c_str(), font, TextStyle{kTextSize, 0x0892D9, false, false},
+                    factory, 0x1D9FFF, x, y),
+          field_(field)
+    {
+    }
+
+    void click() override { field_.browse(); }
+
+private:
+    ChooseFileTextField &field_;
+};
+
+std::optional<std::wstring> shortPathOf(const std::wstring &path)
+{
+    wchar_t buffer[kShortPathCapacity] = {};
+    const DWORD length = ::GetShortPathNameW(path.c_str(), buffer, kShortPathCapacity);
+    if (length == 0 || length >= kShortPathCapacity) {
+        return std::nullopt;
+    }
+    return std::wstring(buffer, length);
+}
+
+std::optional<std::wstring> systemPicker(HWND owner)
+{
+    return application::pickFolder(owner, FOLDERID_ProgramFiles);
+}
+
+} // namespace
+
+ChooseFileTextField::ChooseFileTextField(application::controls::windows::Direct2dWindow *window,
+                                         std::wstring &destination, const framework::text::FontDescription &font,
+                                         IDWriteFactory *factory, float x, float y)
+    : Layout(kWidth, kHeight, x, y, window), folderPicker(systemPicker), destination_(destination)
+{
+    frame_ = std::make_unique<framework::controls::pictures::BorderSprite>(kWidth, kHeight, x, y, 5, 103, 599, 133,
+                                                                           14, 14, 10, 10);
+    add(elements::sprite(x + 13, y + 7, 20, 15, 118, 475));
+    auto *browseLink = make<BrowselUrlButton>(*this, window->hwnd, font, factory, x + kWidth - 58, y + 7);
+
+    const framework::controls::text::ParagraphSettings paragraph{
+        DWRITE_TEXT_ALIGNMENT_LEADING, DWRITE_PARAGRAPH_ALIGNMENT_CENTER, DWRITE_WORD_WRAPPING_NO_WRAP};
+    const float pathWidth = browseLink->x - kBrowseGap - (x + kPathLeft);
+    constexpr float kPathHeight = 20.0f;
+    pathText_ = make<framework::controls::text::TextInput>(destination.c_str(), font, paragraph,
+                                                           TextStyle{kTextSize, 0x666666, false, false}, factory,
+                                                           x + kPathLeft, y + 5, pathWidth, kPathHeight);
+    pathText_->width = pathWidth;
+    pathText_->height = kPathHeight;
+
+    // Trim at backslashes, keeping the last one: "C:\Program Files\...\Kestrune Software".
+    Microsoft::WRL::ComPtr<IDWriteInlineObject> ellipsis;
+    HRESULT hr = factory->CreateEllipsisTrimmingSign(pathText_->layout.Get(), &ellipsis);
+    if (FAILED(hr)) {
+        throw static_cast<long>(hr);
+    }
+    const DWRITE_TRIMMING trimming{DWRITE_TRIMMING_GRANULARITY_CHARACTER, L'\\', 1};
+    hr = pathText_->layout->SetTrimming(&trimming, ellipsis.Get());
+    if (FAILED(hr)) {
+        throw static_cast<long>(hr);
+    }
+}
+
+void ChooseFileTextField::moveBy(float dx, float dy)
+{
+    frame_->moveBy(dx, dy);
+    Layout::moveBy(dx, dy);
+}
+
+HRESULT ChooseFileTextField::drawComposite(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush,
+                                           ID2D1Bitmap *atlas)
+{
+    frame_->draw(renderTarget, atlas);
+    return Layout::drawComposite(renderTarget, brush, atlas);
+}
+
+void ChooseFileTextField::browse()
+{
+    const std::optional<std::wstring> chosen = folderPicker(window->hwnd);
+    if (!chosen) {
+        return;
+    }
+    const application::layout::BrowseOutcome outcome =
+        application::layout::destinationFromChosenFolder(*chosen, shortPathOf);
+    switch (outcome.kind) {
+    case application::layout::BrowseOutcome::Kind::Ignore:
+        return;
+    case application::layout::BrowseOutcome::Kind::PathTooLong:
+        // No owner: the main window stays usable while the notice is open.
+        application::ShowMessageBox(nullptr, app::loadString(app::ids::kPathTooLong).c_str(),
+                                    app::loadString(app::ids::kCaption).c_str(), 0);
+        return;
+    case application::layout::BrowseOutcome::Kind::Use:
+        break;
+    }
+    if (FAILED(pathText_->setText(outcome.destination.c_str()))) {
+        return;
+    }
+    destination_ = outcome.destination;
+    ::PostMessageW(window->hwnd, framework::windows::kMsgRedraw, 0, reinterpret_cast<LPARAM>(this));
+}
+
+} // namespace application::unique::controls::installer

@@ -1,0 +1,87 @@
+#include "ui/controls/ProgressBar.h"
+
+#include "framework/text/measureText.h"
+#include "ui/controls/elements.h"
+#include "ui/layoutRules.h"
+
+namespace application::controls {
+
+namespace {
+
+constexpr uint32_t kLineLeft = 49;
+constexpr uint32_t kLineTop = 554;
+constexpr float kLineHeight = 50.0f;
+constexpr float kMarkSize = 13.0f;
+constexpr uint32_t kMarkColour = 0x4C4C4C;
+
+} // namespace
+
+ProgressLine::ProgressLine(float x, float y)
+    : Sprite(kFullWidth, kLineHeight, x, y, kLineLeft, kLineTop, kLineLeft + static_cast<uint32_t>(kFullWidth),
+             kLineTop + static_cast<uint32_t>(kLineHeight))
+{
+    setFraction(0.0f);
+}
+
+void ProgressLine::setFraction(float fraction)
+{
+    width = layout::progressLineWidth(fraction);
+    right = left + static_cast<uint32_t>(width);
+}
+
+HRESULT ProgressLine::draw(ID2D1RenderTarget *renderTarget, ID2D1Bitmap *bitmap)
+{
+    if (width <= 0.0f) {
+        return S_OK;
+    }
+    return Sprite::draw(renderTarget, bitmap);
+}
+
+ProgressBar::ProgressBar(const framework::text::FontDescription &font, IDWriteFactory *factory, float x, float y)
+    : Item(framework::controls::kKindComposite, 670, 60, x, y)
+{
+    framework::controls::text::TextMetrics space{};
+    if (!framework::controls::text::measureText(L" ", font, kMarkSize, space)) {
+        throw static_cast<long>(E_UNEXPECTED);
+    }
+    track_ = elements::sprite(x + 25, y + 20, 619, 18, 66, 522);
+    fill_ = std::make_unique<ProgressLine>(x + 11, y + 4);
+
+    auto mark = [&](const wchar_t *text, float markX, float markY) {
+        marks_.push_back(elements::label(text, font, factory, kMarkSize, kMarkColour, markX, markY));
+        return marks_.back().get();
+    };
+    const auto *firstTick = mark(L"|", x + 30, y + 40);
+    mark(L"0%", firstTick->x + firstTick->width + space.width, y + 41);
+    mark(L"|", x + 336, y + 40);
+    const auto *endMark = mark(L"100%", x + 604, y + 41);
+    mark(L"|", endMark->x + endMark->width + space.width, y + 40);
+}
+
+void ProgressBar::setFraction(float newFraction)
+{
+    fraction_ = newFraction;
+    fill_->setFraction(newFraction);
+}
+
+void ProgressBar::moveBy(float dx, float dy)
+{
+    Item::moveBy(dx, dy);
+    track_->moveBy(dx, dy);
+    fill_->moveBy(dx, dy);
+    for (auto &mark : marks_) {
+        mark->moveBy(dx, dy);
+    }
+}
+
+HRESULT ProgressBar::drawComposite(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush, ID2D1Bitmap *atlas)
+{
+    track_->draw(renderTarget, atlas);
+    fill_->draw(renderTarget, atlas);
+    for (auto &mark : marks_) {
+        mark->draw(renderTarget, brush);
+    }
+    return S_OK;
+}
+
+} // namespace application::controls

@@ -1,0 +1,91 @@
+#include "ui/pages/FinishView.h"
+
+#include "app/resourceIds.h"
+#include "app/strings.h"
+#include "framework/windows/messages.h"
+#include "ui/MainWindow.h"
+#include "ui/controls/TextButton.h"
+#include "ui/controls/elements.h"
+#include "ui/layoutRules.h"
+#include "ui/pages/centring.h"
+
+namespace installer {
+
+namespace elements = application::controls::elements;
+using framework::controls::text::ParagraphSettings;
+using framework::controls::text::Text;
+using framework::controls::text::TextStyle;
+
+namespace {
+
+constexpr ParagraphSettings kCentred{DWRITE_TEXT_ALIGNMENT_CENTER, DWRITE_PARAGRAPH_ALIGNMENT_CENTER,
+                                     DWRITE_WORD_WRAPPING_NO_WRAP};
+
+class FinishButton final : public application::controls::buttons::TextButtonRed {
+public:
+    FinishButton(HWND window, const framework::text::FontDescription &font, IDWriteFactory *factory, float x, float y)
+        : TextButtonRed(app::loadString(app::ids::kFinish), font, factory, x, y), window_(window)
+    {
+    }
+
+    void click() override { ::PostMessageW(window_, WM_CLOSE, 0, 0); }
+
+private:
+    HWND window_;
+};
+
+} // namespace
+
+FinishView::FinishView(MainWindow *window, IDWriteFactory *factory, const framework::text::FontDescription &font)
+    : View(window, kId), window_(window)
+{
+    add(elements::sprite(329, 95, 102, 71, 204, 433));
+    title_ = add(elements::label(app::loadString(app::ids::kSetupFinished), font, factory, 28.0f, 0xE0E0E0,
+                                 application::layout::finishTitleX(font.weight), 187));
+    body_ = make<Text>(app::loadString(app::ids::kFinishedText).c_str(), font, kCentred,
+                       TextStyle{16.0f, 0x999999, false, false}, factory, 0.0f, 237.0f, 0.0f, 0.0f);
+    const HRESULT fitted = fitToContent(*body_);
+    if (FAILED(fitted)) {
+        throw static_cast<long>(fitted);
+    }
+    centreOn(*body_, *title_);
+    auto *finish = make<FinishButton>(window->hwnd, font, factory, 333, 390);
+    finish->centerOn(*body_);
+}
+
+void FinishView::receiveData(framework::windows::PageData *payload)
+{
+    if (payload->kind != kOutcomeKind || payload->value == outcome_) {
+        return;
+    }
+    unsigned titleId = 0;
+    unsigned bodyId = 0;
+    switch (payload->value) {
+    case kCompleted:
+        titleId = app::ids::kSetupFinished;
+        bodyId = app::ids::kFinishedText;
+        break;
+    case kCompletedBeforeCancel:
+        titleId = app::ids::kSetupFinished;
+        bodyId = app::ids::kFinishedBeforeCancelText;
+        break;
+    case kCancelled:
+        titleId = app::ids::kSetupCancelled;
+        bodyId = app::ids::kCancelledText;
+        break;
+    default:
+        break;
+    }
+    if (titleId != 0) {
+        static_cast<void>(title_->setText(app::loadString(titleId).c_str()));
+        static_cast<void>(body_->setText(app::loadString(bodyId).c_str()));
+    }
+    static_cast<void>(fitToContent(*body_));
+    centreOn(*body_, *title_);
+    outcome_ = payload->value;
+    if (active) {
+        ::PostMessageW(window_->hwnd, framework::windows::kMsgRedraw, 0, 0);
+    }
+}
+
+} // namespace installer

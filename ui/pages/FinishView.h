@@ -1,0 +1,35 @@
+#pragma once
+
+#include "framework/text/FontDescription.h"
+#include "framework/text/Label.h"
+#include "framework/text/Text.h"
+#include "framework/views/View.h"
+
+#include <dwrite.h>
+
+namespace installer {
+
+class MainWindow;
+
+// Page 4: the outcome of a run that ended without an error, and FINISH.
+class FinishView : public application::controls::views::View {
+public:
+    static constexpr int32_t kId = 4;
+    static constexpr int64_t kOutcomeKind = 1;
+    enum Outcome : int64_t { kCompleted = 0, kCompletedBeforeCancel = 1, kCancelled = 2 };
+
+    FinishView(MainWindow *window, IDWriteFactory *factory, const framework::text::FontDescription &font);
+
+    void receiveData(framework::windows::PageData *payload) override;
+
+    [[nodiscard]] const framework::controls::text::Label &title() const noexcept { return *title_; }
+    [[nodiscard]] const framework::controls::text::Text &body() const noexcept { return *body_; }
+
+private:
+    MainWindow *window_;
+    framework::controls::text::Label *title_ = nullptr;
+    framework::controls::text::Text *body_ = nullptr;
+    int64_t outcome_ = kCompleted;
+};
+
+} // namespace installer

@@ -1,0 +1,86 @@
+#include "ui/pages/InstallingView.h"
+
+#include "app/resourceIds.h"
+#include "app/strings.h"
+#include "framework/windows/messages.h"
+#include "ui/MainWindow.h"
+#include "ui/ShowMessageBox.h"
+#include "ui/controls/ProgressBar.h"
+#include "ui/controls/TextButton.h"
+#include "ui/controls/elements.h"
+
+#include <array>
+#include <memory>
+
+namespace installer {
+
+namespace elements = application::controls::elements;
+
+namespace {
+
+// Status numbers sent by the worker, as strings of the catalogue.
+constexpr std::array<unsigned, 5> kStatusStrings{app::ids::kStatusChecking, app::ids::kStatusConnecting,
+                                                 app::ids::kStatusDownloading, app::ids::kStatusInstalling,
+                                                 app::ids::kStatusCancelling};
+
+class StopButton final : public application::controls::buttons::TextButtonDark {
+public:
+    StopButton(MainWindow &window, const framework::text::FontDescription &font, IDWriteFactory *factory, float x,
+               float y)
+        : TextButtonDark(app::loadString(app::ids::kStop), font, factory, x, y), window_(window)
+    {
+    }
+
+    void click() override { askToStopInstallation(window_.hwnd, window_.installer().options()); }
+
+private:
+    MainWindow &window_;
+};
+
+} // namespace
+
+void askToStopInstallation(HWND window, InstallOptions &options)
+{
+    const int answer = application::ShowMessageBox(window, app::loadString(app::ids::kStopQuestion).c_str(),
+                                                    app::loadString(app::ids::kInformation).c_str(), MB_YESNO);
+    if (answer != IDYES) {
+        return;
+    }
+    auto cancelling = std::make_unique<framework::windows::PageData>(
+        framework::windows::PageData{InstallingView::kStatusKind, InstallingView::kStatusCancelling});
+    if (::PostMessageW(window, framework::windows::kMsgViewData, InstallingView::kId,
+                       reinterpret_cast<LPARAM>(cancelling.get()))) {
+        static_cast<void>(cancelling.release());
+    }
+    options.cancelRequested = 1;
+}
+
+InstallingView::InstallingView(MainWindow *window, IDWriteFactory *factory,
+                               const framework::text::FontDescription &font)
+    : View(window, kId), window_(window)
+{
+    add(elements::sprite(225, 95, 34, 34, 260, 206));
+    status_ = add(elements::label(app::loadString(app::ids::kStatusConnecting), font, factory, 28.0f, 0xE00D53, 280, 95));
+    progressBar_ = make<application::controls::ProgressBar>(font, factory, 63, 145);
+    make<StopButton>(*window, font, factory, 360, 390);
+}
+
+void InstallingView::receiveData(framework::windows::PageData *payload)
+{
+    if (payload->kind == kStatusKind) {
+        if (payload->value < 0 || payload->value >= static_cast<int64_t>(kStatusStrings.size())) {
+            return;
+        }
+        if (FAILED(status_->setText(app::loadString(kStatusStrings[static_cast<size_t>(payload->value)]).c_str()))) {
+            return;
+        }
+        if (active) {
+            ::PostMessageW(window_->hwnd, framework::windows::kMsgRedraw, 0, 0);
+        }
+    } else if (payload->kind == kProgressKind) {
+        progressBar_->setFraction(static_cast<float>(payload->value) / static_cast<float>(kProgressScale));
+        ::PostMessageW(window_->hwnd, framework::windows::kMsgRedraw, 0, 0);
+    }
+}
+
+} // namespace installer

@@ -1,0 +1,108 @@
+#include "ui/pages/StartPageView.h"
+
+#include "app/resourceIds.h"
+#include "app/strings.h"
+#include "framework/buttons/UrlButton.h"
+#include "framework/text/measureText.h"
+#include "framework/windows/messages.h"
+#include "kestrune/config.h"
+#include "ui/MainWindow.h"
+#include "ui/controls/ExpressInstallButton.h"
+#include "ui/controls/elements.h"
+
+#include <shellapi.h>
+
+#include <cmath>
+
+namespace installer {
+
+namespace elements = application::controls::elements;
+using framework::controls::buttons::UrlButton;
+using framework::controls::text::TextStyle;
+
+namespace {
+
+constexpr float kTextSize = 16.0f;
+constexpr uint32_t kTextColour = 0xD7D7D7;
+// Used when the space cannot be measured in the UI font.
+constexpr float kFallbackSpace = 3.0f;
+constexpr float kManualInstallGap = 12.0f;
+
+class LicenseAgreementUrlButton final : public UrlButton {
+public:
+    LicenseAgreementUrlButton(HWND window, const framework::text::FontDescription &font, IDWriteFactory *factory,
+                              float x, float y)
+        : UrlButton(window, app::loadString(app::ids::kLicenceAgreement).c_str(), font,
+                    TextStyle{kTextSize, 0x5D9CEB, true, false}, factory, 0x1D9FFF, x, y)
+    {
+    }
+
+    void click() override
+    {
+        ::ShellExecuteW(window, L"open", L"https://" KESTRUNE_SITE_HOST L"/terms-of-service.html", nullptr, nullptr,
+                        SW_SHOWNORMAL);
+    }
+};
+
+class ManualInstallUrlButton final : public UrlButton {
+public:
+    ManualInstallUrlButton(HWND window, const framework::text::FontDescription &font, IDWriteFactory *factory, float x,
+                           float y)
+        : UrlButton(window, app::loadString(app::ids::kManualInstall).c_str(), font,
+                    TextStyle{kTextSize, kTextColour, true, false}, factory, 0xFFFFFF, x, y)
+    {
+    }
+
+    void click() override
+    {
+        // The page goes away under the pointer: give the arrow back first.
+        if (hovered) {
+            ::SetCursor(previousCursor);
+            ::PostMessageW(window, framework::windows::kMsgSetCursor, reinterpret_cast<WPARAM>(previousCursor), 0);
+        }
+        ::PostMessageW(window, framework::windows::kMsgShowView, 2, 0);
+    }
+};
+
+class MyExpressInstallButton final : public application::unique::controls::installer::ExpressInstallButton {
+public:
+    MyExpressInstallButton(MainWindow &window, const framework::text::FontDescription &font, IDWriteFactory *factory,
+                           float x, float y)
+        : ExpressInstallButton(font, factory, x, y), window_(window)
+    {
+    }
+
+    void click() override { window_.installer().beginInstall(); }
+
+private:
+    MainWindow &window_;
+};
+
+float spaceWidth(const framework::text::FontDescription &font)
+{
+    framework::controls::text::TextMetrics space{};
+    if (!framework::controls::text::measureText(L" ", font, kTextSize, space)) {
+        return kFallbackSpace;
+    }
+    return std::round(space.width);
+}
+
+} // namespace
+
+StartPageView::StartPageView(MainWindow *window, IDWriteFactory *factory, const framework::text::FontDescription &font)
+    : View(window, kId)
+{
+    const auto *welcome =
+        add(elements::label(app::loadString(app::ids::kWelcome), font, factory, 28.0f, 0xE00D53, 332, 92));
+    add(elements::label(app::loadString(app::ids::kThankYou), font, factory, kTextSize, kTextColour, 332,
+                        welcome->y + welcome->height));
+    add(elements::sprite(180, 59, 128, 128, 92, 620));
+    const auto *licenceLine =
+        add(elements::label(app::loadString(app::ids::kLicenceLine), font, factory, kTextSize, kTextColour, 143, 232));
+    make<LicenseAgreementUrlButton>(window->hwnd, font, factory,
+                                    licenceLine->x + licenceLine->width + spaceWidth(font), 232);
+    const auto *express = make<MyExpressInstallButton>(*window, font, factory, 239, 280);
+    make<ManualInstallUrlButton>(window->hwnd, font, factory, 343, express->y + express->height + kManualInstallGap);
+}
+
+} // namespace installer
