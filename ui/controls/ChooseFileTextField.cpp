@@ -67,7 +67,7 @@ ChooseFileTextField::ChooseFileTextField(application::controls::windows::Direct2
     frame_ = std::make_unique<framework::controls::pictures::BorderSprite>(kWidth, kHeight, x, y, 5, 103, 599, 133,
                                                                            14, 14, 10, 10);
     add(elements::sprite(x + 13, y + 7, 20, 15, 118, 475));
-    auto *browseLink = make<BrowselUrlButton>(*this, window->hwnd, font, factory, x + kWidth - 58, y + 7);
+    auto *browseLink = make<BrowselUrlButton>(*this, window->handle(), font, factory, x + kWidth - 58, y + 7);
 
     const framework::controls::text::ParagraphSettings paragraph{
         DWRITE_TEXT_ALIGNMENT_LEADING, DWRITE_PARAGRAPH_ALIGNMENT_CENTER, DWRITE_WORD_WRAPPING_NO_WRAP};
@@ -107,7 +107,7 @@ HRESULT ChooseFileTextField::drawComposite(ID2D1RenderTarget *renderTarget, ID2D
 
 void ChooseFileTextField::browse()
 {
-    const std::optional<std::wstring> chosen = folderPicker(window->hwnd);
+    const std::optional<std::wstring> chosen = folderPicker(window->handle());
     if (!chosen) {
         return;
     }
@@ -128,7 +128,7 @@ void ChooseFileTextField::browse()
         return;
     }
     destination_ = outcome.destination;
-    ::PostMessageW(window->hwnd, framework::windows::kMsgRedraw, 0, reinterpret_cast<LPARAM>(this));
+    ::PostMessageW(window->handle(), framework::windows::kMsgRedraw, 0, reinterpret_cast<LPARAM>(this));
 }
 
 } // namespace application::unique::controls::installer

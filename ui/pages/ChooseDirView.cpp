@@ -96,7 +96,7 @@ ChooseDirView::ChooseDirView(MainWindow *window, IDWriteFactory *factory, const 
     const auto *startWhenFinished = make<StartWhenFinishedCheckBox>(options, font, factory, 91, 212);
     make<CreateDesktopShortcutCheckBox>(options, font, factory, 91,
                                         startWhenFinished->y + startWhenFinished->height + kCheckBoxGap);
-    const auto *back = make<BackButton>(window->hwnd, font, factory, 290, kButtonsTop);
+    const auto *back = make<BackButton>(window->handle(), font, factory, 290, kButtonsTop);
     make<StartButton>(*window, font, factory, back->x + back->width + kButtonGap, kButtonsTop);
 }
 

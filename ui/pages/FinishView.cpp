@@ -49,7 +49,7 @@ FinishView::FinishView(MainWindow *window, IDWriteFactory *factory, const framew
         throw static_cast<long>(fitted);
     }
     centreOn(*body_, *title_);
-    auto *finish = make<FinishButton>(window->hwnd, font, factory, 333, 390);
+    auto *finish = make<FinishButton>(window->handle(), font, factory, 333, 390);
     finish->centerOn(*body_);
 }
 
@@ -84,7 +84,7 @@ void FinishView::receiveData(framework::windows::PageData *payload)
     centreOn(*body_, *title_);
     outcome_ = payload->value;
     if (active) {
-        ::PostMessageW(window_->hwnd, framework::windows::kMsgRedraw, 0, 0);
+        ::PostMessageW(window_->handle(), framework::windows::kMsgRedraw, 0, 0);
     }
 }
 

@@ -31,7 +31,7 @@ public:
     {
     }
 
-    void click() override { askToStopInstallation(window_.hwnd, window_.installer().options()); }
+    void click() override { askToStopInstallation(window_.handle(), window_.installer().options()); }
 
 private:
     MainWindow &window_;
@@ -75,11 +75,11 @@ void InstallingView::receiveData(framework::windows::PageData *payload)
             return;
         }
         if (active) {
-            ::PostMessageW(window_->hwnd, framework::windows::kMsgRedraw, 0, 0);
+            ::PostMessageW(window_->handle(), framework::windows::kMsgRedraw, 0, 0);
         }
     } else if (payload->kind == kProgressKind) {
         progressBar_->setFraction(static_cast<float>(payload->value) / static_cast<float>(kProgressScale));
-        ::PostMessageW(window_->hwnd, framework::windows::kMsgRedraw, 0, 0);
+        ::PostMessageW(window_->handle(), framework::windows::kMsgRedraw, 0, 0);
     }
 }
 

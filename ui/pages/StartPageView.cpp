@@ -99,10 +99,10 @@ StartPageView::StartPageView(MainWindow *window, IDWriteFactory *factory, const 
     add(elements::sprite(180, 59, 128, 128, 92, 620));
     const auto *licenceLine =
         add(elements::label(app::loadString(app::ids::kLicenceLine), font, factory, kTextSize, kTextColour, 143, 232));
-    make<LicenseAgreementUrlButton>(window->hwnd, font, factory,
+    make<LicenseAgreementUrlButton>(window->handle(), font, factory,
                                     licenceLine->x + licenceLine->width + spaceWidth(font), 232);
     const auto *express = make<MyExpressInstallButton>(*window, font, factory, 239, 280);
-    make<ManualInstallUrlButton>(window->hwnd, font, factory, 343, express->y + express->height + kManualInstallGap);
+    make<ManualInstallUrlButton>(window->handle(), font, factory, 343, express->y + express->height + kManualInstallGap);
 }
 
 } // namespace installer

@@ -1,0 +1,98 @@
+#include "ui/MyMessageBox.h"
+
+#include "app/resourceIds.h"
+#include "app/strings.h"
+#include "ui/controls/elements.h"
+
+namespace application {
+
+namespace {
+
+constexpr float kTextLeft = 75.0f;
+constexpr float kTextTop = 55.0f;
+constexpr float kRightMargin = 32.0f;
+constexpr float kBottomMargin = 23.0f;
+constexpr float kButtonGap = 30.0f;
+
+} // namespace
+
+std::vector<BoxButton> buttonsForFlags(unsigned flags)
+{
+    if (flags == MB_OK) {
+        return {{app::ids::kOk, IDOK}};
+    }
+    if ((flags & MB_YESNO) != 0) {
+        return {{app::ids::kYes, IDYES}, {app::ids::kNo, IDNO}};
+    }
+    if ((flags & MB_OKCANCEL) != 0) {
+        return {{app::ids::kOk, IDOK}, {app::ids::kCancel, IDCANCEL}};
+    }
+    return {};
+}
+
+MyButton::MyButton(HWND window, int resultCode, std::function<void(int)> onResult, const std::wstring &caption,
+                   const framework::text::FontDescription &font, IDWriteFactory *factory)
+    : TextButtonDark(caption, font, factory, 0, 0),
+      window_(window),
+      resultCode_(resultCode),
+      onResult_(std::move(onResult))
+{
+}
+
+void MyButton::click()
+{
+    onResult_(resultCode_);
+    ::PostMessageW(window_, WM_CLOSE, 0, 0);
+}
+
+SimpleTextView::SimpleTextView(MyMessageBox *box, const std::wstring &text, unsigned flags,
+                               const framework::text::FontDescription &font, IDWriteFactory *factory)
+    : View(box, kId)
+{
+    add(controls::elements::label(text, font, factory, 28.0f, 0xEEEEEE, kTextLeft, kTextTop));
+    const std::vector<BoxButton> buttons = buttonsForFlags(flags);
+    const float bottom = box->getHeight() - kBottomMargin;
+    float right = box->getWidth() - kRightMargin;
+    // Built from the right: the last button sits at the box's corner.
+    for (auto button = buttons.rbegin(); button != buttons.rend(); ++button) {
+        auto *created = make<MyButton>(
+            box->handle(), button->resultCode, [box](int code) { box->setResult(code); },
+            app::loadString(button->captionId), font, factory);
+        created->setBottomRight(right, bottom);
+        right = created->x - kButtonGap;
+    }
+}
+
+MyMessageBox::MyMessageBox(Direct2dWindow *owner, const wchar_t *caption, unsigned width, unsigned height,
+                           std::wstring text, unsigned flags)
+    : Direct2dWindow(owner, caption, width, height, kActiveBackground, kInactiveBackground),
+      text_(std::move(text)),
+      flags_(flags)
+{
+}
+
+const wchar_t *MyMessageBox::className() const
+{
+    return L"MessageBox";
+}
+
+void MyMessageBox::onEscape()
+{
+    ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
+}
+
+HRESULT MyMessageBox::createContent(intptr_t)
+{
+    try {
+        nonClientView = std::make_unique<controls::views::NonClientAreaView>(this, false);
+        views.push_back(
+            std::make_unique<SimpleTextView>(this, text_, flags_, app::uiFont(), textFactory.Get()));
+    } catch (long error) {
+        return static_cast<HRESULT>(error);
+    }
+    currentView = views.front().get();
+    currentView->show();
+    return S_OK;
+}
+
+} // namespace application

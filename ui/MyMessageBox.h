@@ -1,0 +1,71 @@
+#pragma once
+
+#include "framework/text/FontDescription.h"
+#include "framework/views/View.h"
+#include "framework/windows/Direct2dWindow.h"
+#include "ui/controls/TextButton.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace application {
+
+class MyMessageBox;
+
+// A button of the message box: stores its result code in the box and
+// closes it.
+class MyButton : public controls::buttons::TextButtonDark {
+public:
+    MyButton(HWND window, int resultCode, std::function<void(int)> onResult, const std::wstring &caption,
+             const framework::text::FontDescription &font, IDWriteFactory *factory);
+
+    void click() override;
+
+    [[nodiscard]] int resultCode() const noexcept { return resultCode_; }
+
+private:
+    HWND window_;
+    int resultCode_;
+    std::function<void(int)> onResult_;
+};
+
+// The box's only page: the message and the buttons its flags ask for.
+class SimpleTextView : public controls::views::View {
+public:
+    static constexpr int32_t kId = 1;
+
+    SimpleTextView(MyMessageBox *box, const std::wstring &text, unsigned flags,
+                   const framework::text::FontDescription &font, IDWriteFactory *factory);
+};
+
+// The application's own modal message box, drawn like the main window.
+class MyMessageBox : public controls::windows::Direct2dWindow {
+public:
+    static constexpr int kActiveBackground = 104;
+    static constexpr int kInactiveBackground = 105;
+
+    MyMessageBox(Direct2dWindow *owner, const wchar_t *caption, unsigned width, unsigned height, std::wstring text,
+                 unsigned flags);
+
+    const wchar_t *className() const override;
+    void onEscape() override;
+    HRESULT createContent(intptr_t argument) override;
+
+    [[nodiscard]] int result() const noexcept { return result_; }
+    void setResult(int code) noexcept { result_ = code; }
+
+private:
+    std::wstring text_;
+    unsigned flags_;
+    int result_ = 0;
+};
+
+// Buttons for MessageBoxW-style flags, left to right, with their results.
+struct BoxButton {
+    unsigned captionId;
+    int resultCode;
+};
+[[nodiscard]] std::vector<BoxButton> buttonsForFlags(unsigned flags);
+
+} // namespace application

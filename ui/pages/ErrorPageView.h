@@ -1,0 +1,38 @@
+#pragma once
+
+#include "framework/text/ComplexText.h"
+#include "framework/text/FontDescription.h"
+#include "framework/text/Label.h"
+#include "framework/views/View.h"
+
+#include <dwrite.h>
+
+#include <cstdint>
+
+namespace installer {
+
+class MainWindow;
+
+// Page 5: title and explanation of an install error, RETRY and EXIT.
+class ErrorPageView : public application::controls::views::View {
+public:
+    static constexpr int32_t kId = 5;
+
+    ErrorPageView(MainWindow *window, IDWriteFactory *factory, const framework::text::FontDescription &font);
+
+    void receiveData(framework::windows::PageData *payload) override;
+
+    [[nodiscard]] const framework::controls::text::Label &title() const noexcept { return *title_; }
+    [[nodiscard]] const framework::controls::text::ComplexText &body() const noexcept { return *body_; }
+
+private:
+    void addSiteLink(const std::wstring &host);
+
+    MainWindow *window_;
+    framework::controls::Item *emblem_ = nullptr;
+    framework::controls::text::Label *title_ = nullptr;
+    framework::controls::text::ComplexText *body_ = nullptr;
+    int64_t shownError_ = -1;
+};
+
+} // namespace installer
