@@ -1,6 +1,7 @@
 #include "ui/MyMessageBox.h"
 
 #include "app/resourceIds.h"
+#include "app/Application.h"
 #include "app/strings.h"
 #include "ui/controls/elements.h"
 

@@ -3,6 +3,7 @@
 #include "app/resourceIds.h"
 #include "app/strings.h"
 #include "framework/windows/messages.h"
+#include "installer/Installer.h"
 #include "ui/MainWindow.h"
 #include "ui/controls/CheckBox2.h"
 #include "ui/controls/ChooseFileTextField.h"

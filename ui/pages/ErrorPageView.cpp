@@ -6,6 +6,7 @@
 #include "framework/windows/messages.h"
 #include "installer/errorModel.h"
 #include "kestrune/config.h"
+#include "installer/Installer.h"
 #include "ui/MainWindow.h"
 #include "ui/controls/TextButton.h"
 #include "ui/controls/elements.h"

@@ -3,6 +3,7 @@
 #include "app/resourceIds.h"
 #include "app/strings.h"
 #include "framework/windows/messages.h"
+#include "installer/Installer.h"
 #include "ui/MainWindow.h"
 #include "ui/ShowMessageBox.h"
 #include "ui/controls/ProgressBar.h"

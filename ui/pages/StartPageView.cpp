@@ -6,6 +6,7 @@
 #include "framework/text/measureText.h"
 #include "framework/windows/messages.h"
 #include "kestrune/config.h"
+#include "installer/Installer.h"
 #include "ui/MainWindow.h"
 #include "ui/controls/ExpressInstallButton.h"
 #include "ui/controls/elements.h"
