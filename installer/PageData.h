@@ -1,15 +1,19 @@
 #pragma once
 
+#include "framework/windows/PageData.h"
+#include "framework/windows/messages.h"
+
 #include <windows.h>
 
 #include <cstdint>
 
 namespace installer {
 
-// wParam: page id. Makes that page current.
-constexpr UINT kMsgShowView = WM_USER + 1;
-// wParam: page id; lParam: a PageData the receiving window adopts and frees.
-constexpr UINT kMsgViewData = WM_USER + 2;
+// The window's own messages and record: the window frees what the worker
+// allocates, so both must name the same type.
+using framework::windows::kMsgShowView;
+using framework::windows::kMsgViewData;
+using framework::windows::PageData;
 
 // Page ids of the main window.
 enum PageId : int {
@@ -19,11 +23,6 @@ enum PageId : int {
     kPageInstalling = 3,
     kPageFinish = 4,
     kPageError = 5,
-};
-
-struct PageData {
-    int64_t kind;
-    int64_t value;
 };
 
 // What the installing and finish pages receive.
