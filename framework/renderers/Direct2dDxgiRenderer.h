@@ -48,6 +48,7 @@ public:
     [[nodiscard]] ID2D1RenderTarget *getRenderTarget() const noexcept { return renderTarget.Get(); }
     [[nodiscard]] ID2D1GdiInteropRenderTarget *getGdiInterop() const noexcept { return gdiInterop.Get(); }
     [[nodiscard]] ID3D10Device1 *getDevice() const noexcept { return device.Get(); }
+    [[nodiscard]] IDXGISurface1 *getSurface() const noexcept { return surface.Get(); }
     [[nodiscard]] UINT surfaceWidth() const noexcept;
     [[nodiscard]] UINT surfaceHeight() const noexcept;
     // The driver type the device was made with (hardware, or WARP as fallback).

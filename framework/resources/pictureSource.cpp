@@ -1,30 +1,20 @@
 #include "framework/resources/pictureSource.h"
 
-#include <windows.h>
+#include "win32lib/encryption/store.h"
 
 namespace framework::resources {
 
 namespace {
 
-// PLACEHOLDER until the protected store's picture table exists: the pictures
-// as plain RCDATA resources of the module.
-PictureBytes resourcePicture(int id)
+PictureBytes storePicture(int id)
 {
-    HMODULE module = ::GetModuleHandleW(nullptr);
-    HRSRC resource = ::FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
-    if (resource == nullptr) {
+    if (id < 0 || id > 0xFFFF) {
         return {};
     }
-    HGLOBAL loaded = ::LoadResource(module, resource);
-    const DWORD size = ::SizeofResource(module, resource);
-    const void *data = loaded != nullptr ? ::LockResource(loaded) : nullptr;
-    if (data == nullptr || size == 0) {
-        return {};
-    }
-    return PictureBytes(static_cast<const char *>(data), size);
+    return Win32Lib::encryption::decodePicture(static_cast<uint16_t>(id));
 }
 
-PictureLookup g_lookup = &resourcePicture;
+PictureLookup g_lookup = &storePicture;
 
 } // namespace
 
@@ -36,7 +26,7 @@ PictureBytes pictureBytes(int id)
 PictureLookup replacePictureLookup(PictureLookup lookup) noexcept
 {
     PictureLookup previous = g_lookup;
-    g_lookup = lookup != nullptr ? lookup : &resourcePicture;
+    g_lookup = lookup != nullptr ? lookup : &storePicture;
     return previous;
 }
 

@@ -1,13 +1,14 @@
 #pragma once
 
-#include <string>
+#include "win32lib/encryption/SecureAllocator.h"
 
 namespace framework::resources {
 
-// Encoded picture bytes (any format WIC decodes).
-using PictureBytes = std::string;
+// Encoded picture bytes (any format WIC decodes), wiped when released.
+using PictureBytes = Win32Lib::encryption::SharedSecureString;
 
-// The program's picture `id`; empty when it has none or its record is rejected.
+// The program's picture `id` from its protected store; null or empty when it
+// has none or the record is rejected.
 [[nodiscard]] PictureBytes pictureBytes(int id);
 
 // Where pictures come from. Tests put pictures of known content, or

@@ -140,10 +140,11 @@ HRESULT Direct2dWindow::initialize(intptr_t argument)
 HRESULT Direct2dWindow::loadImage(framework::resources::direct2d::Image &image, int id)
 {
     const framework::resources::PictureBytes bytes = framework::resources::pictureBytes(id);
-    if (bytes.empty()) {
+    if (!bytes || bytes->empty()) {
         return E_FAIL;
     }
-    return framework::resources::direct2d::loadImageBytes(app::Application::instance().wicFactory(), bytes,
+    return framework::resources::direct2d::loadImageBytes(app::Application::instance().wicFactory(),
+                                                          std::string_view(bytes->data(), bytes->size()),
                                                           renderer.getRenderTarget(), image);
 }
 
