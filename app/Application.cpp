@@ -77,6 +77,11 @@ HRESULT Application::createFactories()
                                  reinterpret_cast<IUnknown **>(dwriteFactory_.ReleaseAndGetAddressOf()));
 }
 
+HRESULT Application::chooseFont()
+{
+    return chooseUiFont(dwriteFactory_.Get(), font_);
+}
+
 unsigned Application::run()
 {
     ::SetThreadUILanguage(MAKELANGID(LANG_ENGLISH, SUBLANG_NEUTRAL));
@@ -93,7 +98,7 @@ unsigned Application::run()
     }
     storeProcessPrivileges(elevationType, integrityLevel);
 
-    if (FAILED(chooseUiFont(dwriteFactory_.Get(), font_))) {
+    if (FAILED(chooseFont())) {
         return showInitFailure();
     }
 

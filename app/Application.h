@@ -33,6 +33,8 @@ public:
     // The WIC and shared DirectWrite factories; run() makes them first. Tests
     // of the window layer call it directly.
     [[nodiscard]] HRESULT createFactories();
+    // The UI font, chosen with the shared DirectWrite factory.
+    [[nodiscard]] HRESULT chooseFont();
 
     // The single-instance mutex, also released and retaken around the
     // elevated restart. True when this process now holds it.

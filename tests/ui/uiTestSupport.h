@@ -1,0 +1,63 @@
+#pragma once
+
+#include "framework/controls/Item.h"
+#include "framework/windows/Direct2dWindow.h"
+#include "installer/Installer.h"
+#include "ui/MainWindow.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace uitest {
+
+// Factories, UI font and the privileges of an elevated process, as the
+// program has them when its window opens. The installer's steps are
+// replaced by ones that never reach the network.
+void prepareApplication();
+installer::Installer &theInstaller();
+
+// Dispatches the thread's messages for a while, or until `done` holds.
+void pump(DWORD milliseconds);
+bool pumpUntil(const std::function<bool()> &done, DWORD timeoutMs = 10000);
+
+// Real mouse messages in client pixels, as the system posts them.
+POINT toPixels(const application::controls::windows::Direct2dWindow &window, float x, float y);
+void mouseMove(const application::controls::windows::Direct2dWindow &window, float x, float y);
+void mouseDown(const application::controls::windows::Direct2dWindow &window, float x, float y);
+void mouseUp(const application::controls::windows::Direct2dWindow &window, float x, float y);
+// Move onto the element's centre, press and release there.
+void click(const application::controls::windows::Direct2dWindow &window, const framework::controls::Item &item);
+void clickAt(const application::controls::windows::Direct2dWindow &window, float x, float y);
+
+// The message box open on this thread, if any.
+HWND openMessageBox();
+// Runs `action` on this thread while the next message box is open (from
+// inside its modal loop), then stops watching.
+void whenMessageBoxOpens(std::function<void(HWND box)> action);
+// Clicks the box's button with that caption.
+void clickBoxButton(HWND box, const std::wstring &caption);
+
+// The main window of these tests, on the given page.
+std::unique_ptr<installer::MainWindow> openMainWindow(int initialPage = 0);
+
+// A page's elements of one type, in creation order.
+template <typename T>
+std::vector<T *> elementsOf(const framework::controls::layouts::Layout &layout)
+{
+    std::vector<T *> found;
+    for (const auto &child : layout.children) {
+        if (auto *element = dynamic_cast<T *>(child.get())) {
+            found.push_back(element);
+        }
+    }
+    return found;
+}
+
+// Saves what the window shows now into the build tree's screenshot folder.
+void saveScreenshot(application::controls::windows::Direct2dWindow &window, const std::wstring &name);
+
+} // namespace uitest
