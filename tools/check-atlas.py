@@ -9,9 +9,9 @@ progress fill covers exactly the track's width. The table in
 design/atlas-regions.md must list the same rectangles.
 
 Frames (102 to 105): the part the nine-slice stretches is plain body colour
-0x1A1A1C and opaque, pixel (20, 20) included (the window's drag test reads it);
-the border bands change only slowly along their length; the outer corners are
-clear shadow.
+0x1A1A1C and opaque, pixel (20, 20) included (the window's drag test reads it),
+also as drawn at 125 % to 175 % DPI; the border bands change only slowly along
+their length; the outer corners are clear shadow.
 
 All pictures: 8-bit RGBA PNG carrying an sRGB ICC profile.
 
@@ -208,6 +208,12 @@ def check_frame(report, name, frame):
     left, right, top, bottom = FRAME_BORDERS
     w, h = frame.width, frame.height
     report.check(frame.at(20, 20) == BODY, f"{name}: pixel (20, 20) is {frame.at(20, 20)}, not the body colour")
+    # Scaled up, the corner slice maps drawn pixel 20 back to 20.5 / scale in the
+    # picture; linear filtering then mixes the two texels around that point.
+    for scale in (1.25, 1.5, 1.75):
+        first = int(20.5 / scale - 0.5)
+        texels = {frame.at(x, y) for x in (first, first + 1) for y in (first, first + 1)}
+        report.check(texels == {BODY}, f"{name}: at {scale:.0%} pixel (20, 20) samples {sorted(texels)}")
     centre = [(x, y) for y in range(top, h - bottom) for x in range(left, w - right)
               if frame.at(x, y) != BODY]
     report.check(not centre, f"{name}: centre is not plain body colour at {centre[:3]}")
