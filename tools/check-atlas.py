@@ -4,7 +4,8 @@
 Atlas (101): every region the controls use lies inside the picture, holds a
 picture (some non-transparent pixel), overlaps no other region and is ringed by
 transparent pixels, so that linear filtering at high DPI never pulls in a
-neighbour; stretchable cells repeat one column between their insets; the
+neighbour; text-button and field cells repeat one column between their insets
+(the fixed-size express-install frame may shade slowly from left to right); the
 progress fill covers exactly the track's width. The table in
 design/atlas-regions.md must list the same rectangles.
 
