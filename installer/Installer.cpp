@@ -102,6 +102,32 @@ void startUnelevated(const std::wstring &file, const std::wstring &folder)
     (void)shellExecuteUnelevated(file.c_str(), folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
+struct PopupSearch {
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK findEnabledOwnedPopup(HWND window, LPARAM parameter) noexcept
+{
+    auto &search = *reinterpret_cast<PopupSearch *>(parameter);
+    if (::GetWindow(window, GW_OWNER) == search.owner && ::IsWindowVisible(window) && ::IsWindowEnabled(window)) {
+        search.found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible, enabled window owned by `owner` (a question open over it).
+HWND enabledOwnedPopup(HWND owner)
+{
+    PopupSearch search{owner, nullptr};
+    if (owner != nullptr) {
+        ::EnumThreadWindows(::GetWindowThreadProcessId(owner, nullptr), findEnabledOwnedPopup,
+                            reinterpret_cast<LPARAM>(&search));
+    }
+    return search.found;
+}
+
 } // namespace
 
 InstallSteps defaultInstallSteps()
@@ -406,7 +432,12 @@ void Installer::reportCancelled(uint32_t step, int64_t elapsedMs)
 void Installer::closePopup()
 {
     // Without an enabled popup, GetWindow answers with the window itself.
-    const HWND popup = ::GetWindow(window_, GW_ENABLEDPOPUP);
+    // Wine answers null even when there is one, so its owned windows are
+    // searched as well.
+    HWND popup = ::GetWindow(window_, GW_ENABLEDPOPUP);
+    if (popup == nullptr || popup == window_) {
+        popup = enabledOwnedPopup(window_);
+    }
     if (popup != nullptr && popup != window_) {
         ::PostMessageW(popup, WM_CLOSE, 0, 0);
     }

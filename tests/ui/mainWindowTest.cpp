@@ -1,20 +1,389 @@
+// Page flow and closing rules of the main window, driven with real mouse
+// and keyboard messages.
+
 #include "tests/ui/uiTestSupport.h"
+
+#include "app/resourceIds.h"
+#include "app/strings.h"
+#include "framework/windows/messages.h"
+#include "ui/controls/CheckBox2.h"
+#include "ui/controls/ExpressInstallButton.h"
+#include "ui/controls/TextButton.h"
+#include "ui/pages/FinishView.h"
+#include "ui/pages/InstallingView.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
+using application::controls::buttons::CheckBox2;
+using application::controls::buttons::TextButton;
+using application::unique::controls::installer::ExpressInstallButton;
+
 class MainWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override { uitest::prepareApplication(); }
+    void SetUp() override
+    {
+        uitest::prepareApplication();
+        auto &options = uitest::theInstaller().options();
+        options.startWhenFinished = 1;
+        options.createDesktopShortcut = 1;
+        options.cancelRequested = 0;
+        options.installSucceeded = 0;
+        window_ = uitest::openMainWindow();
+        ASSERT_TRUE(window_);
+        uitest::takeQuit();
+    }
+
+    void TearDown() override
+    {
+        // Any run started by the test must be over before the next one.
+        if (window_ && ::IsWindow(window_->handle())) {
+            uitest::pumpUntil([&] { return currentPage() != 3; }, 15000);
+        }
+        window_.reset();
+        uitest::pump(50);
+        uitest::takeQuit();
+    }
+
+    int currentPage() const { return window_->getCurrentView()->id; }
+    application::controls::views::View &page(int id) const { return *window_->page(id); }
+
+    framework::controls::text::Text &textOn(int pageId, unsigned stringId) const
+    {
+        auto *found = uitest::findText(page(pageId), app::loadString(stringId));
+        EXPECT_NE(found, nullptr) << "string " << stringId << " on page " << pageId;
+        return *found;
+    }
+
+    template <typename T>
+    T &elementOn(int pageId, size_t index = 0) const
+    {
+        auto found = uitest::elementsOf<T>(page(pageId));
+        EXPECT_LT(index, found.size());
+        return *found.at(index);
+    }
+
+    TextButton &buttonOn(int pageId, unsigned captionId) const
+    {
+        for (auto *button : uitest::elementsOf<TextButton>(page(pageId))) {
+            if (button->captionLabel().text == app::loadString(captionId)) {
+                return *button;
+            }
+        }
+        ADD_FAILURE() << "no button " << captionId;
+        throw std::runtime_error("missing button");
+    }
+
+    void goToChooseDirectory()
+    {
+        uitest::click(*window_, textOn(1, app::ids::kManualInstall));
+        ASSERT_TRUE(uitest::pumpUntil([&] { return currentPage() == 2; }));
+    }
+
+    void closeAndExpectImmediateEnd()
+    {
+        const HWND handle = window_->handle();
+        ::PostMessageW(handle, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(uitest::pumpUntil([&] { return !::IsWindow(handle); }, 3000));
+        EXPECT_EQ(uitest::openMessageBox(), nullptr);
+        EXPECT_TRUE(uitest::takeQuit()) << "the message loop must end with the window";
+    }
+
+    std::unique_ptr<installer::MainWindow> window_;
 };
 
-TEST_F(MainWindowTest, OpensOnTheStartPage)
+TEST_F(MainWindowTest, ManualInstallLeadsToChooseDirectoryAndBackReturns)
 {
-    auto window = uitest::openMainWindow();
-    ASSERT_TRUE(window);
-    EXPECT_EQ(window->getCurrentView()->id, 1);
-    uitest::saveScreenshot(*window, L"start");
+    EXPECT_EQ(currentPage(), 1);
+    goToChooseDirectory();
+    EXPECT_TRUE(page(2).active);
+    EXPECT_FALSE(page(1).active);
+    uitest::click(*window_, buttonOn(2, app::ids::kBack));
+    ASSERT_TRUE(uitest::pumpUntil([&] { return currentPage() == 1; }));
+    EXPECT_TRUE(page(1).active);
+}
+
+TEST_F(MainWindowTest, CheckBoxesWriteTheOptionsAndKeepTheirStateAcrossPages)
+{
+    auto &options = uitest::theInstaller().options();
+    goToChooseDirectory();
+    auto &startWhenFinished = elementOn<CheckBox2>(2, 0);
+    auto &desktopShortcut = elementOn<CheckBox2>(2, 1);
+    EXPECT_TRUE(startWhenFinished.isChecked());
+    EXPECT_TRUE(desktopShortcut.isChecked());
+
+    uitest::click(*window_, startWhenFinished);
+    uitest::pump(50);
+    EXPECT_FALSE(startWhenFinished.isChecked());
+    EXPECT_EQ(options.startWhenFinished, 0);
+    EXPECT_EQ(options.createDesktopShortcut, 1);
+
+    uitest::click(*window_, desktopShortcut);
+    uitest::pump(50);
+    EXPECT_EQ(options.createDesktopShortcut, 0);
+
+    uitest::click(*window_, buttonOn(2, app::ids::kBack));
+    ASSERT_TRUE(uitest::pumpUntil([&] { return currentPage() == 1; }));
+    goToChooseDirectory();
+    EXPECT_FALSE(startWhenFinished.isChecked());
+    EXPECT_FALSE(desktopShortcut.isChecked());
+    EXPECT_EQ(options.startWhenFinished, 0);
+
+    uitest::click(*window_, desktopShortcut);
+    uitest::pump(50);
+    EXPECT_TRUE(desktopShortcut.isChecked());
+    EXPECT_EQ(options.createDesktopShortcut, 1);
+}
+
+TEST_F(MainWindowTest, ClosingOnTheStartPageEndsAtOnce)
+{
+    closeAndExpectImmediateEnd();
+}
+
+TEST_F(MainWindowTest, ClosingOnTheChooseDirectoryPageEndsAtOnce)
+{
+    goToChooseDirectory();
+    closeAndExpectImmediateEnd();
+}
+
+TEST_F(MainWindowTest, ClosingOnTheFinishAndErrorPagesEndsAtOnce)
+{
+    ::PostMessageW(window_->handle(), framework::windows::kMsgShowView, 5, 0);
+    ASSERT_TRUE(uitest::pumpUntil([&] { return currentPage() == 5; }));
+    closeAndExpectImmediateEnd();
+
+    window_ = uitest::openMainWindow(4);
+    ASSERT_TRUE(window_);
+    EXPECT_EQ(currentPage(), 4);
+    closeAndExpectImmediateEnd();
+}
+
+TEST_F(MainWindowTest, TheCloseButtonGoesThroughTheSameClosingRules)
+{
+    // The overlay's close button: 27 x 20 at (width - 39, 7).
+    uitest::clickAt(*window_, 767.0f - 39.0f + 13.0f, 17.0f);
+    EXPECT_TRUE(uitest::pumpUntil([&] { return !::IsWindow(window_->handle()); }, 3000));
+}
+
+TEST_F(MainWindowTest, EscapeDoesNothingInTheMainWindow)
+{
+    ::PostMessageW(window_->handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+    uitest::pump(200);
+    EXPECT_TRUE(::IsWindow(window_->handle()));
+    EXPECT_EQ(currentPage(), 1);
+    EXPECT_FALSE(uitest::takeQuit());
+}
+
+TEST_F(MainWindowTest, AnInitialPageArgumentOpensThatPage)
+{
+    window_ = uitest::openMainWindow(3);
+    ASSERT_TRUE(window_);
+    EXPECT_EQ(currentPage(), 3);
+    EXPECT_TRUE(page(3).active);
+    window_ = uitest::openMainWindow(42);
+    ASSERT_TRUE(window_);
+    EXPECT_EQ(currentPage(), 1) << "an unknown page id leaves the start page";
+}
+
+TEST_F(MainWindowTest, ExpressInstallContentSitsLowerOnlyWhilePressedAndOverTheButton)
+{
+    auto &button = elementOn<ExpressInstallButton>(1);
+    const float captionY = button.caption().y;
+    const float shieldY = button.shield().y;
+    const float insideX = button.x + 40.0f;
+    const float insideY = button.y + 30.0f;
+    const float outsideY = button.y + button.height + 40.0f;
+
+    uitest::mouseMove(*window_, insideX, insideY);
+    uitest::mouseDown(*window_, insideX, insideY);
+    EXPECT_EQ(button.caption().y, captionY + 2.0f);
+    EXPECT_EQ(button.shield().y, shieldY + 2.0f);
+
+    ::PostMessageW(window_->handle(), WM_MOUSEMOVE, MK_LBUTTON,
+                   MAKELPARAM(uitest::toPixels(*window_, insideX, outsideY).x,
+                              uitest::toPixels(*window_, insideX, outsideY).y));
+    uitest::pump(30);
+    EXPECT_EQ(button.caption().y, captionY) << "dragging off raises the content";
+
+    ::PostMessageW(window_->handle(), WM_MOUSEMOVE, MK_LBUTTON,
+                   MAKELPARAM(uitest::toPixels(*window_, insideX, insideY).x,
+                              uitest::toPixels(*window_, insideX, insideY).y));
+    uitest::pump(30);
+    EXPECT_EQ(button.caption().y, captionY + 2.0f) << "dragging back lowers it again";
+
+    ::PostMessageW(window_->handle(), WM_MOUSEMOVE, MK_LBUTTON,
+                   MAKELPARAM(uitest::toPixels(*window_, insideX, outsideY).x,
+                              uitest::toPixels(*window_, insideX, outsideY).y));
+    uitest::mouseUp(*window_, insideX, outsideY);
+    uitest::pump(50);
+    EXPECT_EQ(button.caption().y, captionY);
+    EXPECT_EQ(currentPage(), 1) << "released off the button: no click";
+}
+
+bool g_lateCloseNeeded = false;
+
+VOID CALLBACK closeLateBox(HWND box, UINT, UINT_PTR timer, DWORD) noexcept
+{
+    ::KillTimer(box, timer);
+    g_lateCloseNeeded = true;
+    ::PostMessageW(box, WM_CLOSE, 0, 0);
+}
+
+class InstallingTest : public MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        script_ = std::make_unique<uitest::ScriptedInstall>();
+    }
+
+    void startInstall()
+    {
+        uitest::click(*window_, elementOn<ExpressInstallButton>(1));
+        ASSERT_TRUE(uitest::pumpUntil([&] { return currentPage() == 3 && script_->manifestStepEntered(); }));
+    }
+
+    const std::wstring &statusText() const
+    {
+        return static_cast<installer::InstallingView &>(page(3)).status().text;
+    }
+
+    std::unique_ptr<uitest::ScriptedInstall> script_;
+};
+
+TEST_F(InstallingTest, ExpressInstallShowsTheInstallingPageAndASuccessEndsOnTheFinishPage)
+{
+    startInstall();
+    EXPECT_EQ(statusText(), app::loadString(app::ids::kStatusConnecting));
+    script_->release();
+    ASSERT_TRUE(uitest::pumpUntil([&] { return currentPage() == 4; }));
+    auto &finish = static_cast<installer::FinishView &>(page(4));
+    EXPECT_EQ(finish.title().text, app::loadString(app::ids::kSetupFinished));
+    EXPECT_EQ(finish.body().text, app::loadString(app::ids::kFinishedText));
+    EXPECT_TRUE(uitest::pumpUntil([] { return uitest::theInstaller().options().installSucceeded != 0; }));
+    closeAndExpectImmediateEnd();
+}
+
+TEST_F(InstallingTest, ClosingDuringTheInstallationAsksAndNoOrClosingTheQuestionKeepsItRunning)
+{
+    startInstall();
+    std::wstring question;
+    bool ownerDisabled = false;
+    uitest::whenMessageBoxOpens([&](HWND box) {
+        question = uitest::messageBoxText(box);
+        ownerDisabled = !::IsWindowEnabled(window_->handle());
+        uitest::clickBoxButton(box, app::loadString(app::ids::kNo));
+    });
+    ::PostMessageW(window_->handle(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(uitest::pumpUntil([&] { return !question.empty() && uitest::openMessageBox() == nullptr; }));
+    EXPECT_EQ(question, app::loadString(app::ids::kStopQuestion));
+    EXPECT_TRUE(ownerDisabled);
+    EXPECT_TRUE(::IsWindowEnabled(window_->handle()));
+    EXPECT_EQ(currentPage(), 3);
+    EXPECT_EQ(uitest::theInstaller().options().cancelRequested, 0);
+
+    bool asked = false;
+    uitest::whenMessageBoxOpens([&](HWND box) {
+        asked = true;
+        ::PostMessageW(box, WM_CLOSE, 0, 0);
+    });
+    ::PostMessageW(window_->handle(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(uitest::pumpUntil([&] { return asked && uitest::openMessageBox() == nullptr; }));
+    EXPECT_EQ(currentPage(), 3);
+    EXPECT_EQ(uitest::theInstaller().options().cancelRequested, 0);
+    EXPECT_EQ(statusText(), app::loadString(app::ids::kStatusConnecting));
+
+    script_->release();
+    EXPECT_TRUE(uitest::pumpUntil([&] { return currentPage() == 4; }));
+}
+
+TEST_F(InstallingTest, ConfirmingTheStopShowsCancellingAtOnceAndEndsCancelled)
+{
+    startInstall();
+    uitest::whenMessageBoxOpens(
+        [&](HWND box) { uitest::clickBoxButton(box, app::loadString(app::ids::kYes)); });
+    ::PostMessageW(window_->handle(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(uitest::pumpUntil([&] { return statusText() == app::loadString(app::ids::kStatusCancelling); }));
+    // The worker is still held in its manifest step: the text came first.
+    EXPECT_EQ(currentPage(), 3);
+    EXPECT_EQ(uitest::theInstaller().options().cancelRequested, 1);
+
+    script_->release();
+    ASSERT_TRUE(uitest::pumpUntil([&] { return currentPage() == 4; }));
+    auto &finish = static_cast<installer::FinishView &>(page(4));
+    EXPECT_EQ(finish.title().text, app::loadString(app::ids::kSetupCancelled));
+    EXPECT_EQ(finish.body().text, app::loadString(app::ids::kCancelledText));
+}
+
+TEST_F(InstallingTest, TheStopButtonAsksTheSameQuestion)
+{
+    startInstall();
+    std::wstring question;
+    uitest::whenMessageBoxOpens([&](HWND box) {
+        question = uitest::messageBoxText(box);
+        uitest::clickBoxButton(box, app::loadString(app::ids::kYes));
+    });
+    uitest::click(*window_, buttonOn(3, app::ids::kStop));
+    ASSERT_TRUE(uitest::pumpUntil([&] { return statusText() == app::loadString(app::ids::kStatusCancelling); }));
+    EXPECT_EQ(question, app::loadString(app::ids::kStopQuestion));
+    EXPECT_EQ(uitest::theInstaller().options().cancelRequested, 1);
+    script_->release();
+    EXPECT_TRUE(uitest::pumpUntil([&] { return currentPage() == 4; }));
+}
+
+TEST_F(InstallingTest, AStopQuestionStillOpenWhenTheInstallationEndsClosesByItself)
+{
+    startInstall();
+    bool opened = false;
+    HWND owner = nullptr;
+    uitest::whenMessageBoxOpens([&](HWND box) {
+        opened = true;
+        owner = ::GetWindow(box, GW_OWNER);
+        // Should the box not close by itself, a late close keeps the test
+        // from hanging in the box's loop and the checks below fail.
+        ::SetTimer(box, 1, 8000, closeLateBox);
+        // The run ends while the user still thinks about the question.
+        script_->release();
+    });
+    uitest::click(*window_, buttonOn(3, app::ids::kStop));
+    ASSERT_TRUE(uitest::pumpUntil([&] { return opened && currentPage() == 4; }));
+    EXPECT_EQ(owner, window_->handle());
+    EXPECT_FALSE(g_lateCloseNeeded) << "the box waited for the user";
+    EXPECT_EQ(uitest::openMessageBox(), nullptr);
+    EXPECT_TRUE(::IsWindowEnabled(window_->handle()));
+    EXPECT_EQ(uitest::theInstaller().options().cancelRequested, 0);
+    auto &finish = static_cast<installer::FinishView &>(page(4));
+    EXPECT_EQ(finish.title().text, app::loadString(app::ids::kSetupFinished));
+}
+
+class FailingInstallTest : public MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        script_ = std::make_unique<uitest::ScriptedInstall>(20011, false);
+    }
+
+    std::unique_ptr<uitest::ScriptedInstall> script_;
+};
+
+TEST_F(FailingInstallTest, StartInstallFromTheChooseDirectoryPageAndRetryFromTheErrorPage)
+{
+    goToChooseDirectory();
+    // START INSTALL stands right of BACK.
+    auto buttons = uitest::elementsOf<TextButton>(page(2));
+    ASSERT_EQ(buttons.size(), 2u);
+    uitest::click(*window_, *buttons[1]);
+    ASSERT_TRUE(uitest::pumpUntil([&] { return currentPage() == 5; }));
+    EXPECT_FALSE(uitest::findText(page(5), app::loadString(400)) == nullptr) << "title of error 20011";
+
+    EXPECT_EQ(script_->runs(), 1);
+    uitest::click(*window_, buttonOn(5, app::ids::kRetry));
+    ASSERT_TRUE(uitest::pumpUntil([&] { return script_->runs() == 2 && currentPage() == 5; }));
+
+    uitest::click(*window_, buttonOn(5, app::ids::kExit));
+    EXPECT_TRUE(uitest::pumpUntil([&] { return !::IsWindow(window_->handle()); }, 3000));
 }
 
 } // namespace

@@ -4,48 +4,63 @@
 #include "app/privileges.h"
 #include "tests/framework/frameworkTestSupport.h"
 #include "tests/support/paths.h"
+#include "installer/errorModel.h"
 #include "ui/MyMessageBox.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <utility>
 
 namespace uitest {
 
 namespace {
 
-std::function<void(HWND)> g_boxAction;
-UINT_PTR g_boxTimer = 0;
+bool g_quitSeen = false;
+std::function<void(HWND)> g_windowAction;
+std::wstring g_watchedClass;
+UINT_PTR g_watchTimer = 0;
 
-BOOL CALLBACK findMessageBox(HWND window, LPARAM found) noexcept
+struct ClassSearch {
+    const std::wstring *className;
+    HWND found;
+};
+
+BOOL CALLBACK findWindowOfClass(HWND window, LPARAM parameter) noexcept
 {
-    wchar_t className[32] = {};
-    if (::IsWindowVisible(window) && ::GetClassNameW(window, className, 32) > 0 &&
-        std::wstring(className) == L"MessageBox") {
-        *reinterpret_cast<HWND *>(found) = window;
+    auto &search = *reinterpret_cast<ClassSearch *>(parameter);
+    wchar_t className[64] = {};
+    if (::IsWindowVisible(window) && ::GetClassNameW(window, className, 64) > 0 && *search.className == className) {
+        search.found = window;
         return FALSE;
     }
     return TRUE;
 }
 
 // Thread timer: its messages are dispatched by whichever loop runs, the
-// message box's modal one included.
-VOID CALLBACK watchForMessageBox(HWND, UINT, UINT_PTR, DWORD) noexcept
+// modal loops of boxes and dialogs included.
+VOID CALLBACK watchForWindow(HWND, UINT, UINT_PTR, DWORD) noexcept
 {
-    const HWND box = openMessageBox();
-    if (box == nullptr || !g_boxAction) {
+    const HWND window = openWindowOfClass(g_watchedClass);
+    if (window == nullptr || !g_windowAction) {
         return;
     }
-    ::KillTimer(nullptr, g_boxTimer);
-    g_boxTimer = 0;
-    auto action = std::move(g_boxAction);
-    g_boxAction = nullptr;
-    action(box);
+    ::KillTimer(nullptr, g_watchTimer);
+    g_watchTimer = 0;
+    auto action = std::move(g_windowAction);
+    g_windowAction = nullptr;
+    action(window);
 }
 
+// The system pointer follows the posted messages: Wine reports its real
+// position on capture changes and tracking, which must agree.
 LPARAM pointParam(const application::controls::windows::Direct2dWindow &window, float x, float y)
 {
     const POINT pixel = toPixels(window, x, y);
+    POINT screen = pixel;
+    ::ClientToScreen(window.handle(), &screen);
+    ::SetCursorPos(screen.x, screen.y);
     return MAKELPARAM(pixel.x, pixel.y);
 }
 
@@ -85,6 +100,10 @@ bool pumpUntil(const std::function<bool()> &done, DWORD timeoutMs)
     for (;;) {
         MSG message;
         while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                g_quitSeen = true;
+                continue;
+            }
             ::TranslateMessage(&message);
             ::DispatchMessageW(&message);
         }
@@ -96,6 +115,21 @@ bool pumpUntil(const std::function<bool()> &done, DWORD timeoutMs)
         }
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
+}
+
+bool takeQuit()
+{
+    return std::exchange(g_quitSeen, false);
+}
+
+framework::controls::text::Text *findText(const framework::controls::layouts::Layout &layout, const std::wstring &text)
+{
+    for (auto *element : elementsOf<framework::controls::text::Text>(layout)) {
+        if (element->text == text) {
+            return element;
+        }
+    }
+    return nullptr;
 }
 
 POINT toPixels(const application::controls::windows::Direct2dWindow &window, float x, float y)
@@ -132,19 +166,110 @@ void click(const application::controls::windows::Direct2dWindow &window, const f
     clickAt(window, item.x + item.width / 2.0f, item.y + item.height / 2.0f);
 }
 
+HWND openWindowOfClass(const std::wstring &className)
+{
+    ClassSearch search{&className, nullptr};
+    ::EnumThreadWindows(::GetCurrentThreadId(), findWindowOfClass, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 HWND openMessageBox()
 {
-    HWND found = nullptr;
-    ::EnumThreadWindows(::GetCurrentThreadId(), findMessageBox, reinterpret_cast<LPARAM>(&found));
-    return found;
+    return openWindowOfClass(L"MessageBox");
+}
+
+void whenWindowOpens(const std::wstring &className, std::function<void(HWND window)> action)
+{
+    g_watchedClass = className;
+    g_windowAction = std::move(action);
+    if (g_watchTimer == 0) {
+        g_watchTimer = ::SetTimer(nullptr, 0, 30, watchForWindow);
+    }
 }
 
 void whenMessageBoxOpens(std::function<void(HWND box)> action)
 {
-    g_boxAction = std::move(action);
-    if (g_boxTimer == 0) {
-        g_boxTimer = ::SetTimer(nullptr, 0, 30, watchForMessageBox);
+    whenWindowOpens(L"MessageBox", std::move(action));
+}
+
+application::MyMessageBox &messageBoxOf(HWND box)
+{
+    return *reinterpret_cast<application::MyMessageBox *>(::GetWindowLongPtrW(box, GWLP_USERDATA));
+}
+
+std::wstring messageBoxText(HWND box)
+{
+    auto labels = elementsOf<framework::controls::text::Label>(*messageBoxOf(box).getCurrentView());
+    for (auto *label : labels) {
+        if (dynamic_cast<application::MyButton *>(label) == nullptr) {
+            return label->text;
+        }
     }
+    return {};
+}
+
+struct ScriptedInstall::Events {
+    Win32Lib::UniqueHandle gate;
+    Win32Lib::UniqueHandle entered;
+    std::atomic<int> runs{0};
+};
+
+ScriptedInstall::ScriptedInstall(uint16_t manifestResult, bool gated) : events_(std::make_shared<Events>())
+{
+    events_->gate.reset(::CreateEventW(nullptr, TRUE, gated ? FALSE : TRUE, nullptr));
+    events_->entered.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    auto &options = theInstaller().options();
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    options.destination = std::wstring(temp) + L"uitest-" + std::to_wstring(::GetTickCount64()) + L"\\Kestrune Software";
+    options.cancelRequested = 0;
+    options.installSucceeded = 0;
+    options.downloadPercent = 0.0f;
+    options.extractionPercent = 0.0f;
+
+    installer::InstallSteps steps = installer::defaultInstallSteps();
+    steps.fetchUpdateInfo = [events = events_, manifestResult](package::UpdateInfo &info) -> uint16_t {
+        ++events->runs;
+        ::SetEvent(events->entered.get());
+        ::WaitForSingleObject(events->gate.get(), 30000);
+        info.minSize = 0;
+        wcscpy_s(info.lastVersion, L"1.0.0");
+        return manifestResult;
+    };
+    steps.downloadPackage = [](package::UpdateInfo &, const std::wstring &,
+                               const Win32Lib::wrappers::http::ProgressCallback &progress) -> uint16_t {
+        return progress(100, 100) ? installer::kErrorCancelled : installer::kInstallOk;
+    };
+    steps.extractArchive = [](package::ExtractResult &result, const std::wstring &, const std::wstring &) {
+        return !result.progress(100, 100);
+    };
+    steps.runUpdater = [](const std::wstring &, const std::wstring &, bool, uint32_t &) -> uint16_t { return 0; };
+    steps.logError = [](uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) {};
+    steps.logStop = [](uint32_t, int64_t) {};
+    steps.logSuccess = [] {};
+    steps.openInBrowser = [](const std::wstring &) {};
+    steps.startUnelevated = [](const std::wstring &, const std::wstring &) {};
+    theInstaller().replaceStepsForTesting(std::move(steps));
+}
+
+ScriptedInstall::~ScriptedInstall()
+{
+    release();
+}
+
+void ScriptedInstall::release()
+{
+    ::SetEvent(events_->gate.get());
+}
+
+int ScriptedInstall::runs() const
+{
+    return events_->runs;
+}
+
+bool ScriptedInstall::manifestStepEntered() const
+{
+    return ::WaitForSingleObject(events_->entered.get(), 0) == WAIT_OBJECT_0;
 }
 
 void clickBoxButton(HWND box, const std::wstring &caption)

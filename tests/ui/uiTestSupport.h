@@ -4,6 +4,7 @@
 #include "framework/windows/Direct2dWindow.h"
 #include "installer/Installer.h"
 #include "ui/MainWindow.h"
+#include "ui/MyMessageBox.h"
 
 #include <windows.h>
 
@@ -23,6 +24,12 @@ installer::Installer &theInstaller();
 // Dispatches the thread's messages for a while, or until `done` holds.
 void pump(DWORD milliseconds);
 bool pumpUntil(const std::function<bool()> &done, DWORD timeoutMs = 10000);
+// True once if a WM_QUIT passed through pump() since the last call.
+bool takeQuit();
+
+// The label-like element (label, link, caption) showing exactly `text`.
+framework::controls::text::Text *findText(const framework::controls::layouts::Layout &layout,
+                                          const std::wstring &text);
 
 // Real mouse messages in client pixels, as the system posts them.
 POINT toPixels(const application::controls::windows::Direct2dWindow &window, float x, float y);
@@ -33,13 +40,41 @@ void mouseUp(const application::controls::windows::Direct2dWindow &window, float
 void click(const application::controls::windows::Direct2dWindow &window, const framework::controls::Item &item);
 void clickAt(const application::controls::windows::Direct2dWindow &window, float x, float y);
 
-// The message box open on this thread, if any.
+// The visible window of that class on this thread, if any.
+HWND openWindowOfClass(const std::wstring &className);
 HWND openMessageBox();
-// Runs `action` on this thread while the next message box is open (from
-// inside its modal loop), then stops watching.
+// Runs `action` on this thread once a window of that class is open (from
+// inside its modal loop, for boxes and dialogs), then stops watching.
+void whenWindowOpens(const std::wstring &className, std::function<void(HWND window)> action);
 void whenMessageBoxOpens(std::function<void(HWND box)> action);
+// The MyMessageBox behind a box window.
+application::MyMessageBox &messageBoxOf(HWND box);
+// The text the box shows.
+std::wstring messageBoxText(HWND box);
 // Clicks the box's button with that caption.
 void clickBoxButton(HWND box, const std::wstring &caption);
+
+// An installation whose steps never leave the machine: the manifest step
+// waits for `gate` (when given) and returns `manifestResult`; the later steps
+// succeed at once. The destination is a fresh folder under %TEMP%.
+class ScriptedInstall {
+public:
+    explicit ScriptedInstall(uint16_t manifestResult = 0, bool gated = true);
+    ~ScriptedInstall();
+    ScriptedInstall(const ScriptedInstall &) = delete;
+    ScriptedInstall &operator=(const ScriptedInstall &) = delete;
+
+    // Lets the manifest step return.
+    void release();
+    [[nodiscard]] bool manifestStepEntered() const;
+    [[nodiscard]] int runs() const;
+
+    struct Events;
+
+private:
+    // Shared with the steps, which the worker may still run.
+    std::shared_ptr<Events> events_;
+};
 
 // The main window of these tests, on the given page.
 std::unique_ptr<installer::MainWindow> openMainWindow(int initialPage = 0);
