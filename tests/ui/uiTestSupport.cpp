@@ -124,9 +124,14 @@ bool takeQuit()
 
 framework::controls::text::Text *findText(const framework::controls::layouts::Layout &layout, const std::wstring &text)
 {
-    for (auto *element : elementsOf<framework::controls::text::Text>(layout)) {
-        if (element->text == text) {
+    for (const auto &child : layout.children) {
+        if (auto *element = dynamic_cast<framework::controls::text::Text *>(child.get()); element && element->text == text) {
             return element;
+        }
+        if (auto *nested = dynamic_cast<framework::controls::layouts::Layout *>(child.get())) {
+            if (auto *found = findText(*nested, text)) {
+                return found;
+            }
         }
     }
     return nullptr;

@@ -27,7 +27,8 @@ bool pumpUntil(const std::function<bool()> &done, DWORD timeoutMs = 10000);
 // True once if a WM_QUIT passed through pump() since the last call.
 bool takeQuit();
 
-// The label-like element (label, link, caption) showing exactly `text`.
+// The label-like element (label, link, caption) showing exactly `text`,
+// also inside nested layouts.
 framework::controls::text::Text *findText(const framework::controls::layouts::Layout &layout,
                                           const std::wstring &text);
 
