@@ -1,0 +1,147 @@
+// Pictures of every page and of a message box, saved into the build tree
+// (screenshots/<page>-<dpi>.png) to be looked at; the 144 DPI set comes
+// from a second run of this program in a display of that DPI.
+
+#include "tests/ui/uiTestSupport.h"
+
+#include "app/resourceIds.h"
+#include "app/strings.h"
+#include "framework/windows/messages.h"
+#include "tests/support/process.h"
+#include "ui/ShowMessageBox.h"
+#include "ui/controls/ChooseFileTextField.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+std::wstring dpiSuffix(const application::controls::windows::Direct2dWindow &window)
+{
+    return L"-" + std::to_wstring(std::lround(window.getScaleX() * 96.0f));
+}
+
+void send(const installer::MainWindow &window, int page, int64_t kind, int64_t value)
+{
+    auto data = std::make_unique<framework::windows::PageData>(framework::windows::PageData{kind, value});
+    ::SendMessageW(window.handle(), framework::windows::kMsgViewData, static_cast<WPARAM>(page),
+                   reinterpret_cast<LPARAM>(data.release()));
+}
+
+void showPage(const installer::MainWindow &window, int page)
+{
+    ::PostMessageW(window.handle(), framework::windows::kMsgShowView, static_cast<WPARAM>(page), 0);
+    ASSERT_TRUE(uitest::pumpUntil([&] { return window.getCurrentView()->id == page; }));
+}
+
+TEST(Screenshots, EveryPageAndTheStopQuestion)
+{
+    uitest::prepareApplication();
+    if (const char *expected = std::getenv("KESTRUNE_EXPECT_DPI")) {
+        auto probe = uitest::openMainWindow();
+        ASSERT_TRUE(probe);
+        ASSERT_EQ(std::lround(probe->getScaleX() * 96.0f), std::atol(expected)) << "the display's DPI";
+        EXPECT_EQ(probe->getPixelWidth(), static_cast<UINT>(std::ceil(767.0f * probe->getScaleX())));
+    }
+    auto &options = uitest::theInstaller().options();
+    options.destination = L"C:\\Program Files\\Kestrune Software";
+    options.startWhenFinished = 1;
+    options.createDesktopShortcut = 0;
+    auto window = uitest::openMainWindow();
+    ASSERT_TRUE(window);
+    const std::wstring suffix = dpiSuffix(*window);
+
+    uitest::saveScreenshot(*window, L"1-start" + suffix);
+
+    showPage(*window, 2);
+    uitest::saveScreenshot(*window, L"2-choose-directory" + suffix);
+    auto &field = *uitest::elementsOf<application::unique::controls::installer::ChooseFileTextField>(*window->page(2))
+                       .at(0);
+    field.folderPicker = [](HWND) -> std::optional<std::wstring> {
+        return L"D:\\Users\\Somebody\\Documents\\Music collections of the whole family\\Players and tools";
+    };
+    field.browse();
+    uitest::saveScreenshot(*window, L"2-choose-directory-long-path" + suffix);
+
+    showPage(*window, 3);
+    send(*window, 3, 1, 2);
+    send(*window, 3, 2, 3700);
+    uitest::saveScreenshot(*window, L"3-installing" + suffix);
+
+    bool boxSaved = false;
+    uitest::whenMessageBoxOpens([&](HWND box) {
+        uitest::saveScreenshot(uitest::messageBoxOf(box), L"6-stop-question" + suffix);
+        boxSaved = true;
+        ::PostMessageW(box, WM_CLOSE, 0, 0);
+    });
+    ::PostMessageW(window->handle(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(uitest::pumpUntil([&] { return boxSaved && uitest::openMessageBox() == nullptr; }));
+
+    send(*window, 4, 1, 0);
+    showPage(*window, 4);
+    uitest::saveScreenshot(*window, L"4-finish" + suffix);
+    send(*window, 4, 1, 2);
+    uitest::saveScreenshot(*window, L"4-finish-cancelled" + suffix);
+
+    options.destination = L"C:\\Program Files\\Kestrune Software";
+    send(*window, 5, 20001, 5);
+    showPage(*window, 5);
+    uitest::saveScreenshot(*window, L"5-error" + suffix);
+    send(*window, 5, 20023, 465);
+    uitest::saveScreenshot(*window, L"5-error-outdated" + suffix);
+
+    bool noticeSaved = false;
+    uitest::whenMessageBoxOpens([&](HWND box) {
+        uitest::saveScreenshot(uitest::messageBoxOf(box), L"6-already-installed" + suffix);
+        noticeSaved = true;
+        ::PostMessageW(box, WM_CLOSE, 0, 0);
+    });
+    application::ShowMessageBox(nullptr, app::loadString(app::ids::kAlreadyInstalled).c_str(),
+                                app::loadString(app::ids::kInformation).c_str(), MB_OK);
+    EXPECT_TRUE(noticeSaved);
+}
+
+// The display DPI is read when a process starts: a copy of this program
+// runs the screenshots with the desktop set to 144 DPI, then the setting
+// goes back.
+TEST(ScreenshotsAt144Dpi, EveryPageAgainAtOneAndAHalfTimesTheSize)
+{
+    HKEY desktop = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_READ | KEY_WRITE,
+                                nullptr, &desktop, nullptr),
+              ERROR_SUCCESS);
+    DWORD previous = 0;
+    DWORD size = sizeof(previous);
+    const bool hadValue = ::RegQueryValueExW(desktop, L"LogPixels", nullptr, nullptr,
+                                             reinterpret_cast<BYTE *>(&previous), &size) == ERROR_SUCCESS;
+    const DWORD highDpi = 144;
+    ASSERT_EQ(::RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE *>(&highDpi),
+                               sizeof(highDpi)),
+              ERROR_SUCCESS);
+
+    wchar_t self[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    auto child = testsupport::ChildProcess::start(L"\"" + std::wstring(self) +
+                                                      L"\" --gtest_filter=Screenshots.EveryPageAndTheStopQuestion",
+                                                  {}, {L"KESTRUNE_EXPECT_DPI=144"});
+    std::optional<DWORD> code;
+    if (child) {
+        code = child->wait(180000);
+    }
+
+    if (hadValue) {
+        ::RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE *>(&previous),
+                         sizeof(previous));
+    } else {
+        ::RegDeleteValueW(desktop, L"LogPixels");
+    }
+    ::RegCloseKey(desktop);
+    ASSERT_TRUE(child);
+    ASSERT_TRUE(code);
+    EXPECT_EQ(*code, 0u) << "the 144 DPI run failed";
+}
+
+} // namespace
