@@ -272,10 +272,12 @@ LRESULT Direct2dWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
         } else if (state <= WA_CLICKACTIVE && !(state == WA_ACTIVE && minimised)) {
             active = true;
             onActivate();
+            // The default handling gives the window the keyboard focus;
+            // without it Escape would arrive as WM_SYSKEYDOWN and never
+            // reach onEscape.
+            return ::DefWindowProcW(hwnd, message, wParam, lParam);
         }
-        // The default handling gives the window the keyboard focus; without
-        // it Escape would arrive as WM_SYSKEYDOWN and never reach onEscape.
-        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+        return 0;
     }
     case WM_CLOSE:
         close();
