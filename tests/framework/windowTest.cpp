@@ -213,6 +213,18 @@ TEST_F(Window, EscapeReachesOnEscapeAndOtherKeysDoNot)
     EXPECT_EQ(window->escapes, 0);
     ::SendMessageW(window->handle(), WM_KEYDOWN, VK_ESCAPE, 0);
     EXPECT_EQ(window->escapes, 1);
+
+    // A real key press needs the keyboard focus that activation gives.
+    ::ShowWindow(window->handle(), SW_SHOWNORMAL);
+    ASSERT_TRUE(pumpUntil([&] { return window->isActive(); }));
+    INPUT keys[2] = {};
+    keys[0].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = VK_ESCAPE;
+    keys[1].type = INPUT_KEYBOARD;
+    keys[1].ki.wVk = VK_ESCAPE;
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    ::SendInput(2, keys, sizeof(INPUT));
+    EXPECT_TRUE(pumpUntil([&] { return window->escapes == 2; }));
 }
 
 TEST_F(Window, PlainBackgroundDragsTheWindowWhileDrawnThingsAndControlsDoNot)
