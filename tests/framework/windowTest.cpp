@@ -1,5 +1,6 @@
 #include "frameworkTestSupport.h"
 
+#include "framework/buttons/SpriteButton.h"
 #include "framework/buttons/SystemButtons.h"
 #include "framework/pictures/Sprite.h"
 #include "framework/renderers/Direct2dDxgiRenderer.h"
@@ -287,6 +288,72 @@ TEST_F(Window, GrowingByOnePixelRebuildsTheSurfaceWithSlackAndShrinkingNever)
     EXPECT_FLOAT_EQ(window->secondPage->width, 767); // pages not shown keep their size
     // Still drawn after the rebuild: the new target got the bitmaps' device.
     EXPECT_EQ(window->getRenderer().pixelAt(100, 100), colorRef(kPlainBackground));
+}
+
+LPARAM clientPoint(const Item &item)
+{
+    return MAKELPARAM(static_cast<int>(item.x + item.width / 2), static_cast<int>(item.y + item.height / 2));
+}
+
+TEST_F(Window, TheMinimiseButtonMinimisesAndCaptureLossCancelsAPress)
+{
+    auto window = open();
+    ASSERT_TRUE(window);
+    ::ShowWindow(window->handle(), SW_SHOWNORMAL);
+    pump(50);
+    Item *minimise = window->nonClientView->children.front().get();
+    Item *close = window->nonClientView->children.back().get();
+
+    // Dragging in from outside with the button held is not ours.
+    ::SendMessageW(window->handle(), WM_MOUSEMOVE, MK_LBUTTON, clientPoint(*close));
+    EXPECT_FALSE(close->hovered);
+
+    ::SendMessageW(window->handle(), WM_MOUSEMOVE, 0, clientPoint(*close));
+    EXPECT_TRUE(close->hovered);
+    ::SendMessageW(window->handle(), WM_LBUTTONDOWN, MK_LBUTTON, clientPoint(*close));
+    EXPECT_TRUE(close->pressed);
+    EXPECT_EQ(::GetCapture(), window->handle());
+    ::ReleaseCapture(); // someone else takes the mouse
+    pump(20);
+    EXPECT_FALSE(close->pressed);
+    EXPECT_FALSE(close->hovered);
+    pump(50);
+    EXPECT_EQ(window->closeCalls, 0);
+
+    ::SendMessageW(window->handle(), WM_LBUTTONUP, 0, clientPoint(*close)); // a stray release
+    ::SendMessageW(window->handle(), WM_MOUSEMOVE, 0, clientPoint(*minimise));
+    ::SendMessageW(window->handle(), WM_LBUTTONDOWN, MK_LBUTTON, clientPoint(*minimise));
+    ::SendMessageW(window->handle(), WM_LBUTTONUP, 0, clientPoint(*minimise));
+    EXPECT_TRUE(pumpUntil([&] { return ::IsIconic(window->handle()) != FALSE; }));
+    EXPECT_EQ(window->closeCalls, 0);
+}
+
+TEST_F(Window, ABorderSpriteButtonLargerThanItsFrameKeepsItsCornersAndStretchesTheRest)
+{
+    constexpr framework::controls::buttons::SpriteFrames kCell{10, 300, 10, 300, 10, 300, 60, 40};
+    auto window = open();
+    ASSERT_TRUE(window);
+    window->firstPage->make<framework::controls::buttons::BorderSpriteButton>(200.0f, 120.0f, 100.0f, 100.0f, kCell,
+                                                                              21u, 21u, 16u, 16u);
+    window->render(nullptr);
+    auto &renderer = window->getRenderer();
+    EXPECT_EQ(renderer.pixelAt(100, 160), colorRef(kCellLeft));
+    EXPECT_EQ(renderer.pixelAt(120, 160), colorRef(kCellLeft));
+    EXPECT_EQ(renderer.pixelAt(200, 160), colorRef(kCellCentre));
+    EXPECT_EQ(renderer.pixelAt(200, 101), colorRef(kCellEdge));
+    EXPECT_EQ(renderer.pixelAt(200, 114), colorRef(kCellEdge));
+    EXPECT_NE(renderer.pixelAt(200, 117), colorRef(kCellEdge));
+    EXPECT_EQ(renderer.pixelAt(290, 160), colorRef(kCellRight));
+    EXPECT_EQ(renderer.pixelAt(299, 219), colorRef(kCellRight));
+    EXPECT_NE(renderer.pixelAt(300, 160), colorRef(kCellRight));
+}
+
+TEST_F(Window, AMonitorChangeRedrawsWithTheMonitorsTextParameters)
+{
+    auto window = open();
+    ASSERT_TRUE(window);
+    EXPECT_HRESULT_SUCCEEDED(
+        window->onMonitorChanged(::MonitorFromWindow(window->handle(), MONITOR_DEFAULTTOPRIMARY)));
 }
 
 TEST_F(Window, PointerClicksLandOnWhatIsDrawn)
