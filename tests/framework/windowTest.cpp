@@ -8,6 +8,7 @@
 #include "framework/text/Label.h"
 #include "framework/windows/messages.h"
 #include "framework/windows/placement.h"
+#include "tests/support/process.h"
 #include "win32lib/encryption/cipher.h"
 #include "win32lib/encryption/recordFormat.h"
 #include "win32lib/encryption/store.h"
@@ -445,6 +446,35 @@ TEST_F(Window, DamagedPictureRecordsKeepTheWindowFromOpening)
         EXPECT_EQ(missingFrame.initialize(0), E_FAIL);
     }
     framework::resources::replacePictureLookup(previous);
+}
+
+} // namespace
+
+namespace {
+
+// Run by real-pointer-click with the X server's own pointer (xdotool): writes
+// where the close button is on the screen, then waits for the click.
+TEST(RealPointer, DISABLED_AnXPointerClickOnTheCloseButtonClosesTheWindow)
+{
+    useTestPictures();
+    wchar_t target[MAX_PATH] = {};
+    ASSERT_GT(::GetEnvironmentVariableW(L"KESTRUNE_CLICK_FILE", target, MAX_PATH), 0u);
+    TestWindow window;
+    ASSERT_HRESULT_SUCCEEDED(window.initialize(0));
+    ::ShowWindow(window.handle(), SW_SHOWNORMAL);
+    ::SetForegroundWindow(window.handle());
+    pump(300);
+    RECT bounds = {};
+    ::GetWindowRect(window.handle(), &bounds);
+    const Item *close = window.nonClientView->children.back().get();
+    const int x = bounds.left + static_cast<int>(close->x + close->width / 2);
+    const int y = bounds.top + static_cast<int>(close->y + close->height / 2);
+    const std::string where = std::to_string(x) + " " + std::to_string(y) + "\n";
+    const std::wstring partial = std::wstring(target) + L".part";
+    ASSERT_TRUE(testsupport::writeFile(partial, where));
+    ASSERT_TRUE(::MoveFileExW(partial.c_str(), target, MOVEFILE_REPLACE_EXISTING));
+    EXPECT_TRUE(pumpUntil([&] { return window.closeCalls == 1; }, 20000)) << "no click arrived at " << where;
+    EXPECT_EQ(window.handle(), nullptr);
 }
 
 } // namespace
