@@ -349,6 +349,30 @@ TEST_F(Window, ABorderSpriteButtonLargerThanItsFrameKeepsItsCornersAndStretchesT
     EXPECT_NE(renderer.pixelAt(300, 160), colorRef(kCellRight));
 }
 
+TEST_F(Window, ADpiChangeRescalesTheTargetAndTakesTheSuggestedRectangle)
+{
+    auto window = open();
+    ASSERT_TRUE(window);
+    RECT suggested = {100, 50, 100 + 1151, 50 + 666};
+    ::SendMessageW(window->handle(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_FLOAT_EQ(window->getScaleX(), 1.5f);
+    EXPECT_EQ(window->getPixelWidth(), 1151u);
+    EXPECT_EQ(window->getPixelHeight(), 666u);
+    EXPECT_NEAR(window->getWidth(), 767.33f, 0.01f);
+    EXPECT_FLOAT_EQ(window->getHeight(), 444.0f);
+    float dpiX = 0;
+    float dpiY = 0;
+    window->getRenderer().getRenderTarget()->GetDpi(&dpiX, &dpiY);
+    EXPECT_FLOAT_EQ(dpiX, 144.0f);
+    RECT bounds = {};
+    ::GetWindowRect(window->handle(), &bounds);
+    EXPECT_EQ(bounds.left, 100);
+    EXPECT_EQ(bounds.right - bounds.left, 1151);
+    // The close button stays anchored to the right edge, in DIPs.
+    EXPECT_NEAR(window->nonClientView->children.back()->x, 767.33f - 39, 0.01f);
+    EXPECT_EQ(window->getRenderer().pixelAt(1100, 20), colorRef(kCloseNormal));
+}
+
 TEST_F(Window, AMonitorChangeRedrawsWithTheMonitorsTextParameters)
 {
     auto window = open();
