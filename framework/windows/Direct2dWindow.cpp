@@ -426,17 +426,23 @@ HRESULT Direct2dWindow::render(Item *item)
         interop->ReleaseDC(&nothingChanged);
     }
 
-    HRESULT result = target->EndDraw();
+    const HRESULT result = target->EndDraw();
     if (result == static_cast<HRESULT>(D2DERR_RECREATE_TARGET)) {
         // The next redraw request paints on the new device.
-        releaseDeviceResources();
-        result = renderer.recreate();
-        if (SUCCEEDED(result)) {
-            applyTargetDpi();
-            result = loadDeviceResources();
-        }
+        return recoverDevice();
     }
     return result;
+}
+
+HRESULT Direct2dWindow::recoverDevice()
+{
+    releaseDeviceResources();
+    const HRESULT result = renderer.recreate();
+    if (FAILED(result)) {
+        return result;
+    }
+    applyTargetDpi();
+    return loadDeviceResources();
 }
 
 HRESULT Direct2dWindow::onSize(UINT newPixelWidth, UINT newPixelHeight)

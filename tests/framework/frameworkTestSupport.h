@@ -96,6 +96,7 @@ public:
     int escapes = 0;
 
     using Direct2dWindow::atlas;
+    using Direct2dWindow::recoverDevice;
     using Direct2dWindow::backgroundKey;
     using Direct2dWindow::currentView;
     using Direct2dWindow::firstActivationPending;

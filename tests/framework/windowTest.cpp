@@ -373,6 +373,26 @@ TEST_F(Window, ADpiChangeRescalesTheTargetAndTakesTheSuggestedRectangle)
     EXPECT_EQ(window->getRenderer().pixelAt(1100, 20), colorRef(kCloseNormal));
 }
 
+TEST_F(Window, AfterDeviceLossANewDeviceDrawsTheSameFrame)
+{
+    // Device loss cannot be caused under Wine; the recovery it triggers can
+    // be run directly.
+    auto window = open();
+    ASSERT_TRUE(window);
+    auto &renderer = window->getRenderer();
+    // Kept alive so that the new device cannot reuse its address.
+    const Microsoft::WRL::ComPtr<ID3D10Device1> lostDevice = renderer.getDevice();
+    ::SetWindowPos(window->handle(), nullptr, 0, 0, 768, 444, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ASSERT_HRESULT_SUCCEEDED(window->recoverDevice());
+    EXPECT_NE(renderer.getDevice(), lostDevice.Get());
+    EXPECT_EQ(renderer.surfaceWidth(), 868u); // the current surface size is kept
+    EXPECT_EQ(renderer.driverType(), D3D10_DRIVER_TYPE_HARDWARE);
+    ASSERT_NE(window->atlas.getBitmap(), nullptr);
+    ASSERT_HRESULT_SUCCEEDED(window->render(nullptr));
+    EXPECT_EQ(renderer.pixelAt(100, 100), colorRef(kPlainBackground));
+    EXPECT_EQ(renderer.pixelAt(768 - 39 + 5, 12), colorRef(kCloseNormal));
+}
+
 TEST_F(Window, AMonitorChangeRedrawsWithTheMonitorsTextParameters)
 {
     auto window = open();
