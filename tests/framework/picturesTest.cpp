@@ -1,7 +1,11 @@
 #include "frameworkTestSupport.h"
 
 #include "app/Application.h"
+#include "framework/buttons/SpriteButton.h"
+#include "framework/buttons/UrlButton.h"
 #include "framework/pictures/Sprite.h"
+#include "framework/text/ComplexText.h"
+#include "framework/text/Label.h"
 #include "framework/resources/Image.h"
 #include "framework/resources/pictureSource.h"
 #include "tests/support/paths.h"
@@ -172,6 +176,48 @@ TEST_F(ProgramPictures, ScreenshotsOfBothFramesOfBothWindows)
         EXPECT_NE(window.getRenderer().pixelAt(static_cast<int>(shot.width) / 2, 6), activeEdge);
         EXPECT_EQ(window.getRenderer().pixelAt(60, 60), window.getBackgroundKey());
     }
+}
+
+TEST_F(ProgramPictures, ScreenshotOfTextsLinksAndButtonsOnTheMainFrame)
+{
+    using namespace framework::controls;
+    TestWindow window;
+    text::ComplexText *sentence = nullptr;
+    window.build = [&sentence](TestWindow &self, TestPage &page) {
+        const auto font = testFont();
+        IDWriteFactory *factory = self.getTextFactory();
+        page.make<text::Label>(L"Welcome to the framework", font, text::TextStyle{28, 0xEEEEEE, 0, 0}, factory, 60.0f,
+                               60.0f);
+        sentence = page.make<text::ComplexText>(self.handle(), L"By installing you agree to the licence terms.", font,
+                                                text::ParagraphSettings{}, text::TextStyle{14, 0x999999, 0, 0},
+                                                factory, 60.0f, 120.0f, 600.0f, 30.0f);
+        sentence->ranges = {text::TextRange{31, 13, {14, 0x999999, 1, 0}, {14, 0xFFFFFF, 1, 0}, nullptr}};
+        sentence->applyLook(sentence->ranges[0], sentence->ranges[0].normal);
+        page.make<buttons::UrlButton>(self.handle(), L"Privacy policy", font, text::TextStyle{13, 0x808080, 1, 0},
+                                      factory, 0xFFFFFF, 60.0f, 160.0f);
+        const buttons::SpriteFrames dark{66, 334, 383, 334, 693, 334, 155, 30};
+        const buttons::SpriteFrames red{66, 387, 383, 387, 693, 387, 155, 30};
+        page.make<buttons::BorderSpriteButton>(120.0f, 30.0f, 60.0f, 360.0f, dark, 11u, 11u, 10u, 10u);
+        auto *hovered = page.make<buttons::BorderSpriteButton>(200.0f, 40.0f, 200.0f, 355.0f, red, 11u, 11u, 10u, 10u);
+        hovered->hovered = true;
+        page.make<text::Label>(L"START INSTALL", font, text::TextStyle{14, 0xE5E5E5, 0, 0}, factory, 240.0f, 365.0f);
+        return S_OK;
+    };
+    ASSERT_HRESULT_SUCCEEDED(window.initialize(0));
+    ASSERT_NE(sentence, nullptr);
+    // Hover the link range of the sentence, as the pointer would.
+    sentence->mouseMove(framework::controls::MouseEvent{60.0f + 400.0f, 128.0f, 0, 0});
+    EXPECT_EQ(sentence->hoveredRange, 0);
+    window.render(nullptr);
+    const auto pixels = surfacePixels(window, 767, 444);
+    EXPECT_HRESULT_SUCCEEDED(savePng(screenshotPath(L"controls.png"), 767, 444, pixels));
+    int brightTextPixels = 0;
+    for (int y = 60; y < 100; ++y) {
+        for (int x = 60; x < 400; ++x) {
+            brightTextPixels += (pixels[static_cast<size_t>(y) * 767 + x] & 0xFF) > 0xC0 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(brightTextPixels, 200) << "the title was not drawn";
 }
 
 TEST(ImageDecoding, PicturesBecomePremultipliedBgraAndUndecodableBytesFail)

@@ -405,6 +405,9 @@ TEST_F(Window, PointerClicksLandOnWhatIsDrawn)
 {
     auto window = open();
     ASSERT_TRUE(window);
+    // Top left, where no centred window of a test running beside this one
+    // can lie over the button.
+    ::SetWindowPos(window->handle(), nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ::ShowWindow(window->handle(), SW_SHOWNORMAL);
     ::SetForegroundWindow(window->handle());
     pump(200);
@@ -503,8 +506,11 @@ TEST(RealPointer, DISABLED_AnXPointerClickOnTheCloseButtonClosesTheWindow)
     useTestPictures();
     wchar_t target[MAX_PATH] = {};
     ASSERT_GT(::GetEnvironmentVariableW(L"KESTRUNE_CLICK_FILE", target, MAX_PATH), 0u);
-    TestWindow window;
+    TestWindow window(nullptr, 300, 200);
     ASSERT_HRESULT_SUCCEEDED(window.initialize(0));
+    // Top left, where no centred window of a test running beside this one
+    // can lie over the button.
+    ::SetWindowPos(window.handle(), nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ::ShowWindow(window.handle(), SW_SHOWNORMAL);
     ::SetForegroundWindow(window.handle());
     pump(300);
