@@ -587,7 +587,8 @@ void Direct2dWindow::deliverViewData(int32_t id, PageData *payload)
 bool Direct2dWindow::hitTest(int pixelX, int pixelY)
 {
     const COLORREF colour = renderer.pixelAt(pixelX, pixelY);
-    if (colour != backgroundKey && colour != kDragBackgroundColour) {
+    // Outside the surface: client area, even if the key could not be sampled.
+    if (colour == CLR_INVALID || (colour != backgroundKey && colour != kDragBackgroundColour)) {
         return true;
     }
     const float x = static_cast<float>(pixelX) / scaleX;
