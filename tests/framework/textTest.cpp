@@ -6,6 +6,7 @@
 #include "framework/text/ComplexText.h"
 #include "framework/text/Label.h"
 #include "framework/text/Text.h"
+#include "framework/text/TextInput.h"
 #include "framework/text/measureText.h"
 #include "framework/text/textHitTest.h"
 #include "framework/windows/messages.h"
@@ -113,6 +114,35 @@ TEST_F(TextControls, ALabelRefitsItsBoxToALongerText)
     EXPECT_EQ(label.text, longer);
     EXPECT_EQ(label.setText(nullptr), E_INVALIDARG);
     EXPECT_EQ(label.text, longer);
+}
+
+TEST_F(TextControls, ANewTextKeepsAlignmentWrappingAndEllipsisTrimming)
+{
+    framework::controls::text::TextInput path(L"C:\\Program Files\\Kestrune", testFont(),
+                                              framework::controls::text::ParagraphSettings{
+                                                  DWRITE_TEXT_ALIGNMENT_TRAILING, DWRITE_PARAGRAPH_ALIGNMENT_CENTER,
+                                                  DWRITE_WORD_WRAPPING_NO_WRAP},
+                                              TextStyle{14, 0xCCCCCC, 0, 0}, factory(), 20, 30, 120, 24);
+    EXPECT_EQ(path.kind, framework::controls::kKindTextInput);
+    Microsoft::WRL::ComPtr<IDWriteInlineObject> ellipsis;
+    ASSERT_HRESULT_SUCCEEDED(factory()->CreateEllipsisTrimmingSign(path.layout.Get(), &ellipsis));
+    const DWRITE_TRIMMING trimming{DWRITE_TRIMMING_GRANULARITY_CHARACTER, 0, 0};
+    ASSERT_HRESULT_SUCCEEDED(path.layout->SetTrimming(&trimming, ellipsis.Get()));
+
+    ASSERT_HRESULT_SUCCEEDED(path.setText(L"D:\\A very long folder name\\that does not fit\\Kestrune"));
+    DWRITE_TRIMMING kept = {};
+    Microsoft::WRL::ComPtr<IDWriteInlineObject> sign;
+    ASSERT_HRESULT_SUCCEEDED(path.layout->GetTrimming(&kept, &sign));
+    EXPECT_EQ(kept.granularity, DWRITE_TRIMMING_GRANULARITY_CHARACTER);
+    EXPECT_NE(sign.Get(), nullptr);
+    // The long text is cut to the box.
+    EXPECT_LE(path.metrics.width, 120.0f);
+    EXPECT_EQ(path.layout->GetTextAlignment(), DWRITE_TEXT_ALIGNMENT_TRAILING);
+    EXPECT_EQ(path.layout->GetWordWrapping(), DWRITE_WORD_WRAPPING_NO_WRAP);
+    EXPECT_FLOAT_EQ(path.layout->GetMaxWidth(), 120.0f);
+    FLOAT fontSize = 0;
+    ASSERT_HRESULT_SUCCEEDED(path.layout->GetFontSize(0, &fontSize));
+    EXPECT_FLOAT_EQ(fontSize, 14.0f);
 }
 
 TEST_F(TextControls, WithoutAMonitorProfileColoursStayAsGiven)
