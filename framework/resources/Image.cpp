@@ -14,7 +14,11 @@ HRESULT Image::createDeviceResource(ID2D1RenderTarget *renderTarget)
     if (renderTarget == nullptr || !source) {
         return E_POINTER;
     }
-    return renderTarget->CreateBitmapFromWicBitmap(source.Get(), nullptr, &bitmap);
+    // 96 DPI stated rather than implied by null properties: Wine gives such a
+    // bitmap the target's DPI, which would turn every atlas source rectangle
+    // (bitmap pixels) into scaled DIPs at 150 %.
+    const D2D1_BITMAP_PROPERTIES properties = D2D1::BitmapProperties(D2D1::PixelFormat(), 96.0f, 96.0f);
+    return renderTarget->CreateBitmapFromWicBitmap(source.Get(), &properties, &bitmap);
 }
 
 ID2D1Bitmap *Image::getBitmap()

@@ -1,5 +1,6 @@
 #include "framework/text/ComplexText.h"
 
+#include "framework/text/textHitTest.h"
 #include "framework/windows/messages.h"
 
 namespace framework::controls::text {
@@ -44,12 +45,10 @@ void ComplexText::mouseMove(const MouseEvent &event)
         return;
     }
     int found = -1;
-    BOOL trailing = FALSE;
-    BOOL inside = FALSE;
-    DWRITE_HIT_TEST_METRICS hit = {};
+    uint32_t position = 0;
     // The point need not lie on a glyph: the nearest position counts.
-    if (SUCCEEDED(layout->HitTestPoint(event.x - x, event.y - y, &trailing, &inside, &hit))) {
-        found = rangeAt(hit.textPosition);
+    if (SUCCEEDED(textPositionAt(layout.Get(), event.x - x, event.y - y, position))) {
+        found = rangeAt(position);
     }
     if (found == hoveredRange) {
         return;

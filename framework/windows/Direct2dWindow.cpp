@@ -272,10 +272,12 @@ LRESULT Direct2dWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
         } else if (state <= WA_CLICKACTIVE && !(state == WA_ACTIVE && minimised)) {
             active = true;
             onActivate();
+            // The default handling gives the window the keyboard focus;
+            // without it Escape would arrive as WM_SYSKEYDOWN and never
+            // reach onEscape.
+            return ::DefWindowProcW(hwnd, message, wParam, lParam);
         }
-        // The default handling gives the window the keyboard focus; without
-        // it Escape would arrive as WM_SYSKEYDOWN and never reach onEscape.
-        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+        return 0;
     }
     case WM_CLOSE:
         close();
@@ -424,17 +426,23 @@ HRESULT Direct2dWindow::render(Item *item)
         interop->ReleaseDC(&nothingChanged);
     }
 
-    HRESULT result = target->EndDraw();
+    const HRESULT result = target->EndDraw();
     if (result == static_cast<HRESULT>(D2DERR_RECREATE_TARGET)) {
         // The next redraw request paints on the new device.
-        releaseDeviceResources();
-        result = renderer.recreate();
-        if (SUCCEEDED(result)) {
-            applyTargetDpi();
-            result = loadDeviceResources();
-        }
+        return recoverDevice();
     }
     return result;
+}
+
+HRESULT Direct2dWindow::recoverDevice()
+{
+    releaseDeviceResources();
+    const HRESULT result = renderer.recreate();
+    if (FAILED(result)) {
+        return result;
+    }
+    applyTargetDpi();
+    return loadDeviceResources();
 }
 
 HRESULT Direct2dWindow::onSize(UINT newPixelWidth, UINT newPixelHeight)
@@ -579,7 +587,8 @@ void Direct2dWindow::deliverViewData(int32_t id, PageData *payload)
 bool Direct2dWindow::hitTest(int pixelX, int pixelY)
 {
     const COLORREF colour = renderer.pixelAt(pixelX, pixelY);
-    if (colour != backgroundKey && colour != kDragBackgroundColour) {
+    // Outside the surface: client area, even if the key could not be sampled.
+    if (colour == CLR_INVALID || (colour != backgroundKey && colour != kDragBackgroundColour)) {
         return true;
     }
     const float x = static_cast<float>(pixelX) / scaleX;

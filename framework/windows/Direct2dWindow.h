@@ -109,6 +109,10 @@ protected:
     int inactiveBackgroundId;
     Direct2dWindow *parent;
 
+    // After D2DERR_RECREATE_TARGET: a new device, the target's DPI and the
+    // pictures and brush made again on it.
+    HRESULT recoverDevice();
+
 private:
     static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     HRESULT createWindow();

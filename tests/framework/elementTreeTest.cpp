@@ -282,6 +282,37 @@ TEST_F(ElementTree, TheCloseButtonPostsCloseToItsWindow)
     EXPECT_EQ(window.take(WM_CLOSE), 1);
 }
 
+// Records the drawing calls a container makes on it.
+class DrawRecorder : public Item {
+public:
+    DrawRecorder(std::vector<std::string> &journal, const char *name, int32_t itemKind)
+        : Item(kKindComposite, 1, 1, 0, 0), journal_(journal), name_(name)
+    {
+        kind = itemKind;
+    }
+    HRESULT drawComposite(ID2D1RenderTarget *, ID2D1SolidColorBrush *, ID2D1Bitmap *) override
+    {
+        journal_.push_back(name_);
+        return S_OK;
+    }
+
+private:
+    std::vector<std::string> &journal_;
+    std::string name_;
+};
+
+TEST_F(ElementTree, ContainersDrawVisibleChildrenInOrderAndSkipUnknownKinds)
+{
+    root.make<DrawRecorder>(journal, "first", kKindComposite);
+    root.make<DrawRecorder>(journal, "hidden", kKindComposite)->visible = false;
+    root.make<DrawRecorder>(journal, "kind-10", 10);
+    auto *nested = root.make<Layout>(10.0f, 10.0f, 0.0f, 0.0f, &window);
+    nested->make<DrawRecorder>(journal, "nested", kKindComposite);
+    root.make<DrawRecorder>(journal, "last", kKindComposite);
+    EXPECT_EQ(root.drawComposite(nullptr, nullptr, nullptr), S_OK);
+    EXPECT_EQ(journal, (std::vector<std::string>{"first", "nested", "last"}));
+}
+
 TEST(SpriteButtonFrames, TheFrameFollowsHoverAndPress)
 {
     using framework::controls::buttons::SpriteButton;

@@ -59,10 +59,11 @@ void fill(std::vector<uint32_t> &pixels, UINT stride, UINT left, UINT top, UINT 
 
 std::string framePicture(uint32_t edge, uint32_t background)
 {
-    // 64 x 64: 21/21/16/16 borders in the edge colour, the middle plain.
+    // 64 x 64, plain but for an 8-pixel edge ring inside the 21/21/16/16
+    // slices, so that (20, 20) samples the plain background.
     std::vector<uint32_t> pixels(64 * 64, 0);
     fill(pixels, 64, 0, 0, 64, 64, edge);
-    fill(pixels, 64, 21, 16, 64 - 42, 64 - 32, background);
+    fill(pixels, 64, 8, 8, 64 - 16, 64 - 16, background);
     return encodePng(64, 64, pixels);
 }
 
@@ -91,8 +92,8 @@ framework::resources::PictureBytes testPicture(int id)
         pictures[101] = atlasPicture();
         pictures[102] = framePicture(kFrameEdgeActive, kPlainBackground);
         pictures[103] = framePicture(kFrameEdgeInactive, kInactiveBackground);
-        pictures[104] = framePicture(kFrameEdgeActive, kPlainBackground);
-        pictures[105] = framePicture(kFrameEdgeInactive, kInactiveBackground);
+        pictures[104] = framePicture(kFrameEdgeActive, kBoxBackground);
+        pictures[105] = framePicture(kFrameEdgeInactive, kBoxBackground);
     }
     const auto found = pictures.find(id);
     if (found == pictures.end()) {
@@ -131,6 +132,19 @@ HRESULT savePng(const std::wstring &path, UINT width, UINT height, const std::ve
         return result;
     }
     return encodeInto(stream.Get(), width, height, pixels, GUID_WICPixelFormat32bppPBGRA);
+}
+
+void pump(DWORD milliseconds)
+{
+    const ULONGLONG end = ::GetTickCount64() + milliseconds;
+    do {
+        MSG message = {};
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        }
+        ::Sleep(5);
+    } while (::GetTickCount64() < end);
 }
 
 void useTestPictures()

@@ -18,8 +18,11 @@ namespace frameworktest {
 // Colours of the test pictures (0xRRGGBB, opaque).
 inline constexpr uint32_t kFrameEdgeActive = 0x3050A0;
 inline constexpr uint32_t kFrameEdgeInactive = 0x505050;
-inline constexpr uint32_t kPlainBackground = 0x1A1A1C;
+// As 0xRRGGBB: the COLORREF 0x1A1A1C that always counts as drag background.
+inline constexpr uint32_t kPlainBackground = 0x1C1A1A;
 inline constexpr uint32_t kInactiveBackground = 0x222226;
+// The message-box frame's background, recognised only as the sampled key.
+inline constexpr uint32_t kBoxBackground = 0x203040;
 inline constexpr uint32_t kMinimizeNormal = 0xC02020;
 inline constexpr uint32_t kMinimizeHover = 0x20C020;
 inline constexpr uint32_t kMinimizePressed = 0x2020C0;
@@ -40,6 +43,8 @@ HRESULT savePng(const std::wstring &path, UINT width, UINT height, const std::ve
 
 // Pictures of known content for ids 101 to 105 in front of the window.
 void useTestPictures();
+// Dispatches the thread's messages for a while.
+void pump(DWORD milliseconds);
 // COLORREF of a 0xRRGGBB colour.
 [[nodiscard]] constexpr COLORREF colorRef(uint32_t rgb) noexcept
 {
@@ -91,6 +96,7 @@ public:
     int escapes = 0;
 
     using Direct2dWindow::atlas;
+    using Direct2dWindow::recoverDevice;
     using Direct2dWindow::backgroundKey;
     using Direct2dWindow::currentView;
     using Direct2dWindow::firstActivationPending;
