@@ -66,6 +66,27 @@ bool queryHeaderText(HINTERNET request, DWORD query, DWORD bufferBytes, std::wst
     return true;
 }
 
+// A short write that reports success happens when the volume fills up (Wine
+// does it once before failing with ERROR_DISK_FULL): the rest is written
+// again, so that the failure that follows is the one recorded. A write that
+// makes no progress at all counts as a full disk.
+bool writeAll(HANDLE file, const uint8_t *bytes, DWORD length)
+{
+    while (length > 0) {
+        DWORD written = 0;
+        if (!::WriteFile(file, bytes, length, &written, nullptr)) {
+            return false;
+        }
+        if (written == 0) {
+            ::SetLastError(ERROR_DISK_FULL);
+            return false;
+        }
+        bytes += written;
+        length -= written;
+    }
+    return true;
+}
+
 } // namespace
 
 WinHttpWrapper::WinHttpWrapper(const std::wstring &userAgent)
@@ -360,16 +381,8 @@ bool WinHttpWrapper::readBody(const ProgressCallback &progress, std::vector<uint
             break;
         }
         if (file != nullptr) {
-            DWORD written = 0;
-            ::SetLastError(ERROR_SUCCESS);
-            const BOOL wrote = ::WriteFile(file, chunk.get(), read, &written, nullptr);
-            if (!wrote || written != read) {
-                DWORD error = ::GetLastError();
-                // A short write can report success without an error: the
-                // volume is full, and the file must not count as complete.
-                if (error == ERROR_SUCCESS) {
-                    error = ERROR_DISK_FULL;
-                }
+            if (!writeAll(file, chunk.get(), read)) {
+                const DWORD error = ::GetLastError();
                 recordError(error, "WriteFile");
                 break;
             }
