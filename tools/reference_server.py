@@ -31,6 +31,8 @@ scenario's table entry):
   drop=M          close without any answer: "close" (FIN) or "reset" (RST)
   stall_after=N   stop sending after N body bytes ...
   stall=S         ... for S seconds (30), then close
+  cut=M           at stall_after, instead of stalling: "close" (FIN) or
+                  "reset" (RST) the connection
   rate=B          throttle the body to B bytes per second
   fail_first=K    the first K requests with this exact path and query are
                   dropped (fail_mode: close, reset, stall, code:NNN)
@@ -77,6 +79,7 @@ SCENARIOS = {
     "drop": {"drop": "close"},
     "reset": {"drop": "reset"},
     "stall": {"size": "100000", "stall_after": "40000", "stall": "30"},
+    "cut": {"size": "100000", "stall_after": "40000", "cut": "reset"},
     "large": {"size": str(64 * 1024 * 1024)},
 }
 
@@ -225,7 +228,7 @@ class RequestHandler(http.server.BaseHTTPRequestHandler):
             self.wfile.write(body)
 
     def send_stream(self, code, chunks, length, headers=None, framing="length", rate=0,
-                    stall_after=None, stall=30.0, declared=None):
+                    stall_after=None, stall=30.0, declared=None, cut=None):
         """Streams `chunks` (an iterable of bytes) of `length` bytes in total."""
         self.send_response(code)
         if framing == "chunked":
@@ -250,8 +253,11 @@ class RequestHandler(http.server.BaseHTTPRequestHandler):
                     head = piece[: max(0, stall_after - sent)]
                     self.write_piece(head, framing)
                     self.wfile.flush()
-                    self.state.stopping.wait(stall)
-                    self.close_connection = True
+                    if cut:
+                        self.drop(cut)
+                    else:
+                        self.state.stopping.wait(stall)
+                        self.close_connection = True
                     return
                 self.write_piece(piece, framing)
                 sent += len(piece)
@@ -317,7 +323,7 @@ class RequestHandler(http.server.BaseHTTPRequestHandler):
         stall_after = int(params["stall_after"]) if "stall_after" in params else None
         self.send_stream(code, chunks, length, headers=headers, framing=params.get("framing", "length"),
                          rate=int(params.get("rate", "0")), stall_after=stall_after,
-                         stall=float(params.get("stall", "30")), declared=declared)
+                         stall=float(params.get("stall", "30")), declared=declared, cut=params.get("cut"))
 
 
 def slices(chunk, rate):
