@@ -90,7 +90,6 @@ bool writeAll(HANDLE file, const uint8_t *bytes, DWORD length)
 } // namespace
 
 WinHttpWrapper::WinHttpWrapper(const std::wstring &userAgent)
-    : WinHttpWrapperAbstract()
 {
     // No proxy: requests go straight to the server.
     session_.reset(::WinHttpOpen(userAgent.c_str(), WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
@@ -105,6 +104,7 @@ WinHttpWrapper::WinHttpWrapper(const std::wstring &userAgent)
 
 WinHttpWrapper::~WinHttpWrapper()
 {
+    request_.reset();
     connections_.clear();
     session_.reset();
     privateTrustStore_.reset();
@@ -336,7 +336,8 @@ void CALLBACK WinHttpWrapper::statusCallback(HINTERNET handle, DWORD_PTR context
     try {
         if (status == WINHTTP_CALLBACK_STATUS_SENDING_REQUEST) {
             if (!client->validateHttpsRequest(handle) && client->request_.get() == handle) {
-                // Closing the handle makes the pending send fail; nothing is sent.
+                // Windows then fails the pending send and sends nothing; Wine
+                // sends anyway, and the send loop finds the rejection recorded.
                 client->request_.reset();
             }
         } else if (status == WINHTTP_CALLBACK_STATUS_SECURE_FAILURE) {

@@ -188,6 +188,14 @@ TEST_F(Https, SwitchedOnPinningWithoutPinsIsAConfigurationError)
     EXPECT_EQ(keys.failedOperation(), "validateHttpsRequest|invalid_configuration");
 }
 
+TEST_F(Https, WithPinningOffNothingIsQueried)
+{
+    // Any query on a null handle would fail and be recorded.
+    EXPECT_TRUE(client.validateHttpsRequest(nullptr));
+    EXPECT_EQ(client.errorCode(), 0u);
+    EXPECT_EQ(client.failedOperation(), "");
+}
+
 TEST_F(Https, PinsPlayNoPartInPlainHttp)
 {
     client.setCertificatePinning(true);
