@@ -27,6 +27,9 @@ scenario's table entry):
   framing=F       length (Content-Length), chunked, close (no length; the
                   connection is closed after the body)
   declared=N      Content-Length sent instead of the real one (then closes)
+  length_text=T   the Content-Length header's text, as given (then closes)
+  content_encoding=T  a Content-Encoding header with this text; the body
+                  is not encoded by it
   delay=S         seconds to wait before the answer
   drop=M          close without any answer: "close" (FIN) or "reset" (RST)
   stall_after=N   stop sending after N body bytes ...
@@ -238,7 +241,7 @@ class RequestHandler(http.server.BaseHTTPRequestHandler):
             self.close_connection = True
         else:
             self.send_header("Content-Length", str(length if declared is None else declared))
-            if declared is not None and declared != length:
+            if declared is not None and str(declared) != str(length):
                 self.close_connection = True
         for name, value in (headers or {}).items():
             self.send_header(name, value)
@@ -319,7 +322,11 @@ class RequestHandler(http.server.BaseHTTPRequestHandler):
                 headers["Content-Encoding"] = content_encoding
             chunks = [wire]
             length = len(wire)
+        if "content_encoding" in params:
+            headers["Content-Encoding"] = params["content_encoding"]
         declared = int(params["declared"]) if "declared" in params else None
+        if "length_text" in params:
+            declared = params["length_text"]
         stall_after = int(params["stall_after"]) if "stall_after" in params else None
         self.send_stream(code, chunks, length, headers=headers, framing=params.get("framing", "length"),
                          rate=int(params.get("rate", "0")), stall_after=stall_after,

@@ -265,6 +265,41 @@ TEST_F(HttpClient, MalformedUrlFailsInCrackUrl)
     EXPECT_EQ(client.statusCode(), -1);
 }
 
+TEST_F(HttpClient, MalformedExtraHeaderFailsInAddRequestHeaders)
+{
+    client.addExtraHeader(L"no colon in this line", WINHTTP_ADDREQ_FLAG_ADD);
+    EXPECT_FALSE(client.sendHead(ReferenceServer::http(L"/scenario/status/200")));
+    EXPECT_EQ(client.failedOperation(), "WinHttpAddRequestHeaders");
+    EXPECT_EQ(client.errorCode(), static_cast<uint32_t>(ERROR_WINHTTP_INVALID_HEADER));
+}
+
+TEST_F(HttpClient, TimeoutsWinHttpRefusesFailTheirStep)
+{
+    EXPECT_FALSE(client.setTimeouts(HttpTimeouts{0xFFFFFFF0u, 1000, 1000, 1000}));
+    EXPECT_EQ(client.failedOperation(), "WinHttpSetTimeouts");
+    EXPECT_EQ(client.errorCode(), static_cast<uint32_t>(ERROR_INVALID_PARAMETER));
+}
+
+TEST_F(HttpClient, OverlongHeadersFailTheirQuery)
+{
+    // The header texts are read into fixed buffers: 512 bytes for the
+    // length, 128 for the encoding.
+    std::vector<uint8_t> body;
+    const std::wstring zeros(300, L'0');
+    EXPECT_FALSE(client.getToBuffer(ReferenceServer::http(L"/scenario/body?size=10&length_text=" + zeros + L"10"), body));
+    EXPECT_EQ(client.failedOperation(), "WinHttpQueryHeaders|WINHTTP_QUERY_CONTENT_LENGTH");
+    EXPECT_EQ(client.errorCode(), static_cast<uint32_t>(ERROR_INSUFFICIENT_BUFFER));
+
+    const std::wstring encoding(70, L'x');
+    EXPECT_FALSE(client.getToBuffer(ReferenceServer::http(L"/scenario/body?size=10&content_encoding=" + encoding), body));
+    EXPECT_EQ(client.failedOperation(), "WinHttpQueryHeaders|WINHTTP_QUERY_CONTENT_ENCODING");
+    EXPECT_EQ(client.errorCode(), static_cast<uint32_t>(ERROR_INSUFFICIENT_BUFFER));
+
+    // Leading zeros that fit are still a number.
+    EXPECT_TRUE(client.getToBuffer(ReferenceServer::http(L"/scenario/body?size=10&length_text=0010"), body));
+    EXPECT_EQ(client.contentLength(), 10);
+}
+
 TEST_F(HttpClient, MissingFolderFailsInCreateFileBeforeAnyRequest)
 {
     const auto path = folder.file(L"no such folder\\package.zip");
