@@ -466,3 +466,13 @@ TEST_F(HttpClient, ConnectionClosedMidBodyIsCaughtByTheLengthCheck)
     EXPECT_EQ(client.failedOperation(), "");
     EXPECT_FALSE(testsupport::fileExists(path));
 }
+TEST_F(HttpClient, ThrottledBodyArrivesWholeAtTheServersPace)
+{
+    std::vector<uint8_t> body;
+    const DWORD started = ::GetTickCount();
+    ASSERT_TRUE(client.getToBuffer(ReferenceServer::http(L"/scenario/body?size=200000&rate=400000"), body));
+    const DWORD elapsed = ::GetTickCount() - started;
+    EXPECT_EQ(body, patternBytes(200000));
+    EXPECT_GE(elapsed, 400u);
+    EXPECT_LT(elapsed, 5000u);
+}
