@@ -257,6 +257,9 @@ class RequestHandler(http.server.BaseHTTPRequestHandler):
                     self.write_piece(head, framing)
                     self.wfile.flush()
                     if cut:
+                        # Let the client take what was sent: a reset
+                        # discards data still queued on this side.
+                        self.state.stopping.wait(0.3)
                         self.drop(cut)
                     else:
                         self.state.stopping.wait(stall)

@@ -448,8 +448,10 @@ TEST_F(HttpClient, ConnectionResetMidBodyFailsAndRemovesTheFile)
     if (client.errorCode() == 65003u) {
         EXPECT_EQ(client.failedOperation(), "");
     } else {
+        // The reset can also overtake the headers on a loaded machine.
         EXPECT_TRUE(client.failedOperation() == "WinHttpQueryDataAvailable" ||
-                    client.failedOperation() == "WinHttpReadData")
+                    client.failedOperation() == "WinHttpReadData" ||
+                    client.failedOperation() == "WinHttpReceiveResponse")
             << client.failedOperation();
         EXPECT_TRUE(client.errorCode() == ERROR_WINHTTP_CONNECTION_ERROR || client.errorCode() == WSAECONNRESET)
             << client.errorCode();
