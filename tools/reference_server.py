@@ -11,11 +11,20 @@ the server accepts connections, so a test runner can start it without races:
   reference_server.py --root DIR --log requests.jsonl --ready-file ports \\
       --listen http=http:0 --listen https=https:0:server.pem:server.key
 
-Routes (first match wins; more are added with @route, in this file or in a
-module given with --extension):
+Routes (first match wins):
   /files/<path>             a file of the document root, streamed
   /scenario/<name>[/<arg>]  a scripted answer, see SCENARIOS below
   anything else             a file of the document root, or 404
+More are added with @route, in this file or in a module given with
+--extension (loaded before the listeners start; its routes are tried after
+/files and /scenario, before the document root):
+
+  # my_routes.py
+  from reference_server import route
+
+  @route(r"^/kestrune/updates\.xml$")
+  def manifest(request, match):
+      request.send_body(200, b"<updates/>", "application/xml")
 
 Query parameters shaping every scripted answer (defaults come from the
 scenario's table entry):

@@ -17,6 +17,15 @@ ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 SERVER = os.path.join(ROOT, "tools", "reference_server.py")
 
 
+EXTENSION = """
+from reference_server import route
+
+@route(r"^/extension/(\\w+)$")
+def greet(request, match):
+    request.send_body(201, ("hello " + match.group(1)).encode(), "text/plain")
+"""
+
+
 def pattern(size):
     return bytes((i * 31 + 7) % 251 for i in range(size))
 
@@ -31,11 +40,14 @@ class ReferenceServerTest(unittest.TestCase):
             package.write(pattern(300000))
         with open(os.path.join(cls.work.name, "secret.txt"), "w") as secret:
             secret.write("outside the root")
+        extension = os.path.join(cls.work.name, "extension.py")
+        with open(extension, "w") as routes:
+            routes.write(EXTENSION)
         cls.log = os.path.join(cls.work.name, "requests.jsonl")
         ready = os.path.join(cls.work.name, "ports")
         cls.server = subprocess.Popen(
             [sys.executable, SERVER, "--root", cls.root, "--log", cls.log, "--ready-file", ready,
-             "--listen", "http=http:0"],
+             "--listen", "http=http:0", "--extension", extension],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         for _ in range(100):
             if os.path.exists(ready):
@@ -150,6 +162,11 @@ class ReferenceServerTest(unittest.TestCase):
                 received += piece
         connection.close()
         self.assertEqual(len(received.split(b"\r\n\r\n", 1)[1]), 4000)
+
+    def test_extension_adds_routes(self):
+        response, body = self.request("/extension/world")
+        self.assertEqual(response.status, 201)
+        self.assertEqual(body, b"hello world")
 
     def test_every_request_is_logged(self):
         self.request("/scenario/status/200?tag=logged&x=1", method="HEAD",
