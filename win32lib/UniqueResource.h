@@ -13,8 +13,7 @@
 
 namespace Win32Lib {
 
-template <typename Traits>
-class UniqueResource {
+template <typename Traits> class UniqueResource {
 public:
     using pointer = typename Traits::pointer;
 
@@ -122,8 +121,7 @@ struct Hdc {
     static void close(pointer value) noexcept { ::ReleaseDC(nullptr, value); }
 };
 
-template <typename T>
-struct CoTaskMem {
+template <typename T> struct CoTaskMem {
     using pointer = T *;
     static pointer invalid() noexcept { return nullptr; }
     static void close(pointer value) noexcept { ::CoTaskMemFree(value); }
@@ -141,12 +139,10 @@ using UniqueMappedView = UniqueResource<traits::MappedView>;
 using UniqueLocalMemory = UniqueResource<traits::LocalMemory>;
 using UniqueHeapMemory = UniqueResource<traits::HeapMemory>;
 using UniqueScreenDc = UniqueResource<traits::Hdc>;
-template <typename T>
-using UniqueCoTaskMem = UniqueResource<traits::CoTaskMem<T>>;
+template <typename T> using UniqueCoTaskMem = UniqueResource<traits::CoTaskMem<T>>;
 
 // Runs a one-off clean-up at scope exit unless dismissed.
-template <typename F>
-class ScopeExit {
+template <typename F> class ScopeExit {
 public:
     explicit ScopeExit(F action) noexcept : action_(std::move(action)) {}
     ScopeExit(const ScopeExit &) = delete;
