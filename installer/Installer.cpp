@@ -91,6 +91,38 @@ uint16_t mapExtractionFailure(DWORD lastError, uint32_t extractorCode)
     return kErrorArchive;
 }
 
+struct PopupSearch {
+    HWND owner;
+    HWND popup;
+};
+
+BOOL CALLBACK findEnabledPopup(HWND window, LPARAM parameter) noexcept
+{
+    auto *search = reinterpret_cast<PopupSearch *>(parameter);
+    if (window != search->owner && ::GetWindow(window, GW_OWNER) == search->owner && ::IsWindowEnabled(window) &&
+        ::IsWindowVisible(window)) {
+        search->popup = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The enabled popup owned by `owner`, if one is open.
+HWND enabledPopup(HWND owner)
+{
+    // Without an enabled popup, GetWindow answers with the window itself;
+    // some systems (Wine) answer nothing at all, so the owner's thread is
+    // searched as well.
+    const HWND popup = ::GetWindow(owner, GW_ENABLEDPOPUP);
+    if (popup != nullptr && popup != owner) {
+        return popup;
+    }
+    PopupSearch search{owner, nullptr};
+    ::EnumThreadWindows(::GetWindowThreadProcessId(owner, nullptr), findEnabledPopup,
+                        reinterpret_cast<LPARAM>(&search));
+    return search.popup;
+}
+
 void openInBrowser(const std::wstring &address)
 {
     ::ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNOACTIVATE);
@@ -405,9 +437,10 @@ void Installer::reportCancelled(uint32_t step, int64_t elapsedMs)
 
 void Installer::closePopup()
 {
-    // Without an enabled popup, GetWindow answers with the window itself.
-    const HWND popup = ::GetWindow(window_, GW_ENABLEDPOPUP);
-    if (popup != nullptr && popup != window_) {
+    if (window_ == nullptr) {
+        return;
+    }
+    if (const HWND popup = enabledPopup(window_)) {
         ::PostMessageW(popup, WM_CLOSE, 0, 0);
     }
 }
