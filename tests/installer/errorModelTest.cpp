@@ -120,8 +120,10 @@ TEST(ErrorTexts, OutdatedInstallerNamesAndLinksTheSite)
     const auto texts = errorTexts(20023, 465, L"C:\\x");
     ASSERT_TRUE(texts);
     EXPECT_EQ(texts->title, L"Outdated Installer");
-    EXPECT_EQ(texts->text, std::wstring(L"Current version of installer is outdated.\nPlease, download a fresh one from ") +
-                               KESTRUNE_SITE_HOST + L".");
+    const std::wstring expected =
+        std::wstring(L"Current version of installer is outdated.\nPlease, download a fresh one from ") +
+        KESTRUNE_SITE_HOST + L".";
+    EXPECT_EQ(texts->text, expected);
     ASSERT_TRUE(texts->linkHost);
     EXPECT_EQ(*texts->linkHost, KESTRUNE_SITE_HOST);
 }

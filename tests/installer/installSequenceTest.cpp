@@ -169,7 +169,8 @@ protected:
     {
         installer_.replaceStepsForTesting(fakeSteps(scenario_, destination_));
         sink_.messages.clear();
-        Win32Lib::UniqueHandle worker(::CreateThread(nullptr, 0, Installer::installThreadMain, &installer_, 0, nullptr));
+        Win32Lib::UniqueHandle worker(
+            ::CreateThread(nullptr, 0, Installer::installThreadMain, &installer_, 0, nullptr));
         EXPECT_TRUE(worker);
         EXPECT_TRUE(testsupport::pumpUntilSignalled(worker.get(), kWorkerTimeoutMs)) << "the worker did not end";
         DWORD code = 0;
