@@ -7,6 +7,9 @@
 #include <windows.h>
 #include <winhttp.h>
 #include <objbase.h>
+#include <oleauto.h>
+
+#include <minizip/unzip.h>
 
 #include <cassert>
 #include <utility>
@@ -122,6 +125,18 @@ struct Hdc {
     static void close(pointer value) noexcept { ::ReleaseDC(nullptr, value); }
 };
 
+struct UnzFile {
+    using pointer = unzFile;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer value) noexcept { ::unzClose(value); }
+};
+
+struct Bstr {
+    using pointer = BSTR;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer value) noexcept { ::SysFreeString(value); }
+};
+
 template <typename T>
 struct CoTaskMem {
     using pointer = T *;
@@ -141,8 +156,37 @@ using UniqueMappedView = UniqueResource<traits::MappedView>;
 using UniqueLocalMemory = UniqueResource<traits::LocalMemory>;
 using UniqueHeapMemory = UniqueResource<traits::HeapMemory>;
 using UniqueScreenDc = UniqueResource<traits::Hdc>;
+using UniqueUnzFile = UniqueResource<traits::UnzFile>;
+using UniqueBstr = UniqueResource<traits::Bstr>;
 template <typename T>
 using UniqueCoTaskMem = UniqueResource<traits::CoTaskMem<T>>;
+
+// A VARIANT that is cleared on every path.
+class UniqueVariant {
+public:
+    UniqueVariant() noexcept { ::VariantInit(&value_); }
+    UniqueVariant(const UniqueVariant &) = delete;
+    UniqueVariant &operator=(const UniqueVariant &) = delete;
+    ~UniqueVariant() { reset(); }
+
+    void reset() noexcept
+    {
+        const DWORD lastError = GetLastError();
+        ::VariantClear(&value_);
+        SetLastError(lastError);
+    }
+    [[nodiscard]] VARIANT &get() noexcept { return value_; }
+    [[nodiscard]] const VARIANT &get() const noexcept { return value_; }
+    // For out-parameters; whatever was held is cleared first.
+    [[nodiscard]] VARIANT *put() noexcept
+    {
+        reset();
+        return &value_;
+    }
+
+private:
+    VARIANT value_;
+};
 
 // Runs a one-off clean-up at scope exit unless dismissed.
 template <typename F>
