@@ -1,3 +1,4 @@
+#include "installer/crossProcess.h"
 #include "installer/launching.h"
 
 #include "tests/installer/productFixture.h"
