@@ -249,7 +249,8 @@ bool WinHttpWrapper::runRequestSequence(const wchar_t *verb, const std::wstring 
     if (secure) {
         // Without the callback the pins are not checked; a failure to install
         // it shows up as no pin check, exactly like WinHTTP without pins.
-        static_cast<void>(::WinHttpSetStatusCallback(request_.get(), &WinHttpWrapper::statusCallback, kCallbackMask, 0));
+        static_cast<void>(
+            ::WinHttpSetStatusCallback(request_.get(), &WinHttpWrapper::statusCallback, kCallbackMask, 0));
     }
 
     if (!sendWithRetry()) {
@@ -558,8 +559,8 @@ bool WinHttpWrapper::chainEndsInTrustedRoot(PCCERT_CHAIN_CONTEXT chain) const
     const PCCERT_CONTEXT root = simpleChain->rgpElement[simpleChain->cElement - 1]->pCertContext;
     // The search matches issuer and serial number only; the bytes must match too.
     PCCERT_CONTEXT candidate = nullptr;
-    while ((candidate = ::CertFindCertificateInStore(privateTrustStore_.get(), X509_ASN_ENCODING, 0,
-                                                     CERT_FIND_EXISTING, root, candidate)) != nullptr) {
+    while ((candidate = ::CertFindCertificateInStore(privateTrustStore_.get(), X509_ASN_ENCODING, 0, CERT_FIND_EXISTING,
+                                                     root, candidate)) != nullptr) {
         // Each search frees the candidate it continues from; the one kept is ours.
         if (candidate->cbCertEncoded == root->cbCertEncoded &&
             std::equal(root->pbCertEncoded, root->pbCertEncoded + root->cbCertEncoded, candidate->pbCertEncoded)) {

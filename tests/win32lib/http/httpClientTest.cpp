@@ -204,8 +204,8 @@ TEST_F(HttpClient, CallbackCancelsTheTransferAndTheFileIsRemoved)
 {
     ProgressRecord progress;
     std::vector<uint8_t> body;
-    EXPECT_FALSE(client.getToBuffer(ReferenceServer::http(L"/scenario/body?size=200000"), body,
-                                    progress.callback(true)));
+    EXPECT_FALSE(
+        client.getToBuffer(ReferenceServer::http(L"/scenario/body?size=200000"), body, progress.callback(true)));
     EXPECT_EQ(client.errorCode(), 65002u);
     EXPECT_EQ(client.failedOperation(), "callback");
     EXPECT_EQ(progress.calls.size(), 1u);
@@ -286,12 +286,14 @@ TEST_F(HttpClient, OverlongHeadersFailTheirQuery)
     // length, 128 for the encoding.
     std::vector<uint8_t> body;
     const std::wstring zeros(300, L'0');
-    EXPECT_FALSE(client.getToBuffer(ReferenceServer::http(L"/scenario/body?size=10&length_text=" + zeros + L"10"), body));
+    EXPECT_FALSE(
+        client.getToBuffer(ReferenceServer::http(L"/scenario/body?size=10&length_text=" + zeros + L"10"), body));
     EXPECT_EQ(client.failedOperation(), "WinHttpQueryHeaders|WINHTTP_QUERY_CONTENT_LENGTH");
     EXPECT_EQ(client.errorCode(), static_cast<uint32_t>(ERROR_INSUFFICIENT_BUFFER));
 
     const std::wstring encoding(70, L'x');
-    EXPECT_FALSE(client.getToBuffer(ReferenceServer::http(L"/scenario/body?size=10&content_encoding=" + encoding), body));
+    EXPECT_FALSE(
+        client.getToBuffer(ReferenceServer::http(L"/scenario/body?size=10&content_encoding=" + encoding), body));
     EXPECT_EQ(client.failedOperation(), "WinHttpQueryHeaders|WINHTTP_QUERY_CONTENT_ENCODING");
     EXPECT_EQ(client.errorCode(), static_cast<uint32_t>(ERROR_INSUFFICIENT_BUFFER));
 
@@ -441,8 +443,8 @@ TEST_F(HttpClient, StallMidBodyFailsWhileReadingAndRemovesTheFile)
 TEST_F(HttpClient, ConnectionResetMidBodyFailsAndRemovesTheFile)
 {
     const auto path = folder.file(L"reset.zip");
-    EXPECT_FALSE(client.getToFile(ReferenceServer::http(L"/scenario/cut?size=300000&stall_after=100000&cut=reset"),
-                                  path));
+    EXPECT_FALSE(
+        client.getToFile(ReferenceServer::http(L"/scenario/cut?size=300000&stall_after=100000&cut=reset"), path));
     // Windows fails the read with 12030. Wine reports the socket's 10054 or,
     // as measured here, ends the body early, which the length check catches.
     if (client.errorCode() == 65003u) {
@@ -462,8 +464,8 @@ TEST_F(HttpClient, ConnectionResetMidBodyFailsAndRemovesTheFile)
 TEST_F(HttpClient, ConnectionClosedMidBodyIsCaughtByTheLengthCheck)
 {
     const auto path = folder.file(L"closed.zip");
-    EXPECT_FALSE(client.getToFile(ReferenceServer::http(L"/scenario/cut?size=300000&stall_after=100000&cut=close"),
-                                  path));
+    EXPECT_FALSE(
+        client.getToFile(ReferenceServer::http(L"/scenario/cut?size=300000&stall_after=100000&cut=close"), path));
     EXPECT_EQ(client.errorCode(), 65003u);
     EXPECT_EQ(client.failedOperation(), "");
     EXPECT_FALSE(testsupport::fileExists(path));

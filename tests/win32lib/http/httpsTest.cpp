@@ -46,8 +46,7 @@ UniqueCertStore storeWith(std::initializer_list<const wchar_t *> certificates)
     for (const wchar_t *name : certificates) {
         const auto der = tlsFileBytes(name);
         EXPECT_TRUE(::CertAddEncodedCertificateToStore(store.get(), X509_ASN_ENCODING, der.data(),
-                                                       static_cast<DWORD>(der.size()), CERT_STORE_ADD_ALWAYS,
-                                                       nullptr));
+                                                       static_cast<DWORD>(der.size()), CERT_STORE_ADD_ALWAYS, nullptr));
     }
     return store;
 }
