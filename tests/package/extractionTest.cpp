@@ -241,7 +241,7 @@ TEST_P(UnsafeNames, AreRefusedBeforeAnythingLeavesTheDestination)
 INSTANTIATE_TEST_SUITE_P(Extraction, UnsafeNames,
                          testing::Values(L"parent", L"parent-backslash", L"nested-parent", L"parent-with-space",
                                          L"three-dots", L"root-slash", L"root-backslash", L"drive",
-                                         L"drive-relative", L"unc", L"stream", L"parent-folder"));
+                                         L"drive-relative", L"unc", L"stream", L"parent-folder", L"device"));
 
 TEST(Extraction, WrongCrcIsReportedAsReadFailure)
 {
