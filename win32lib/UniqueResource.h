@@ -6,6 +6,7 @@
 
 #include <windows.h>
 #include <winhttp.h>
+#include <wincrypt.h>
 #include <objbase.h>
 #include <oleauto.h>
 
@@ -16,8 +17,7 @@
 
 namespace Win32Lib {
 
-template <typename Traits>
-class UniqueResource {
+template <typename Traits> class UniqueResource {
 public:
     using pointer = typename Traits::pointer;
 
@@ -125,6 +125,24 @@ struct Hdc {
     static void close(pointer value) noexcept { ::ReleaseDC(nullptr, value); }
 };
 
+struct CertContext {
+    using pointer = PCCERT_CONTEXT;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer value) noexcept { ::CertFreeCertificateContext(value); }
+};
+
+struct CertStore {
+    using pointer = HCERTSTORE;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer value) noexcept { ::CertCloseStore(value, 0); }
+};
+
+struct CertChain {
+    using pointer = PCCERT_CHAIN_CONTEXT;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer value) noexcept { ::CertFreeCertificateChain(value); }
+};
+
 struct UnzFile {
     using pointer = unzFile;
     static pointer invalid() noexcept { return nullptr; }
@@ -156,6 +174,9 @@ using UniqueMappedView = UniqueResource<traits::MappedView>;
 using UniqueLocalMemory = UniqueResource<traits::LocalMemory>;
 using UniqueHeapMemory = UniqueResource<traits::HeapMemory>;
 using UniqueScreenDc = UniqueResource<traits::Hdc>;
+using UniqueCertContext = UniqueResource<traits::CertContext>;
+using UniqueCertStore = UniqueResource<traits::CertStore>;
+using UniqueCertChain = UniqueResource<traits::CertChain>;
 using UniqueUnzFile = UniqueResource<traits::UnzFile>;
 using UniqueBstr = UniqueResource<traits::Bstr>;
 template <typename T>
@@ -183,8 +204,7 @@ private:
 };
 
 // Runs a one-off clean-up at scope exit unless dismissed.
-template <typename F>
-class ScopeExit {
+template <typename F> class ScopeExit {
 public:
     explicit ScopeExit(F action) noexcept : action_(std::move(action)) {}
     ScopeExit(const ScopeExit &) = delete;
