@@ -1,5 +1,7 @@
 #include "installer/launching.h"
 
+#include "installer/crossProcess.h"
+#include "installer/fileSystem.h"
 #include "installer/productPaths.h"
 #include "installer/registration.h"
 #include "win32lib/UniqueResource.h"
@@ -12,8 +14,6 @@
 #include <shobjidl.h>
 #include <wrl/client.h>
 
-#include <algorithm>
-#include <cstring>
 
 namespace installer {
 
@@ -24,49 +24,6 @@ namespace {
 constexpr uint16_t kUpdaterNotStarted = 20060;
 constexpr uint16_t kUpdaterFailed = 20061;
 constexpr DWORD kUpdaterCreationFlags = CREATE_NO_WINDOW | NORMAL_PRIORITY_CLASS;
-
-// Deletes the folder with everything in it, without dialogs or recycle bin.
-int removeDirectoryTree(const std::wstring &path)
-{
-    if (path.empty()) {
-        return 0;
-    }
-    std::wstring from = path;
-    from.push_back(L'\0');
-    SHFILEOPSTRUCTW operation = {};
-    operation.wFunc = FO_DELETE;
-    operation.pFrom = from.c_str();
-    operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
-    return ::SHFileOperationW(&operation);
-}
-
-// The updater mapping: a page-file-backed record that exists while the
-// updater runs and the registration is written.
-class UpdaterRecord {
-public:
-    [[nodiscard]] bool create(const std::wstring &destination)
-    {
-        mapping_.reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kUpdaterMappingSize,
-                                            kUpdaterMappingName));
-        if (!mapping_) {
-            return false;
-        }
-        view_.reset(::MapViewOfFile(mapping_.get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, kUpdaterMappingSize));
-        if (!view_) {
-            mapping_.reset();
-            return false;
-        }
-        constexpr size_t maxCharacters = kUpdaterMappingSize / sizeof(wchar_t) - 1;
-        const size_t count = std::min(destination.size(), maxCharacters);
-        std::memset(view_.get(), 0, kUpdaterMappingSize);
-        std::memcpy(view_.get(), destination.c_str(), count * sizeof(wchar_t));
-        return true;
-    }
-
-private:
-    Win32Lib::UniqueHandle mapping_;
-    Win32Lib::UniqueMappedView view_;
-};
 
 // Null texts are passed as empty strings.
 bool setString(Win32Lib::UniqueVariant &variant, const wchar_t *text)
@@ -87,8 +44,9 @@ std::wstring updaterCommandLine(const std::wstring &destination)
 uint16_t runUpdater(const std::wstring &destination, const std::wstring &version, bool createDesktopShortcut,
                     uint32_t &detail)
 {
-    UpdaterRecord record;
-    if (!record.create(destination)) {
+    // Exists while the updater runs and the registration is written.
+    SharedMemory updaterMapping;
+    if (!createUpdaterMapping(destination, updaterMapping)) {
         detail = ::GetLastError();
         return kUpdaterNotStarted;
     }

@@ -22,11 +22,6 @@ inline constexpr wchar_t kVendorKey[] = L"Software\\Kestrune Software\\Kestrune"
 inline constexpr wchar_t kVendorParentKey[] = L"Software\\Kestrune Software";
 inline constexpr wchar_t kCampaignValue[] = L"AdCampaignId";
 
-// Read by the installed updater while it runs: the install root, UTF-16,
-// at most 259 characters and a terminator.
-inline constexpr wchar_t kUpdaterMappingName[] = L"Local\\e9460ebe-9f52-4c0e-8afa-31a9256f0cef";
-inline constexpr DWORD kUpdaterMappingSize = 520;
-
 inline std::wstring productFolder(const std::wstring &destination)
 {
     return destination + L"\\" + kProductName;

@@ -2,6 +2,7 @@
 
 #include "app/resourceIds.h"
 #include "app/strings.h"
+#include "installer/fileSystem.h"
 #include "installer/productPaths.h"
 #include "win32lib/UniqueResource.h"
 
@@ -74,26 +75,6 @@ std::wstring formatInstallDate(const SYSTEMTIME &date)
     return text;
 }
 
-uint64_t directorySizeInBytes(const std::wstring &path)
-{
-    WIN32_FIND_DATAW found = {};
-    Win32Lib::UniqueFindHandle search(::FindFirstFileW((path + L"\\*").c_str(), &found));
-    if (!search) {
-        return 0;
-    }
-    uint64_t total = 0;
-    do {
-        const bool folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (!folder) {
-            total += (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
-        } else if ((found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 &&
-                   std::wcscmp(found.cFileName, L".") != 0 && std::wcscmp(found.cFileName, L"..") != 0) {
-            total += directorySizeInBytes(path + L"\\" + found.cFileName);
-        }
-    } while (::FindNextFileW(search.get(), &found));
-    return total;
-}
-
 DWORD estimatedSizeInKilobytes(uint64_t bytes) noexcept
 {
     const uint64_t kilobytes = bytes / 1024;
@@ -110,7 +91,7 @@ bool writeUninstallEntry(const std::wstring &destination, const std::wstring &ve
         return false;
     }
     const std::wstring uninstallString = quoted(uninstallerPath(destination, version));
-    const DWORD estimatedSize = estimatedSizeInKilobytes(directorySizeInBytes(destination));
+    const DWORD estimatedSize = estimatedSizeInKilobytes(directorySize(destination));
 
     const HKEY root = HKEY_LOCAL_MACHINE;
     bool written = true;

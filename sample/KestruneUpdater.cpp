@@ -5,6 +5,7 @@
 // Tests choose another exit code with the environment variable
 // KESTRUNE_UPDATER_EXIT_CODE or a file "exit-code.txt" next to the program.
 
+#include "installer/crossProcess.h"
 #include "installer/productPaths.h"
 #include "win32lib/UniqueResource.h"
 

@@ -1,5 +1,6 @@
 #include "installer/launching.h"
 
+#include "installer/crossProcess.h"
 #include "tests/installer/productFixture.h"
 
 #include <cstring>

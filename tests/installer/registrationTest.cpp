@@ -59,28 +59,6 @@ TEST(Registration, EstimatedSizeIsKilobytesHeldAtTheLargestDword)
     EXPECT_EQ(installer::estimatedSizeInKilobytes(1ull << 52), 0xFFFFFFFFu);
 }
 
-TEST(Registration, DirectorySizeSumsNestedFilesWithoutFollowingLinks)
-{
-    TempFolder folder;
-    ASSERT_TRUE(::CreateDirectoryW(folder.file(L"a").c_str(), nullptr));
-    ASSERT_TRUE(::CreateDirectoryW(folder.file(L"a\\b").c_str(), nullptr));
-    ASSERT_TRUE(testsupport::writeFile(folder.file(L"top.bin"), std::string(40 * 1024, 'x')));
-    ASSERT_TRUE(testsupport::writeFile(folder.file(L"a\\middle.bin"), std::string(35 * 1024, 'y')));
-    ASSERT_TRUE(testsupport::writeFile(folder.file(L"a\\b\\deep.bin"), std::string(25 * 1024, 'z')));
-    EXPECT_EQ(installer::directorySizeInBytes(folder.path()), 100u * 1024);
-
-    // A link back to the folder itself would count everything again, forever.
-    if (::CreateSymbolicLinkW(folder.file(L"a\\loop").c_str(), folder.path().c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY)) {
-        const DWORD attributes = ::GetFileAttributesW(folder.file(L"a\\loop").c_str());
-        RecordProperty("linkIsReparsePoint", (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? "yes" : "no");
-        if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-            EXPECT_EQ(installer::directorySizeInBytes(folder.path()), 100u * 1024);
-        }
-        ::RemoveDirectoryW(folder.file(L"a\\loop").c_str());
-    }
-    EXPECT_EQ(installer::directorySizeInBytes(folder.file(L"missing")), 0u);
-}
-
 TEST(Registration, UninstallEntryHoldsTheTenValues)
 {
     testsupport::RedirectedMachineKey machine;
