@@ -14,7 +14,6 @@
 #include <shobjidl.h>
 #include <wrl/client.h>
 
-
 namespace installer {
 
 using Microsoft::WRL::ComPtr;
@@ -55,8 +54,8 @@ uint16_t runUpdater(const std::wstring &destination, const std::wstring &version
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION started = {};
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, kUpdaterCreationFlags, nullptr,
-                          nullptr, &startup, &started)) {
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, kUpdaterCreationFlags, nullptr, nullptr,
+                          &startup, &started)) {
         detail = ::GetLastError();
         removeDirectoryTree(destination);
         return kUpdaterNotStarted;

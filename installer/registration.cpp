@@ -139,8 +139,7 @@ HRESULT createShellLink(const std::wstring &target, const std::wstring &workingF
     if (FAILED(result)) {
         return result;
     }
-    if (FAILED(result = link->SetPath(target.c_str())) ||
-        FAILED(result = link->SetDescription(description.c_str())) ||
+    if (FAILED(result = link->SetPath(target.c_str())) || FAILED(result = link->SetDescription(description.c_str())) ||
         FAILED(result = link->SetWorkingDirectory(workingFolder.c_str()))) {
         return result;
     }
@@ -162,8 +161,8 @@ bool createShortcuts(const std::wstring &destination, bool createDesktopShortcut
     if (!com.succeeded() && com.result() != RPC_E_CHANGED_MODE) {
         return false;
     }
-    bool created = SUCCEEDED(createShortcutIn(FOLDERID_CommonPrograms, target, workingFolder,
-                                              app::ids::kStartMenuShortcutDescription));
+    bool created = SUCCEEDED(
+        createShortcutIn(FOLDERID_CommonPrograms, target, workingFolder, app::ids::kStartMenuShortcutDescription));
     if (createDesktopShortcut) {
         created &= SUCCEEDED(
             createShortcutIn(FOLDERID_PublicDesktop, target, workingFolder, app::ids::kDesktopShortcutDescription));

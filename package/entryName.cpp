@@ -34,8 +34,8 @@ bool isDeviceName(std::wstring_view segment) noexcept
         const bool port = ::CompareStringOrdinal(base.data(), 3, L"COM", 3, TRUE) == CSTR_EQUAL ||
                           ::CompareStringOrdinal(base.data(), 3, L"LPT", 3, TRUE) == CSTR_EQUAL;
         const wchar_t number = base[3];
-        const bool digit = (number >= L'0' && number <= L'9') || number == L'\u00B9' || number == L'\u00B2' ||
-                           number == L'\u00B3';
+        const bool digit =
+            (number >= L'0' && number <= L'9') || number == L'\u00B9' || number == L'\u00B2' || number == L'\u00B3';
         return port && digit;
     }
     return false;

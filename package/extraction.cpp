@@ -84,8 +84,8 @@ bool Extraction::readEntry(Entry &entry)
 {
     std::array<char, kNameBufferSize> name = {};
     ::SetLastError(0);
-    const int status = ::unzGetCurrentFileInfo64(archive_.get(), &entry.info, name.data(), kNameBufferSize, nullptr,
-                                                 0, nullptr, 0);
+    const int status =
+        ::unzGetCurrentFileInfo64(archive_.get(), &entry.info, name.data(), kNameBufferSize, nullptr, 0, nullptr, 0);
     if (status != UNZ_OK) {
         return fail(kExtractEntryInfo, status, ::GetLastError());
     }

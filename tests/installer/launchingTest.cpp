@@ -124,8 +124,7 @@ TEST(Launching, SampleUpdaterRefusesAMissingOrWrongInstallRoot)
         const auto right = mapping(destination);
         EXPECT_EQ(runUpdater(), 0u);
     }
-    EXPECT_EQ(testsupport::ChildProcess::start(L"\"" + installer::updaterPath(destination) + L"\"")->wait(30000),
-              10u)
+    EXPECT_EQ(testsupport::ChildProcess::start(L"\"" + installer::updaterPath(destination) + L"\"")->wait(30000), 10u)
         << "without -i";
 }
 

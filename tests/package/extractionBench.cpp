@@ -84,8 +84,7 @@ int wmain(int argc, wchar_t **argv)
     const bool extracted = package::extractArchive(result, archive, destination);
     const double total = secondsSince(start);
     if (!extracted) {
-        std::printf("extraction failed: code %u, zip %d, error %lu\n", result.code, result.zipCode,
-                    ::GetLastError());
+        std::printf("extraction failed: code %u, zip %d, error %lu\n", result.code, result.zipCode, ::GetLastError());
         return 1;
     }
     std::printf("extracted %.1f MB in %.2f s (%.0f MB/s); first progress call after %.1f ms\n", bytes / 1e6, total,
