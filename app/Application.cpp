@@ -66,16 +66,22 @@ void Application::releaseSingleInstance() noexcept
     singleInstanceMutex_.reset();
 }
 
+HRESULT Application::createFactories()
+{
+    HRESULT result = ::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                        IID_PPV_ARGS(wicFactory_.ReleaseAndGetAddressOf()));
+    if (FAILED(result)) {
+        return result;
+    }
+    return ::DWriteCreateFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory),
+                                 reinterpret_cast<IUnknown **>(dwriteFactory_.ReleaseAndGetAddressOf()));
+}
+
 unsigned Application::run()
 {
     ::SetThreadUILanguage(MAKELANGID(LANG_ENGLISH, SUBLANG_NEUTRAL));
 
-    if (FAILED(
-            ::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&wicFactory_)))) {
-        return showInitFailure();
-    }
-    if (FAILED(::DWriteCreateFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory),
-                                     reinterpret_cast<IUnknown **>(dwriteFactory_.GetAddressOf())))) {
+    if (FAILED(createFactories())) {
         return showInitFailure();
     }
 

@@ -30,6 +30,10 @@ public:
 
     unsigned run();
 
+    // The WIC and shared DirectWrite factories; run() makes them first. Tests
+    // of the window layer call it directly.
+    [[nodiscard]] HRESULT createFactories();
+
     // The single-instance mutex, also released and retaken around the
     // elevated restart. True when this process now holds it.
     bool acquireSingleInstance();

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "framework/buttons/SpriteButton.h"
+
+namespace application::controls::buttons {
+
+inline constexpr framework::controls::buttons::SpriteFrames kMinimizeFrames{109, 153, 436, 153, 721, 153, 26, 20};
+inline constexpr framework::controls::buttons::SpriteFrames kCloseFrames{163, 153, 490, 153, 775, 153, 27, 20};
+
+// Minimises without any question.
+class SystemButtonMinimize : public framework::controls::buttons::SpriteButton {
+public:
+    SystemButtonMinimize(HWND window, float x, float y);
+    void click() override;
+
+    HWND window;
+};
+
+// Goes through WM_CLOSE, so the window's own close() decides.
+class SystemButtonClose : public framework::controls::buttons::SpriteButton {
+public:
+    SystemButtonClose(HWND window, float x, float y);
+    void click() override;
+
+    HWND window;
+};
+
+} // namespace application::controls::buttons

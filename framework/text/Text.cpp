@@ -1,0 +1,107 @@
+#include "framework/text/Text.h"
+
+#include "framework/resources/colourManagement.h"
+
+namespace framework::controls::text {
+
+D2D1_COLOR_F toColorF(uint32_t colour) noexcept
+{
+    return D2D1::ColorF(static_cast<float>((colour >> 16) & 0xFF) / 255.0f,
+                        static_cast<float>((colour >> 8) & 0xFF) / 255.0f, static_cast<float>(colour & 0xFF) / 255.0f,
+                        1.0f);
+}
+
+namespace {
+
+void throwIfFailed(HRESULT result)
+{
+    if (FAILED(result)) {
+        throw static_cast<long>(result);
+    }
+}
+
+} // namespace
+
+Text::Text(const wchar_t *text, const framework::text::FontDescription &font, const ParagraphSettings &paragraph,
+           const TextStyle &style, IDWriteFactory *factory, float x, float y, float maxWidth, float maxHeight)
+    : Text(kKindText, text, font, paragraph, style, factory, x, y, maxWidth, maxHeight)
+{
+}
+
+Text::Text(ItemKind kind, const wchar_t *newText, const framework::text::FontDescription &font,
+           const ParagraphSettings &paragraph, const TextStyle &style, IDWriteFactory *textFactory, float x, float y,
+           float maxWidth, float maxHeight)
+    : Item(kind, 0.0f, 0.0f, x, y),
+      size(style.size),
+      colour(style.colour),
+      underline(style.underline),
+      strikethrough(style.strikethrough)
+{
+    if (textFactory == nullptr) {
+        throw static_cast<long>(E_POINTER);
+    }
+    Microsoft::WRL::ComPtr<IDWriteTextFormat> format;
+    throwIfFailed(textFactory->CreateTextFormat(font.family, nullptr, font.weight, font.style, font.stretch, size,
+                                                font.locale, &format));
+    throwIfFailed(format->SetTextAlignment(paragraph.textAlignment));
+    throwIfFailed(format->SetParagraphAlignment(paragraph.paragraphAlignment));
+    throwIfFailed(format->SetWordWrapping(paragraph.wordWrapping));
+    if (newText == nullptr) {
+        throw static_cast<long>(E_INVALIDARG);
+    }
+    const auto length = static_cast<UINT32>(wcslen(newText));
+    throwIfFailed(textFactory->CreateTextLayout(newText, length, format.Get(), maxWidth, maxHeight, &layout));
+    const DWRITE_TEXT_RANGE whole{0, length};
+    throwIfFailed(layout->SetUnderline(underline != 0, whole));
+    throwIfFailed(layout->SetStrikethrough(strikethrough != 0, whole));
+    throwIfFailed(layout->GetMetrics(&metrics));
+    text = newText;
+    // Without a monitor profile the colour stays as given.
+    uint32_t managed = colour;
+    if (framework::resources::convertColours(&colour, &managed, 1)) {
+        colour = managed;
+    }
+    factory = textFactory;
+}
+
+HRESULT Text::draw(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush)
+{
+    if (renderTarget == nullptr || brush == nullptr || !layout) {
+        return S_OK;
+    }
+    brush->SetColor(toColorF(colour));
+    renderTarget->DrawTextLayout(D2D1::Point2F(x, y), layout.Get(), brush, drawOptions);
+    return S_OK;
+}
+
+HRESULT Text::setText(const wchar_t *newText)
+{
+    if (newText == nullptr) {
+        return E_INVALIDARG;
+    }
+    if (!factory || !layout) {
+        return E_UNEXPECTED;
+    }
+    const auto length = static_cast<UINT32>(wcslen(newText));
+    // The current layout is a text format too: font, alignment, wrapping and
+    // trimming carry over.
+    Microsoft::WRL::ComPtr<IDWriteTextLayout> replacement;
+    HRESULT result = factory->CreateTextLayout(newText, length, layout.Get(), layout->GetMaxWidth(),
+                                               layout->GetMaxHeight(), &replacement);
+    if (FAILED(result)) {
+        return result;
+    }
+    const DWRITE_TEXT_RANGE whole{0, length};
+    DWRITE_TEXT_METRICS newMetrics = {};
+    if (FAILED(result = replacement->SetUnderline(underline != 0, whole)) ||
+        FAILED(result = replacement->SetStrikethrough(strikethrough != 0, whole)) ||
+        FAILED(result = replacement->GetMetrics(&newMetrics))) {
+        return result;
+    }
+    text = newText;
+    layout = std::move(replacement);
+    metrics = newMetrics;
+    return S_OK;
+}
+
+} // namespace framework::controls::text

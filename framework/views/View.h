@@ -1,0 +1,30 @@
+#pragma once
+
+#include "framework/layouts/Layout.h"
+#include "framework/windows/PageData.h"
+
+namespace application::controls::views {
+
+// A page of a window, found by the id its window gives it; covers the whole
+// window.
+class View : public framework::controls::layouts::Layout {
+public:
+    View(application::controls::windows::Direct2dWindow *window, int32_t id);
+
+    virtual void show();
+    virtual void hide();
+    // The payload stays the window's, which deletes it after the call.
+    virtual void receiveData(framework::windows::PageData *payload);
+
+    bool active = false;
+};
+
+// The system buttons above every page, anchored to the window's right edge.
+class NonClientAreaView : public View {
+public:
+    NonClientAreaView(application::controls::windows::Direct2dWindow *window, bool withMinimizeButton);
+
+    void setSize(float newWidth, float newHeight) override;
+};
+
+} // namespace application::controls::views

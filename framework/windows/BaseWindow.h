@@ -1,0 +1,18 @@
+#pragma once
+
+namespace application::controls::windows {
+
+// Roots of the window classes; they carry no behaviour.
+class BaseWindow {
+protected:
+    BaseWindow() = default;
+    ~BaseWindow() = default;
+};
+
+class TopLevelWindow : public BaseWindow {
+protected:
+    TopLevelWindow() = default;
+    ~TopLevelWindow() = default;
+};
+
+} // namespace application::controls::windows

@@ -1,0 +1,635 @@
+#include "framework/windows/Direct2dWindow.h"
+
+#include "app/Application.h"
+#include "framework/pictures/BorderSprite.h"
+#include "framework/resources/pictureSource.h"
+#include "framework/windows/messages.h"
+#include "framework/windows/placement.h"
+
+#include <windowsx.h>
+
+#include <cmath>
+
+namespace application::controls::windows {
+
+using framework::controls::Item;
+using framework::controls::MouseEvent;
+using framework::windows::kMsgRedraw;
+using framework::windows::kMsgSetCursor;
+using framework::windows::kMsgShowView;
+using framework::windows::kMsgViewData;
+using framework::windows::PageData;
+
+namespace {
+
+constexpr int kIconResourceId = 200;
+// Frame pictures are nine-sliced with these borders (picture pixels).
+constexpr framework::controls::pictures::BorderWidths kFrameBorders{21, 21, 16, 16};
+// Where the first frame is sampled for the plain background colour.
+constexpr int kBackgroundSampleX = 20;
+constexpr int kBackgroundSampleY = 20;
+// The system buttons sit this much further left and lower on the inactive frame.
+constexpr float kInactiveShiftX = -2.0f;
+constexpr float kInactiveShiftY = 6.0f;
+
+HRESULT lastErrorResult()
+{
+    const DWORD error = ::GetLastError();
+    return error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : E_FAIL;
+}
+
+} // namespace
+
+unsigned pixelsFor(float dips, float scale) noexcept
+{
+    return static_cast<unsigned>(std::ceil(static_cast<double>(scale) * dips));
+}
+
+Direct2dWindow::Direct2dWindow(Direct2dWindow *parent, const wchar_t *title, unsigned width, unsigned height,
+                               int activeBackgroundId, int inactiveBackgroundId)
+    : width(static_cast<float>(width)),
+      height(static_cast<float>(height)),
+      title(title != nullptr ? title : L""),
+      activeBackgroundId(activeBackgroundId),
+      inactiveBackgroundId(inactiveBackgroundId),
+      parent(parent)
+{
+}
+
+Direct2dWindow::~Direct2dWindow()
+{
+    // The window must not call into a destroyed object.
+    if (hwnd != nullptr) {
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        ::DestroyWindow(hwnd);
+        hwnd = nullptr;
+    }
+    destroyContent();
+    releaseDeviceResources();
+    textFactory.Reset();
+}
+
+const wchar_t *Direct2dWindow::className() const
+{
+    return L"Top-Level Window";
+}
+
+void Direct2dWindow::destroyContent()
+{
+    currentView = nullptr;
+    nonClientView.reset();
+    for (auto &view : views) {
+        view.reset();
+    }
+    views.clear();
+}
+
+HRESULT Direct2dWindow::initialize(intptr_t argument)
+{
+    app::Application &application = app::Application::instance();
+    if (application.GetDpiForMonitor != nullptr && application.SetProcessDpiAwareness != nullptr &&
+        application.GetProcessDpiAwareness != nullptr) {
+        UINT dpiX = 96;
+        UINT dpiY = 96;
+        const HMONITOR primary = ::MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+        if (SUCCEEDED(application.GetDpiForMonitor(primary, MDT_EFFECTIVE_DPI, &dpiX, &dpiY))) {
+            scaleX = static_cast<float>(dpiX) / 96.0f;
+            scaleY = static_cast<float>(dpiY) / 96.0f;
+        } else {
+            scaleX = scaleY = 1.0f;
+        }
+    } else {
+        HDC screen = ::GetDC(nullptr);
+        Win32Lib::UniqueScreenDc screenOwner(screen);
+        if (screen != nullptr) {
+            scaleX = static_cast<float>(::GetDeviceCaps(screen, LOGPIXELSX)) / 96.0f;
+            scaleY = static_cast<float>(::GetDeviceCaps(screen, LOGPIXELSY)) / 96.0f;
+        }
+    }
+    pixelWidth = pixelsFor(width, scaleX);
+    pixelHeight = pixelsFor(height, scaleY);
+
+    HRESULT result = renderer.createFactory();
+    if (FAILED(result) || FAILED(result = renderer.create(pixelWidth, pixelHeight))) {
+        return result;
+    }
+    applyTargetDpi();
+    if (FAILED(result = loadDeviceResources())) {
+        return result;
+    }
+    if (FAILED(result = createWindow())) {
+        return result;
+    }
+    result = ::DWriteCreateFactory(DWRITE_FACTORY_TYPE_ISOLATED, __uuidof(IDWriteFactory),
+                                   reinterpret_cast<IUnknown **>(textFactory.ReleaseAndGetAddressOf()));
+    if (FAILED(result)) {
+        return result;
+    }
+    const HRESULT contentResult = createContent(argument);
+    if (FAILED(contentResult)) {
+        return contentResult;
+    }
+    if (currentView != nullptr) {
+        currentView->show();
+    }
+    render(nullptr);
+    backgroundKey = renderer.pixelAt(kBackgroundSampleX, kBackgroundSampleY);
+    return result;
+}
+
+HRESULT Direct2dWindow::loadImage(framework::resources::direct2d::Image &image, int id)
+{
+    const framework::resources::PictureBytes bytes = framework::resources::pictureBytes(id);
+    if (!bytes || bytes->empty()) {
+        return E_FAIL;
+    }
+    return framework::resources::direct2d::loadImageBytes(app::Application::instance().wicFactory(),
+                                                          std::string_view(bytes->data(), bytes->size()),
+                                                          renderer.getRenderTarget(), image);
+}
+
+HRESULT Direct2dWindow::loadDeviceResources()
+{
+    ID2D1RenderTarget *target = renderer.getRenderTarget();
+    if (target == nullptr) {
+        return E_POINTER;
+    }
+    target->SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_DEFAULT);
+    HRESULT result = S_OK;
+    if (FAILED(result = loadImage(activeBackground, activeBackgroundId)) ||
+        FAILED(result = loadImage(inactiveBackground, inactiveBackgroundId)) ||
+        FAILED(result = loadImage(atlas, kAtlasImageId))) {
+        return result;
+    }
+    return target->CreateSolidColorBrush(D2D1::ColorF(1.0f, 1.0f, 1.0f, 1.0f), brush.ReleaseAndGetAddressOf());
+}
+
+void Direct2dWindow::releaseDeviceResources()
+{
+    activeBackground.releaseDeviceResource();
+    inactiveBackground.releaseDeviceResource();
+    atlas.releaseDeviceResource();
+    brush.Reset();
+}
+
+void Direct2dWindow::applyTargetDpi()
+{
+    if (ID2D1RenderTarget *target = renderer.getRenderTarget()) {
+        target->SetDpi(scaleX * 96.0f, scaleY * 96.0f);
+    }
+}
+
+HRESULT Direct2dWindow::createWindow()
+{
+    RECT around = {};
+    HWND parentHandle = parent != nullptr ? parent->handle() : nullptr;
+    if (!::GetWindowRect(parentHandle != nullptr ? parentHandle : ::GetDesktopWindow(), &around)) {
+        return lastErrorResult();
+    }
+    const int left = centredPosition(around.left, around.right - around.left, static_cast<int>(pixelWidth),
+                                     ::GetSystemMetrics(SM_CXSCREEN));
+    const int top = centredPosition(around.top, around.bottom - around.top, static_cast<int>(pixelHeight),
+                                    ::GetSystemMetrics(SM_CYSCREEN));
+
+    HINSTANCE module = ::GetModuleHandleW(nullptr);
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = &Direct2dWindow::windowProcedure;
+    windowClass.hInstance = module;
+    windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hIcon = static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(kIconResourceId), IMAGE_ICON,
+                                                        ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON),
+                                                        LR_SHARED));
+    windowClass.hIconSm = static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(kIconResourceId), IMAGE_ICON,
+                                                          ::GetSystemMetrics(SM_CXSMICON),
+                                                          ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    windowClass.lpszClassName = className();
+    if (::RegisterClassExW(&windowClass) == 0) {
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_CLASS_ALREADY_EXISTS) {
+            return error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : E_FAIL;
+        }
+    }
+    HWND created = ::CreateWindowExW(WS_EX_LAYERED, className(), title.c_str(), WS_CAPTION | WS_MINIMIZEBOX, left,
+                                     top, static_cast<int>(pixelWidth), static_cast<int>(pixelHeight), parentHandle,
+                                     nullptr, module, this);
+    if (created == nullptr) {
+        return lastErrorResult();
+    }
+    // Wine keeps a caption inset for a WS_CAPTION window until its frame is
+    // recalculated, and real pointer input would then miss what is drawn.
+    ::SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
+                   SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return S_OK;
+}
+
+LRESULT CALLBACK Direct2dWindow::windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+{
+    Direct2dWindow *self = nullptr;
+    if (message == WM_NCCREATE) {
+        const auto *creation = reinterpret_cast<const CREATESTRUCTW *>(lParam);
+        self = static_cast<Direct2dWindow *>(creation->lpCreateParams);
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        if (self != nullptr) {
+            self->hwnd = window;
+        }
+    } else {
+        self = reinterpret_cast<Direct2dWindow *>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    }
+    if (self == nullptr) {
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+    LRESULT result = 0;
+    try {
+        result = self->handleMessage(message, wParam, lParam);
+    } catch (...) {
+        result = 0;
+    }
+    if (message == WM_NCDESTROY) {
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        self->hwnd = nullptr;
+    }
+    return result;
+}
+
+LRESULT Direct2dWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        monitor = ::MonitorFromWindow(hwnd, MONITOR_DEFAULTTONULL);
+        cursor = ::LoadCursorW(nullptr, IDC_ARROW);
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    case WM_DESTROY:
+        onDestroyed();
+        return 0;
+    case WM_ACTIVATE: {
+        const WORD state = LOWORD(wParam);
+        const bool minimised = HIWORD(wParam) != 0;
+        if (state == WA_INACTIVE) {
+            active = false;
+            onDeactivate();
+        } else if (state <= WA_CLICKACTIVE && !(state == WA_ACTIVE && minimised)) {
+            active = true;
+            onActivate();
+            // The default handling gives the window the keyboard focus;
+            // without it Escape would arrive as WM_SYSKEYDOWN and never
+            // reach onEscape.
+            return ::DefWindowProcW(hwnd, message, wParam, lParam);
+        }
+        return 0;
+    }
+    case WM_CLOSE:
+        close();
+        return 0;
+    case WM_SETCURSOR: {
+        const WORD hitCode = LOWORD(lParam);
+        if (hitCode == HTCLIENT || hitCode == HTCAPTION) {
+            ::SetCursor(cursor);
+            return TRUE;
+        }
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_WINDOWPOSCHANGED: {
+        const HMONITOR now = ::MonitorFromWindow(hwnd, MONITOR_DEFAULTTONULL);
+        if (now != monitor) {
+            monitor = now;
+            onMonitorChanged(now);
+        }
+        const auto *position = reinterpret_cast<const WINDOWPOS *>(lParam);
+        if ((position->flags & SWP_NOSIZE) == 0) {
+            onSize(static_cast<UINT>(position->cx), static_cast<UINT>(position->cy));
+        }
+        return 0;
+    }
+    case WM_NCCALCSIZE:
+        if (wParam == TRUE) {
+            return 0;
+        }
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    case WM_NCHITTEST: {
+        POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        ::ScreenToClient(hwnd, &point);
+        return hitTest(point.x, point.y) ? HTCLIENT : HTCAPTION;
+    }
+    case WM_KEYDOWN:
+        if (wParam == VK_ESCAPE) {
+            onEscape();
+            return 0;
+        }
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    case WM_MOUSEMOVE: {
+        if (!mouseTracked) {
+            mouseTracked = true;
+            TRACKMOUSEEVENT track = {};
+            track.cbSize = sizeof(track);
+            track.dwFlags = TME_LEAVE;
+            track.hwndTrack = hwnd;
+            ::TrackMouseEvent(&track);
+        }
+        // A drag that started outside the window is not ours.
+        if ((wParam & MK_LBUTTON) == 0 || ::GetCapture() != nullptr) {
+            onMouseMove(wParam, static_cast<float>(GET_X_LPARAM(lParam)) / scaleX,
+                        static_cast<float>(GET_Y_LPARAM(lParam)) / scaleY);
+        }
+        return 0;
+    }
+    case WM_LBUTTONDOWN:
+        leftButtonDown = true;
+        ::SetCapture(hwnd);
+        onMouseDown(wParam, static_cast<float>(GET_X_LPARAM(lParam)) / scaleX,
+                    static_cast<float>(GET_Y_LPARAM(lParam)) / scaleY);
+        return 0;
+    case WM_LBUTTONUP:
+        leftButtonDown = false;
+        ::ReleaseCapture();
+        onMouseUp(wParam, static_cast<float>(GET_X_LPARAM(lParam)) / scaleX,
+                  static_cast<float>(GET_Y_LPARAM(lParam)) / scaleY);
+        return 0;
+    case WM_CAPTURECHANGED:
+        if (leftButtonDown) {
+            onCaptureLost();
+        }
+        return 0;
+    case WM_MOUSELEAVE:
+        mouseTracked = false;
+        onMouseLeave();
+        return 0;
+    case WM_DPICHANGED:
+        scaleX = static_cast<float>(LOWORD(wParam)) / 96.0f;
+        scaleY = static_cast<float>(HIWORD(wParam)) / 96.0f;
+        onDpiChanged(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<const RECT *>(lParam));
+        return 0;
+    case kMsgShowView:
+        showView(static_cast<int32_t>(wParam));
+        return 0;
+    case kMsgViewData:
+        deliverViewData(static_cast<int32_t>(wParam), reinterpret_cast<PageData *>(lParam));
+        return 0;
+    case kMsgRedraw:
+        render(reinterpret_cast<Item *>(lParam));
+        return 0;
+    case kMsgSetCursor:
+        cursor = reinterpret_cast<HCURSOR>(wParam);
+        return 0;
+    default:
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+}
+
+HRESULT Direct2dWindow::render(Item *item)
+{
+    ID2D1RenderTarget *target = renderer.getRenderTarget();
+    ID2D1GdiInteropRenderTarget *interop = renderer.getGdiInterop();
+    if (target == nullptr || interop == nullptr) {
+        return E_POINTER;
+    }
+    target->BeginDraw();
+    target->SetTransform(D2D1::Matrix3x2F::Identity());
+    ID2D1Bitmap *atlasBitmap = atlas.getBitmap();
+    if (item == nullptr) {
+        target->Clear(D2D1::ColorF(0.0f, 0.0f, 0.0f, 0.0f));
+        auto &frame = (active || firstActivationPending) ? activeBackground : inactiveBackground;
+        if (ID2D1Bitmap *frameBitmap = frame.getBitmap()) {
+            const D2D1_SIZE_U size = frameBitmap->GetPixelSize();
+            framework::controls::pictures::drawNineSlice(
+                target, frameBitmap,
+                {0.0f, 0.0f, static_cast<float>(size.width), static_cast<float>(size.height)},
+                {0.0f, 0.0f, width, height}, kFrameBorders);
+        }
+        if (nonClientView) {
+            nonClientView->drawComposite(target, brush.Get(), atlasBitmap);
+        }
+        if (currentView != nullptr) {
+            currentView->drawComposite(target, brush.Get(), atlasBitmap);
+        }
+    } else {
+        item->drawComposite(target, brush.Get(), atlasBitmap);
+    }
+
+    HDC surfaceDc = nullptr;
+    if (hwnd != nullptr && SUCCEEDED(interop->GetDC(D2D1_DC_INITIALIZE_MODE_COPY, &surfaceDc))) {
+        SIZE size{static_cast<LONG>(pixelWidth), static_cast<LONG>(pixelHeight)};
+        POINT sourcePoint{0, 0};
+        BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+        UPDATELAYEREDWINDOWINFO info = {};
+        info.cbSize = sizeof(info);
+        info.psize = &size;
+        info.hdcSrc = surfaceDc;
+        info.pptSrc = &sourcePoint;
+        info.pblend = &blend;
+        info.dwFlags = ULW_ALPHA;
+        ::UpdateLayeredWindowIndirect(hwnd, &info);
+        RECT nothingChanged = {};
+        interop->ReleaseDC(&nothingChanged);
+    }
+
+    const HRESULT result = target->EndDraw();
+    if (result == static_cast<HRESULT>(D2DERR_RECREATE_TARGET)) {
+        // The next redraw request paints on the new device.
+        return recoverDevice();
+    }
+    return result;
+}
+
+HRESULT Direct2dWindow::recoverDevice()
+{
+    releaseDeviceResources();
+    const HRESULT result = renderer.recreate();
+    if (FAILED(result)) {
+        return result;
+    }
+    applyTargetDpi();
+    return loadDeviceResources();
+}
+
+HRESULT Direct2dWindow::onSize(UINT newPixelWidth, UINT newPixelHeight)
+{
+    const float newWidth = static_cast<float>(newPixelWidth) / scaleX;
+    const float newHeight = static_cast<float>(newPixelHeight) / scaleY;
+    if (nonClientView) {
+        nonClientView->setSize(newWidth, newHeight);
+    }
+    if (currentView != nullptr) {
+        currentView->setSize(newWidth, newHeight);
+    }
+    pixelWidth = newPixelWidth;
+    pixelHeight = newPixelHeight;
+    width = newWidth;
+    height = newHeight;
+    const HRESULT fitted = renderer.fit(newPixelWidth, newPixelHeight);
+    if (FAILED(fitted)) {
+        return fitted;
+    }
+    if (fitted == S_OK) {
+        applyTargetDpi();
+    }
+    return render(nullptr);
+}
+
+HRESULT Direct2dWindow::onDpiChanged(UINT, UINT, const RECT *suggestedRect)
+{
+    applyTargetDpi();
+    if (suggestedRect == nullptr) {
+        return E_POINTER;
+    }
+    // The resulting WM_WINDOWPOSCHANGED resizes and redraws.
+    if (!::SetWindowPos(hwnd, nullptr, suggestedRect->left, suggestedRect->top,
+                        suggestedRect->right - suggestedRect->left, suggestedRect->bottom - suggestedRect->top,
+                        SWP_NOACTIVATE | SWP_NOZORDER)) {
+        return lastErrorResult();
+    }
+    return S_OK;
+}
+
+HRESULT Direct2dWindow::onMonitorChanged(HMONITOR newMonitor)
+{
+    if (!textFactory) {
+        return E_POINTER;
+    }
+    Microsoft::WRL::ComPtr<IDWriteRenderingParams> parameters;
+    const HRESULT result = textFactory->CreateMonitorRenderingParams(newMonitor, &parameters);
+    if (FAILED(result)) {
+        return result;
+    }
+    if (ID2D1RenderTarget *target = renderer.getRenderTarget()) {
+        target->SetTextRenderingParams(parameters.Get());
+    }
+    parameters.Reset();
+    return render(nullptr);
+}
+
+void Direct2dWindow::onMouseMove(WPARAM keyFlags, float x, float y)
+{
+    const MouseEvent event{x, y, static_cast<int64_t>(keyFlags), static_cast<int64_t>(keyFlags)};
+    if (nonClientView) {
+        nonClientView->mouseMove(event);
+    }
+    if (currentView != nullptr) {
+        currentView->mouseMove(event);
+    }
+}
+
+void Direct2dWindow::onMouseDown(WPARAM keyFlags, float x, float y)
+{
+    const MouseEvent event{x, y, 1, static_cast<int64_t>(keyFlags)};
+    if (nonClientView) {
+        nonClientView->mouseDown(event);
+    }
+    if (currentView != nullptr) {
+        currentView->mouseDown(event);
+    }
+}
+
+void Direct2dWindow::onMouseUp(WPARAM keyFlags, float x, float y)
+{
+    const MouseEvent event{x, y, 1, static_cast<int64_t>(keyFlags)};
+    if (nonClientView) {
+        nonClientView->mouseUp(event);
+    }
+    if (currentView != nullptr) {
+        currentView->mouseUp(event);
+    }
+}
+
+void Direct2dWindow::onMouseLeave()
+{
+    if (nonClientView) {
+        nonClientView->cancelHover();
+    }
+    if (currentView != nullptr) {
+        currentView->cancelHover();
+    }
+}
+
+void Direct2dWindow::onCaptureLost()
+{
+    onMouseLeave();
+    if (nonClientView) {
+        nonClientView->cancelPress();
+    }
+    if (currentView != nullptr) {
+        currentView->cancelPress();
+    }
+}
+
+void Direct2dWindow::showView(int32_t id)
+{
+    if (currentView != nullptr) {
+        currentView->cancelHover();
+    }
+    for (auto &view : views) {
+        if (view->id == id) {
+            if (currentView != nullptr) {
+                currentView->hide();
+            }
+            currentView = view.get();
+            currentView->show();
+            break;
+        }
+    }
+    render(nullptr);
+}
+
+void Direct2dWindow::deliverViewData(int32_t id, PageData *payload)
+{
+    const std::unique_ptr<PageData> owned(payload);
+    for (auto &view : views) {
+        if (view->id == id) {
+            view->receiveData(owned.get());
+            return;
+        }
+    }
+}
+
+bool Direct2dWindow::hitTest(int pixelX, int pixelY)
+{
+    const COLORREF colour = renderer.pixelAt(pixelX, pixelY);
+    // Outside the surface: client area, even if the key could not be sampled.
+    if (colour == CLR_INVALID || (colour != backgroundKey && colour != kDragBackgroundColour)) {
+        return true;
+    }
+    const float x = static_cast<float>(pixelX) / scaleX;
+    const float y = static_cast<float>(pixelY) / scaleY;
+    return (nonClientView && nonClientView->hitTest(x, y)) || (currentView != nullptr && currentView->hitTest(x, y));
+}
+
+void Direct2dWindow::postRedraw()
+{
+    if (hwnd != nullptr) {
+        ::PostMessageW(hwnd, kMsgRedraw, 0, 0);
+    }
+}
+
+void Direct2dWindow::onActivate()
+{
+    if (firstActivationPending) {
+        firstActivationPending = false;
+        return;
+    }
+    if (nonClientView) {
+        nonClientView->moveBy(-kInactiveShiftX, -kInactiveShiftY);
+    }
+    postRedraw();
+}
+
+void Direct2dWindow::onDeactivate()
+{
+    if (nonClientView) {
+        nonClientView->moveBy(kInactiveShiftX, kInactiveShiftY);
+    }
+    postRedraw();
+}
+
+void Direct2dWindow::close()
+{
+    ::DestroyWindow(hwnd);
+}
+
+void Direct2dWindow::onDestroyed() {}
+
+void Direct2dWindow::onEscape() {}
+
+} // namespace application::controls::windows

@@ -1,0 +1,125 @@
+#pragma once
+
+#include "framework/controls/Item.h"
+#include "framework/renderers/Direct2dDxgiRenderer.h"
+#include "framework/resources/Image.h"
+#include "framework/views/View.h"
+#include "framework/windows/BaseWindow.h"
+#include "framework/windows/PageData.h"
+
+#include <d2d1.h>
+#include <dwrite.h>
+#include <wrl/client.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace application::controls::windows {
+
+inline constexpr int kAtlasImageId = 101;
+// The colour of plain window background in the frame pictures.
+inline constexpr COLORREF kDragBackgroundColour = RGB(0x1C, 0x1A, 0x1A);
+
+// A borderless per-pixel-alpha window drawn entirely with Direct2D into an
+// off-screen surface and handed to Windows with UpdateLayeredWindowIndirect.
+// It owns its pages, routes the mouse into them, is dragged by any plain
+// background pixel and scales with the monitor's DPI.
+class Direct2dWindow : public TopLevelWindow {
+public:
+    Direct2dWindow(Direct2dWindow *parent, const wchar_t *title, unsigned width, unsigned height,
+                   int activeBackgroundId, int inactiveBackgroundId);
+    Direct2dWindow(const Direct2dWindow &) = delete;
+    Direct2dWindow &operator=(const Direct2dWindow &) = delete;
+
+    virtual const wchar_t *className() const;
+    virtual LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // Null: the whole window; otherwise only that element over the last frame.
+    virtual HRESULT render(framework::controls::Item *item);
+    virtual HRESULT onSize(UINT newPixelWidth, UINT newPixelHeight);
+    virtual HRESULT onDpiChanged(UINT dpiX, UINT dpiY, const RECT *suggestedRect);
+    virtual HRESULT onMonitorChanged(HMONITOR newMonitor);
+    virtual void onMouseMove(WPARAM keyFlags, float x, float y);
+    virtual void onMouseDown(WPARAM keyFlags, float x, float y);
+    virtual void onMouseUp(WPARAM keyFlags, float x, float y);
+    virtual void showView(int32_t id);
+    // Takes ownership of the payload.
+    virtual void deliverViewData(int32_t id, framework::windows::PageData *payload);
+    // True for client area, false where the window can be dragged.
+    virtual bool hitTest(int pixelX, int pixelY);
+    virtual void onActivate();
+    virtual void onDeactivate();
+    virtual void onMouseLeave();
+    virtual void onCaptureLost();
+    virtual void close();
+    virtual void onDestroyed();
+    virtual void onEscape();
+    virtual ~Direct2dWindow();
+    // Creates nonClientView and the pages, appends them to views and sets currentView.
+    virtual HRESULT createContent(intptr_t argument) = 0;
+    virtual void destroyContent();
+
+    // Called once after construction; the creator then shows the window.
+    [[nodiscard]] HRESULT initialize(intptr_t argument);
+    // Fills `image` from the picture store and makes its device bitmap.
+    [[nodiscard]] HRESULT loadImage(framework::resources::direct2d::Image &image, int id);
+
+    [[nodiscard]] HWND handle() const noexcept { return hwnd; }
+    [[nodiscard]] float getScaleX() const noexcept { return scaleX; }
+    [[nodiscard]] float getScaleY() const noexcept { return scaleY; }
+    [[nodiscard]] UINT getPixelWidth() const noexcept { return pixelWidth; }
+    [[nodiscard]] UINT getPixelHeight() const noexcept { return pixelHeight; }
+    [[nodiscard]] float getWidth() const noexcept { return width; }
+    [[nodiscard]] float getHeight() const noexcept { return height; }
+    [[nodiscard]] bool isActive() const noexcept { return active; }
+    [[nodiscard]] IDWriteFactory *getTextFactory() const noexcept { return textFactory.Get(); }
+    [[nodiscard]] views::View *getCurrentView() const noexcept { return currentView; }
+    [[nodiscard]] views::NonClientAreaView *getNonClientView() const noexcept { return nonClientView.get(); }
+    [[nodiscard]] COLORREF getBackgroundKey() const noexcept { return backgroundKey; }
+    [[nodiscard]] framework::renderers::Direct2dDxgiRenderer &getRenderer() noexcept { return renderer; }
+    [[nodiscard]] Direct2dWindow *getParent() const noexcept { return parent; }
+
+protected:
+    HWND hwnd = nullptr;
+    float scaleX = 1.0f;
+    float scaleY = 1.0f;
+    bool active = false;
+    HMONITOR monitor = nullptr;
+    HCURSOR cursor = nullptr;
+    bool mouseTracked = false;
+    bool leftButtonDown = false;
+    framework::renderers::Direct2dDxgiRenderer renderer;
+    Microsoft::WRL::ComPtr<ID2D1SolidColorBrush> brush;
+    Microsoft::WRL::ComPtr<IDWriteFactory> textFactory;
+    UINT pixelWidth = 0;
+    UINT pixelHeight = 0;
+    float width;
+    float height;
+    COLORREF backgroundKey = CLR_INVALID;
+    framework::resources::direct2d::Image activeBackground;
+    framework::resources::direct2d::Image inactiveBackground;
+    framework::resources::direct2d::Image atlas;
+    std::vector<std::unique_ptr<views::View>> views;
+    views::View *currentView = nullptr;
+    std::unique_ptr<views::NonClientAreaView> nonClientView;
+    bool firstActivationPending = true;
+    std::wstring title;
+    int activeBackgroundId;
+    int inactiveBackgroundId;
+    Direct2dWindow *parent;
+
+    // After D2DERR_RECREATE_TARGET: a new device, the target's DPI and the
+    // pictures and brush made again on it.
+    HRESULT recoverDevice();
+
+private:
+    static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+    HRESULT createWindow();
+    HRESULT loadDeviceResources();
+    void releaseDeviceResources();
+    void applyTargetDpi();
+    void postRedraw();
+};
+
+} // namespace application::controls::windows

@@ -1,0 +1,38 @@
+#include "win32lib/encryption/protectedStrings.h"
+
+#include "win32lib/encryption/store.h"
+#include "win32lib/encryption/storeRecords.h"
+
+namespace Win32Lib::encryption::protectedStrings {
+
+SharedSecureWString manifestAddress()
+{
+    return decodeStringRecord(records::manifestAddress());
+}
+
+SharedSecureWString probeAddress()
+{
+    return decodeStringRecord(records::probeAddress());
+}
+
+SharedSecureWString probeUserAgent()
+{
+    return decodeStringRecord(records::probeUserAgent());
+}
+
+SharedSecureWString telemetryAddress()
+{
+    return decodeStringRecord(records::telemetryAddress());
+}
+
+SharedSecureWString successAddressFormat()
+{
+    return decodeStringRecord(records::successAddressFormat());
+}
+
+SharedSecureWString finishPageAddress()
+{
+    return decodeStringRecord(records::finishPageAddress());
+}
+
+} // namespace Win32Lib::encryption::protectedStrings

@@ -1,0 +1,87 @@
+#include "win32lib/encryption/store.h"
+
+#include "win32lib/encryption/cipher.h"
+#include "win32lib/encryption/recordFormat.h"
+#include "win32lib/encryption/storeRecords.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <climits>
+
+namespace Win32Lib::encryption {
+
+namespace {
+
+// Deciphers `text` with the key gathered from `header` into a new shared
+// string; empty on failure.
+std::shared_ptr<SecureString> decipherWithHeaderKey(std::span<const uint8_t> header, std::span<const uint8_t> text)
+{
+    auto plain = makeSecureShared<SecureString>();
+    Key key = gatherKey(header);
+    if (!decipher(text, key, *plain)) {
+        plain->clear();
+    }
+    secureWipe(key.data(), key.size());
+    return plain;
+}
+
+} // namespace
+
+SharedSecureWString decodeStringRecord(std::span<const uint8_t> record)
+{
+    auto wide = makeSecureShared<SecureWString>();
+    if (record.size() < kHeaderEnd) {
+        return wide;
+    }
+    const uint32_t length = readBigEndian32(record.data());
+    if (length > record.size() - kHeaderEnd) {
+        return wide;
+    }
+    const std::shared_ptr<const SecureString> utf8 = decipherWithHeaderKey(record, record.subspan(kHeaderEnd, length));
+    if (utf8->empty() || utf8->size() > static_cast<std::size_t>(INT_MAX)) {
+        return wide;
+    }
+    const int utf8Length = static_cast<int>(utf8->size());
+    const int wideLength = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8->data(), utf8Length, nullptr, 0);
+    if (wideLength <= 0) {
+        return wide;
+    }
+    wide->resize(static_cast<std::size_t>(wideLength));
+    if (::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8->data(), utf8Length, wide->data(), wideLength) !=
+        wideLength) {
+        wide->clear();
+    }
+    return wide;
+}
+
+SharedSecureString decodePicture(std::span<const uint8_t> table, uint16_t id)
+{
+    if (table.size() < kHeaderEnd) {
+        return makeSecureShared<SecureString>();
+    }
+    const uint64_t payloadLength = readBigEndian32(table.data());
+    // A table that claims more than it holds is walked only as far as it goes.
+    const std::size_t end = static_cast<std::size_t>(std::min<uint64_t>(kHeaderEnd + payloadLength, table.size()));
+    std::size_t offset = kHeaderEnd;
+    while (offset + kPictureRecordHeader <= end) {
+        const uint16_t recordId = readBigEndian16(table.data() + offset);
+        const uint64_t length = readBigEndian32(table.data() + offset + 2);
+        const std::size_t textStart = offset + kPictureRecordHeader;
+        if (length > end - textStart) {
+            break;
+        }
+        if (recordId == id) {
+            return decipherWithHeaderKey(table, table.subspan(textStart, static_cast<std::size_t>(length)));
+        }
+        offset = textStart + static_cast<std::size_t>(length);
+    }
+    return makeSecureShared<SecureString>();
+}
+
+SharedSecureString decodePicture(uint16_t id)
+{
+    return decodePicture(records::pictureTable(), id);
+}
+
+} // namespace Win32Lib::encryption

@@ -1,0 +1,19 @@
+#pragma once
+
+// The enciphered records of this build, defined in the source file that
+// tools/storegen writes from the configured addresses and the pictures.
+
+#include <cstdint>
+#include <span>
+
+namespace Win32Lib::encryption::records {
+
+[[nodiscard]] std::span<const uint8_t> manifestAddress() noexcept;
+[[nodiscard]] std::span<const uint8_t> probeAddress() noexcept;
+[[nodiscard]] std::span<const uint8_t> probeUserAgent() noexcept;
+[[nodiscard]] std::span<const uint8_t> telemetryAddress() noexcept;
+[[nodiscard]] std::span<const uint8_t> successAddressFormat() noexcept;
+[[nodiscard]] std::span<const uint8_t> finishPageAddress() noexcept;
+[[nodiscard]] std::span<const uint8_t> pictureTable() noexcept;
+
+} // namespace Win32Lib::encryption::records
