@@ -6,6 +6,7 @@
 
 #include <windows.h>
 #include <winhttp.h>
+#include <wincrypt.h>
 #include <objbase.h>
 
 #include <cassert>
@@ -122,6 +123,24 @@ struct Hdc {
     static void close(pointer value) noexcept { ::ReleaseDC(nullptr, value); }
 };
 
+struct CertContext {
+    using pointer = PCCERT_CONTEXT;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer value) noexcept { ::CertFreeCertificateContext(value); }
+};
+
+struct CertStore {
+    using pointer = HCERTSTORE;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer value) noexcept { ::CertCloseStore(value, 0); }
+};
+
+struct CertChain {
+    using pointer = PCCERT_CHAIN_CONTEXT;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer value) noexcept { ::CertFreeCertificateChain(value); }
+};
+
 template <typename T>
 struct CoTaskMem {
     using pointer = T *;
@@ -141,6 +160,9 @@ using UniqueMappedView = UniqueResource<traits::MappedView>;
 using UniqueLocalMemory = UniqueResource<traits::LocalMemory>;
 using UniqueHeapMemory = UniqueResource<traits::HeapMemory>;
 using UniqueScreenDc = UniqueResource<traits::Hdc>;
+using UniqueCertContext = UniqueResource<traits::CertContext>;
+using UniqueCertStore = UniqueResource<traits::CertStore>;
+using UniqueCertChain = UniqueResource<traits::CertChain>;
 template <typename T>
 using UniqueCoTaskMem = UniqueResource<traits::CoTaskMem<T>>;
 
