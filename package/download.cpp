@@ -2,6 +2,10 @@
 
 #include "package/downloadPolicy.h"
 #include "package/installErrors.h"
+#include "package/requestSettings.h"
+#include "telemetry/OperationsLogger.h"
+#include "win32lib/encryption/protectedStrings.h"
+#include "win32lib/http/WinHttpWrapper.h"
 
 #include <cstdlib>
 #include <ctime>
@@ -17,6 +21,9 @@ constexpr uint32_t kConnectionError = 12030; // ERROR_WINHTTP_CONNECTION_ERROR
 constexpr uint32_t kUndecodable = 65001;
 constexpr uint32_t kCancelledByCallback = 65002;
 constexpr uint32_t kLengthMismatch = 65003;
+
+constexpr unsigned kAttempts = 2;
+constexpr uint32_t kDownloadPlace = 2;
 
 } // namespace
 
@@ -47,10 +54,42 @@ DownloadFailure classifyDownloadFailure(std::string_view failedOperation, uint32
     }
 }
 
-// STUB until the download step lands.
-uint16_t downloadPackage(UpdateInfo &, const std::wstring &, const Win32Lib::wrappers::http::ProgressCallback &)
+uint16_t downloadPackage(UpdateInfo &info, const std::wstring &packagePath,
+                         const Win32Lib::wrappers::http::ProgressCallback &progress)
 {
-    return 20011;
+    const auto telemetryAddress = Win32Lib::encryption::protectedStrings::telemetryAddress();
+    return downloadPackage(info, packagePath, progress, *telemetryAddress);
+}
+
+uint16_t downloadPackage(UpdateInfo &info, const std::wstring &packagePath,
+                         const Win32Lib::wrappers::http::ProgressCallback &progress,
+                         std::wstring_view telemetryAddress)
+{
+    Win32Lib::wrappers::http::WinHttpWrapper client(kInstallerUserAgent);
+    // Failing to set them leaves WinHTTP's defaults; the transfer still runs.
+    (void)client.setTimeouts(kRequestTimeouts);
+    const std::wstring url = info.downloadUrl;
+    for (unsigned attempt = 1; attempt <= kAttempts; ++attempt) {
+        info.errorCode = 0;
+        info.sslErrors = 0;
+        // The client creates the file anew each time and removes it when the
+        // attempt fails, so a retry never appends to a broken file.
+        if (client.getToFile(url, packagePath, progress)) {
+            return errors::fromHttpStatus(client.statusCode());
+        }
+        info.errorCode = client.errorCode();
+        info.sslErrors = client.sslErrors();
+        const std::string failedOperation = client.failedOperation();
+        if (info.errorCode != kCancelledByCallback) {
+            telemetry::OperationsLogger::instance().logWinHttpError(telemetryAddress, kDownloadPlace, info.errorCode,
+                                                                    info.sslErrors, failedOperation);
+        }
+        const DownloadFailure failure = classifyDownloadFailure(failedOperation, info.errorCode, attempt == 1);
+        if (!failure.retry) {
+            return failure.installError;
+        }
+    }
+    return errors::kRequestFailed;
 }
 
 std::wstring makeRandomName(unsigned length)

@@ -1,44 +1,50 @@
 #include "telemetry/telemetryAddresses.h"
 
-#include "package/userAgent.h"
+#include "package/requestSettings.h"
 
 #include <windows.h>
 
 #include <cstdio>
 #include <cwchar>
 #include <sstream>
-#include <vector>
 
 namespace telemetry {
 
-std::wstring logSuccessAddress(std::wstring_view base, std::wstring_view campaign, std::wstring_view channel)
+using Win32Lib::encryption::SecureAllocator;
+using Win32Lib::encryption::SecureWString;
+
+namespace {
+using SecureStream = std::basic_ostringstream<wchar_t, std::char_traits<wchar_t>, SecureAllocator<wchar_t>>;
+}
+
+SecureWString logSuccessAddress(std::wstring_view base, std::wstring_view campaign, std::wstring_view channel)
 {
-    std::wostringstream address;
+    SecureStream address;
     address << base << L"log_success" << L"?" << L"id1=" << campaign << L"&" << L"id2=" << channel;
     return address.str();
 }
 
-std::wstring logErrorAddress(std::wstring_view base, uint32_t stepId, uint32_t installerErrorId,
+SecureWString logErrorAddress(std::wstring_view base, uint32_t stepId, uint32_t installerErrorId,
                              uint32_t winApiErrorId, uint32_t id1, uint32_t id2)
 {
-    std::wostringstream address;
+    SecureStream address;
     address << base << L"log_error" << L"?" << L"stepId=" << stepId << L"&" << L"installerErrorId="
             << installerErrorId << L"&" << L"winApiErrorId=" << winApiErrorId << L"&" << L"id1=" << id1 << L"&"
             << L"id2=" << id2;
     return address.str();
 }
 
-std::wstring logStopAddress(std::wstring_view base, uint32_t stepId, int64_t timeElapsed)
+SecureWString logStopAddress(std::wstring_view base, uint32_t stepId, int64_t timeElapsed)
 {
-    std::wostringstream address;
+    SecureStream address;
     address << base << L"log_stop" << L"?" << L"stepId=" << stepId << L"&" << L"timeElapsed=" << timeElapsed;
     return address.str();
 }
 
-std::wstring logWinHttpErrorAddress(std::wstring_view base, uint32_t placeId, uint32_t winApiErrorId,
+SecureWString logWinHttpErrorAddress(std::wstring_view base, uint32_t placeId, uint32_t winApiErrorId,
                                     uint32_t sslErrors, std::string_view operation)
 {
-    std::wostringstream address;
+    SecureStream address;
     address << base << L"log_winhttp_error" << L"?" << L"placeId=" << placeId << L"&" << L"winApiErrorId="
             << winApiErrorId << L"&" << L"sslErrors=" << sslErrors << L"&" << L"operation=";
     for (char c : operation) {
@@ -47,18 +53,19 @@ std::wstring logWinHttpErrorAddress(std::wstring_view base, uint32_t placeId, ui
     return address.str();
 }
 
-std::wstring formatSuccessAddress(const std::wstring &format, const std::wstring &campaign,
-                                  const std::wstring &channel)
+SecureWString formatSuccessAddress(const wchar_t *format, const std::wstring &campaign, const std::wstring &channel)
 {
-    const int length = ::_scwprintf(format.c_str(), campaign.c_str(), channel.c_str());
+    // Measure, then format into exactly that many characters plus the terminator.
+    const int length = ::_scwprintf(format, campaign.c_str(), channel.c_str());
     if (length < 0) {
         return {};
     }
-    std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1, L'\0');
-    if (::_snwprintf(buffer.data(), buffer.size(), format.c_str(), campaign.c_str(), channel.c_str()) != length) {
+    SecureWString address(static_cast<std::size_t>(length) + 1, L'\0');
+    if (::_snwprintf(address.data(), address.size(), format, campaign.c_str(), channel.c_str()) != length) {
         return {};
     }
-    return std::wstring(buffer.data(), static_cast<std::size_t>(length));
+    address.resize(static_cast<std::size_t>(length));
+    return address;
 }
 
 std::wstring formatUserAgent(std::wstring_view productToken, const std::optional<OsNumbers> &os)

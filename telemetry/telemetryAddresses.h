@@ -2,7 +2,10 @@
 
 // The addresses of the telemetry reports: the event name and its values in
 // the query, appended to the telemetry base address. Numbers in decimal,
-// texts as they are (no percent-encoding).
+// texts as they are (no percent-encoding). The addresses carry the protected
+// base address, so they are kept in wiping strings.
+
+#include "win32lib/encryption/SecureAllocator.h"
 
 #include <array>
 #include <cstdint>
@@ -12,19 +15,20 @@
 
 namespace telemetry {
 
-[[nodiscard]] std::wstring logSuccessAddress(std::wstring_view base, std::wstring_view campaign,
+[[nodiscard]] Win32Lib::encryption::SecureWString logSuccessAddress(std::wstring_view base, std::wstring_view campaign,
                                              std::wstring_view channel);
-[[nodiscard]] std::wstring logErrorAddress(std::wstring_view base, uint32_t stepId, uint32_t installerErrorId,
+[[nodiscard]] Win32Lib::encryption::SecureWString logErrorAddress(std::wstring_view base, uint32_t stepId, uint32_t installerErrorId,
                                            uint32_t winApiErrorId, uint32_t id1, uint32_t id2);
-[[nodiscard]] std::wstring logStopAddress(std::wstring_view base, uint32_t stepId, int64_t timeElapsed);
+[[nodiscard]] Win32Lib::encryption::SecureWString logStopAddress(std::wstring_view base, uint32_t stepId, int64_t timeElapsed);
 // The operation name is widened character by character.
-[[nodiscard]] std::wstring logWinHttpErrorAddress(std::wstring_view base, uint32_t placeId, uint32_t winApiErrorId,
+[[nodiscard]] Win32Lib::encryption::SecureWString logWinHttpErrorAddress(std::wstring_view base, uint32_t placeId, uint32_t winApiErrorId,
                                                   uint32_t sslErrors, std::string_view operation);
 
 // The success address format (two %ls) filled with the two identifiers;
 // empty when the format cannot be applied.
-[[nodiscard]] std::wstring formatSuccessAddress(const std::wstring &format, const std::wstring &campaign,
-                                                const std::wstring &channel);
+[[nodiscard]] Win32Lib::encryption::SecureWString formatSuccessAddress(const wchar_t *format,
+                                                                      const std::wstring &campaign,
+                                                                      const std::wstring &channel);
 
 // Major, minor, service-pack major and minor, build number, suite mask and
 // product type, as GetVersionExW reports them.

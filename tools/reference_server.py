@@ -12,7 +12,8 @@ the server accepts connections, so a test runner can start it without races:
       --listen http=http:0 --listen https=https:0:server.pem:server.key
 
 Routes (first match wins; more are added with @route, in this file or in a
-module given with --extension):
+module given with --extension; installation_contract.py, always loaded, adds
+the manifest, packages, probe and telemetry addresses of the installer):
   /files/<path>             a file of the document root, streamed
   /scenario/<name>[/<arg>]  a scripted answer, see SCENARIOS below
   anything else             a file of the document root, or 404
@@ -446,6 +447,7 @@ def load_extension(path):
     module = importlib.util.module_from_spec(spec)
     sys.modules.setdefault("reference_server", sys.modules[__name__])
     spec.loader.exec_module(module)
+    return module
 
 
 def main(argv=None):
@@ -461,6 +463,8 @@ def main(argv=None):
     parser.add_argument("--ready-file", help="write 'NAME PORT' lines here once listening")
     parser.add_argument("--rate", type=int, default=0, help="default throttle for files, bytes per second")
     parser.add_argument("--extension", action="append", default=[], help="Python file adding routes")
+    parser.add_argument("--contract", action="append", default=[], metavar="NAME=VALUE",
+                        help="installation-server setting (see installation_contract.py)")
     args = parser.parse_args(argv)
 
     listeners = list(args.listen)
@@ -472,6 +476,11 @@ def main(argv=None):
         listeners.append(("https", "https", args.tls_port, [args.cert, args.key]))
     if not listeners:
         listeners.append(("http", "http", 18080, None))
+    contract = load_extension(os.path.join(os.path.dirname(os.path.abspath(__file__)), "installation_contract.py"))
+    try:
+        contract.configure(args.contract)
+    except ValueError as error:
+        parser.error(str(error))
     for extension in args.extension:
         load_extension(extension)
 

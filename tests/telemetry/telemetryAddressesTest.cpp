@@ -7,46 +7,51 @@
 using namespace telemetry;
 
 namespace {
+std::wstring plain(const Win32Lib::encryption::SecureWString &text)
+{
+    return std::wstring(text.begin(), text.end());
+}
+
 const std::wstring kBase = L"http://127.0.0.1:18080/telemetry/";
 }
 
 TEST(TelemetryAddresses, ErrorReportLayout)
 {
-    EXPECT_EQ(logErrorAddress(kBase, 2, 20022, 12007, 0, 1),
+    EXPECT_EQ(plain(logErrorAddress(kBase, 2, 20022, 12007, 0, 1)),
               kBase + L"log_error?stepId=2&installerErrorId=20022&winApiErrorId=12007&id1=0&id2=1");
-    EXPECT_EQ(logErrorAddress(kBase, 3, 20004, 0, 0, 0),
+    EXPECT_EQ(plain(logErrorAddress(kBase, 3, 20004, 0, 0, 0)),
               kBase + L"log_error?stepId=3&installerErrorId=20004&winApiErrorId=0&id1=0&id2=0");
     // 32-bit values are unsigned.
-    EXPECT_EQ(logErrorAddress(kBase, 5, 20040, 0x80070070u, 65012, 4294967295u),
+    EXPECT_EQ(plain(logErrorAddress(kBase, 5, 20040, 0x80070070u, 65012, 4294967295u)),
               kBase + L"log_error?stepId=5&installerErrorId=20040&winApiErrorId=2147942512&id1=65012&id2=4294967295");
 }
 
 TEST(TelemetryAddresses, StopReportCarriesSigned64BitTime)
 {
-    EXPECT_EQ(logStopAddress(kBase, 1, 0), kBase + L"log_stop?stepId=1&timeElapsed=0");
-    EXPECT_EQ(logStopAddress(kBase, 4, 5000000000ll), kBase + L"log_stop?stepId=4&timeElapsed=5000000000");
-    EXPECT_EQ(logStopAddress(kBase, 4, -3), kBase + L"log_stop?stepId=4&timeElapsed=-3");
+    EXPECT_EQ(plain(logStopAddress(kBase, 1, 0)), kBase + L"log_stop?stepId=1&timeElapsed=0");
+    EXPECT_EQ(plain(logStopAddress(kBase, 4, 5000000000ll)), kBase + L"log_stop?stepId=4&timeElapsed=5000000000");
+    EXPECT_EQ(plain(logStopAddress(kBase, 4, -3)), kBase + L"log_stop?stepId=4&timeElapsed=-3");
 }
 
 TEST(TelemetryAddresses, RequestFailureReportKeepsOperationTextAsIs)
 {
-    EXPECT_EQ(logWinHttpErrorAddress(kBase, 1, 12175, 8, "WinHttpSetOption|WINHTTP_OPTION_SECURITY_FLAGS"),
+    EXPECT_EQ(plain(logWinHttpErrorAddress(kBase, 1, 12175, 8, "WinHttpSetOption|WINHTTP_OPTION_SECURITY_FLAGS")),
               kBase + L"log_winhttp_error?placeId=1&winApiErrorId=12175&sslErrors=8"
                       L"&operation=WinHttpSetOption|WINHTTP_OPTION_SECURITY_FLAGS");
-    EXPECT_EQ(logWinHttpErrorAddress(kBase, 2, 65003, 0, ""),
+    EXPECT_EQ(plain(logWinHttpErrorAddress(kBase, 2, 65003, 0, "")),
               kBase + L"log_winhttp_error?placeId=2&winApiErrorId=65003&sslErrors=0&operation=");
     // Widened byte by byte, not decoded.
-    EXPECT_EQ(logWinHttpErrorAddress(kBase, 2, 1, 0, "\xE9"),
+    EXPECT_EQ(plain(logWinHttpErrorAddress(kBase, 2, 1, 0, "\xE9")),
               kBase + L"log_winhttp_error?placeId=2&winApiErrorId=1&sslErrors=0&operation=\u00E9");
 }
 
 TEST(TelemetryAddresses, SuccessReports)
 {
-    EXPECT_EQ(logSuccessAddress(kBase, L"1000", L"1"), kBase + L"log_success?id1=1000&id2=1");
-    EXPECT_EQ(formatSuccessAddress(L"http://h/installed?campaign=%ls&channel=%ls", L"1000", L"1"),
+    EXPECT_EQ(plain(logSuccessAddress(kBase, L"1000", L"1")), kBase + L"log_success?id1=1000&id2=1");
+    EXPECT_EQ(plain(formatSuccessAddress(L"http://h/installed?campaign=%ls&channel=%ls", L"1000", L"1")),
               L"http://h/installed?campaign=1000&channel=1");
     const std::wstring longCampaign(3000, L'c');
-    EXPECT_EQ(formatSuccessAddress(L"%ls/%ls", longCampaign, L"1"), longCampaign + L"/1");
+    EXPECT_EQ(plain(formatSuccessAddress(L"%ls/%ls", longCampaign, L"1")), longCampaign + L"/1");
 }
 
 TEST(UserAgent, ProductTokenWithSevenNumbers)

@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 
 namespace Win32Lib::encryption {
 
@@ -65,5 +66,20 @@ template <typename S>
 {
     return std::allocate_shared<S>(SecureAllocator<S>());
 }
+
+// A plain std::wstring copy of protected text for an interface that takes
+// one (the HTTP client's URLs and user agent), wiped when it goes.
+class TransientWString {
+public:
+    explicit TransientWString(std::wstring_view text) : text_(text) {}
+    TransientWString(const TransientWString &) = delete;
+    TransientWString &operator=(const TransientWString &) = delete;
+    ~TransientWString() { secureWipe(text_.data(), text_.capacity() * sizeof(wchar_t)); }
+
+    [[nodiscard]] const std::wstring &get() const noexcept { return text_; }
+
+private:
+    std::wstring text_;
+};
 
 } // namespace Win32Lib::encryption
