@@ -1,13 +1,482 @@
 #include "installer/Installer.h"
 
-namespace installer {
+#include "app/Application.h"
+#include "app/privileges.h"
+#include "app/resourceIds.h"
+#include "app/strings.h"
+#include "installer/PageData.h"
+#include "installer/crossProcess.h"
+#include "installer/errorModel.h"
+#include "installer/fileSystem.h"
+#include "installer/launching.h"
+#include "installer/mainWindowHost.h"
+#include "installer/registry.h"
+#include "installer/siteAddresses.h"
+#include "package/download.h"
+#include "package/manifest.h"
+#include "telemetry/OperationsLogger.h"
+#include "ui/ShowMessageBox.h"
 
-// PLACEHOLDER until the engine and the main window exist: ends the message
-// loop at once.
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cmath>
+#include <cwchar>
+#include <io.h>
+#include <memory>
+
+namespace installer {
+namespace {
+
+constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kestrune";
+constexpr wchar_t kVendorFolder[] = L"Kestrune Software";
+constexpr wchar_t kProductFolder[] = L"Kestrune";
+constexpr wchar_t kLauncherName[] = L"KestruneLauncher.exe";
+constexpr wchar_t kPackageExtension[] = L".zip";
+// Nine random characters and the terminator.
+constexpr unsigned kPackageNameLength = 10;
+constexpr int kWriteAccess = 2;
+
+void postPageData(HWND window, int page, int64_t kind, int64_t value)
+{
+    auto data = std::make_unique<PageData>(PageData{kind, value});
+    if (::PostMessageW(window, kMsgViewData, static_cast<WPARAM>(page), reinterpret_cast<LPARAM>(data.get()))) {
+        data.release();
+    }
+}
+
+// Synchronous, so that the page holds its texts before it is shown.
+void sendPageData(HWND window, int page, int64_t kind, int64_t value)
+{
+    if (!::IsWindow(window)) {
+        return;
+    }
+    auto data = std::make_unique<PageData>(PageData{kind, value});
+    ::SendMessageW(window, kMsgViewData, static_cast<WPARAM>(page), reinterpret_cast<LPARAM>(data.release()));
+}
+
+void showPage(HWND window, int page)
+{
+    ::PostMessageW(window, kMsgShowView, static_cast<WPARAM>(page), 0);
+}
+
+// Milliseconds between two performance-counter readings.
+class StepTimer {
+public:
+    explicit StepTimer(int64_t frequency) noexcept : frequency_(frequency) {}
+    void start() noexcept { ::QueryPerformanceCounter(&begin_); }
+    void stop() noexcept { ::QueryPerformanceCounter(&end_); }
+    [[nodiscard]] int64_t elapsedMs() const noexcept
+    {
+        return frequency_ > 0 ? (end_.QuadPart - begin_.QuadPart) * 1000 / frequency_ : 0;
+    }
+
+private:
+    int64_t frequency_;
+    LARGE_INTEGER begin_ = {};
+    LARGE_INTEGER end_ = {};
+};
+
+uint16_t mapExtractionFailure(DWORD lastError, uint32_t extractorCode)
+{
+    if (lastError == ERROR_DISK_FULL) {
+        return kErrorNoFreeSpace;
+    }
+    if (extractorCode == package::kExtractCancelled) {
+        return kErrorCancelled;
+    }
+    if (extractorCode == package::kExtractWriteFile) {
+        return kErrorDiskWrite;
+    }
+    return kErrorArchive;
+}
+
+struct PopupSearch {
+    HWND owner;
+    HWND popup;
+};
+
+BOOL CALLBACK findEnabledPopup(HWND window, LPARAM parameter) noexcept
+{
+    auto *search = reinterpret_cast<PopupSearch *>(parameter);
+    if (window != search->owner && ::GetWindow(window, GW_OWNER) == search->owner && ::IsWindowEnabled(window) &&
+        ::IsWindowVisible(window)) {
+        search->popup = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The enabled popup owned by `owner`, if one is open.
+HWND enabledPopup(HWND owner)
+{
+    // Without an enabled popup, GetWindow answers with the window itself;
+    // some systems (Wine) answer nothing at all, so the owner's thread is
+    // searched as well.
+    const HWND popup = ::GetWindow(owner, GW_ENABLEDPOPUP);
+    if (popup != nullptr && popup != owner) {
+        return popup;
+    }
+    PopupSearch search{owner, nullptr};
+    ::EnumThreadWindows(::GetWindowThreadProcessId(owner, nullptr), findEnabledPopup,
+                        reinterpret_cast<LPARAM>(&search));
+    return search.popup;
+}
+
+void openInBrowser(const std::wstring &address)
+{
+    ::ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNOACTIVATE);
+}
+
+void startUnelevated(const std::wstring &file, const std::wstring &folder)
+{
+    // Whether the player started is not the installer's concern any more.
+    (void)shellExecuteUnelevated(file.c_str(), folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+} // namespace
+
+InstallSteps defaultInstallSteps()
+{
+    InstallSteps steps;
+    steps.fetchUpdateInfo = package::fetchUpdateInfo;
+    steps.downloadPackage = package::downloadPackage;
+    steps.makeRandomName = package::makeRandomName;
+    steps.extractArchive = package::extractArchive;
+    steps.runUpdater = installer::runUpdater;
+    steps.logError = [](uint32_t step, uint32_t id, uint32_t windowsError, uint32_t extra1, uint32_t extra2) {
+        telemetry::OperationsLogger::instance().logError(step, id, windowsError, extra1, extra2);
+    };
+    steps.logStop = [](uint32_t step, int64_t elapsedMs) {
+        telemetry::OperationsLogger::instance().logStop(step, elapsedMs);
+    };
+    steps.logSuccess = [] { telemetry::OperationsLogger::instance().logSuccess(); };
+    steps.relaunchElevated = app::relaunchElevated;
+    steps.openInBrowser = openInBrowser;
+    steps.startUnelevated = startUnelevated;
+    return steps;
+}
+
+float progressPercent(int64_t total, uint64_t done)
+{
+    // Without a total there is nothing to show (and no division by zero).
+    if (total == 0) {
+        return 0.0f;
+    }
+    return static_cast<float>(static_cast<double>(done) / static_cast<double>(total) * 100.0);
+}
+
+std::optional<int64_t> progressPosition(float oldPercent, float newPercent, int64_t base)
+{
+    if (!(std::round(newPercent) > std::round(oldPercent))) {
+        return std::nullopt;
+    }
+    // More bytes than announced must not push the bar into the next phase.
+    const float bounded = newPercent > 100.0f ? 100.0f : newPercent;
+    return base + static_cast<int64_t>(bounded * static_cast<float>(kProgressHalf / 100));
+}
+
+Installer::Installer() : steps_(defaultInstallSteps()) {}
+
+void Installer::setDefaultDestination()
+{
+    std::wstring programFiles;
+    if (knownFolderPath(FOLDERID_ProgramFiles, programFiles)) {
+        options_.destination = programFiles + L"\\" + kVendorFolder;
+    }
+}
+
 unsigned Installer::start()
 {
-    ::PostQuitMessage(0);
+    setDefaultDestination();
+
+    if (keyExists(HKEY_LOCAL_MACHINE, kUninstallKey, true)) {
+        const int answer = application::ShowMessageBox(nullptr, app::loadString(app::ids::kAlreadyInstalled).c_str(),
+                                                       app::loadString(app::ids::kInformation).c_str(), 0);
+        return answer == -1 ? app::showInitFailure() : static_cast<unsigned>(kErrorAlreadyInstalled);
+    }
+
+#if !defined(_WIN64)
+    if (app::isWindows64Bit()) {
+        application::ShowMessageBox(nullptr, app::loadString(app::ids::kWrongWordSize).c_str(),
+                                    app::loadString(app::ids::kError).c_str(), 0);
+        return kErrorWrongWordSize;
+    }
+#endif
+
+    const bool resuming = takeOverHandoff();
+
+    if (FAILED(createMainWindow(*this, resuming ? kPageInstalling : 0, window_))) {
+        return app::showInitFailure();
+    }
+    if (resuming) {
+        const RECT &rect = options_.windowRect;
+        ::SetWindowPos(window_, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+        startWorker();
+    }
+    ::ShowWindow(window_, SW_SHOWNORMAL);
     return 0;
+}
+
+bool Installer::takeOverHandoff()
+{
+    NamedEvent event;
+    if (!event.open(kHandoffEventName, EVENT_ALL_ACCESS)) {
+        return false;
+    }
+    bool resuming = false;
+    SharedMemory mapping;
+    if (mapping.open(kHandoffMappingName, kHandoffMappingSize, FILE_MAP_ALL_ACCESS)) {
+        ElevationHandoff handoff;
+        memcpy(&handoff, mapping.data(), sizeof(handoff));
+        applyElevationHandoff(handoff, options_);
+        resuming = app::processIntegrityLevel() >= app::kHighIntegrityLevel;
+        mapping.close();
+    }
+    // The first instance waits for this whether or not the record was read.
+    event.set();
+    return resuming;
+}
+
+void Installer::beginInstall()
+{
+    if (app::isElevatedLevel(app::processIntegrityLevel())) {
+        showPage(window_, kPageInstalling);
+        startWorker();
+        return;
+    }
+    handOffToElevatedCopy();
+}
+
+void Installer::handOffToElevatedCopy()
+{
+    app::Application &application = app::Application::instance();
+    // The elevated copy must pass its own single-instance check.
+    application.releaseSingleInstance();
+
+    NamedEvent event;
+    SharedMemory mapping;
+    if (!event.create(kHandoffEventName) || !mapping.create(kHandoffMappingName, kHandoffMappingSize)) {
+        event.close();
+        mapping.close();
+        application.acquireSingleInstance();
+        return;
+    }
+    ::GetWindowRect(window_, &options_.windowRect);
+    const ElevationHandoff handoff = makeElevationHandoff(options_);
+    mapping.write(&handoff, sizeof(handoff));
+
+    const uint32_t error = steps_.relaunchElevated();
+    if (error != ERROR_SUCCESS) {
+        application.acquireSingleInstance();
+        event.close();
+        mapping.close();
+        if (error == ERROR_CANCELLED) {
+            application::ShowMessageBox(window_, app::loadString(app::ids::kRunAsAdministrator).c_str(),
+                                        app::loadString(app::ids::kInformation).c_str(), 0);
+        }
+        return;
+    }
+    // The record stays mapped until the copy has read it.
+    event.wait(INFINITE);
+    ::PostMessageW(window_, WM_CLOSE, 0, 0);
+}
+
+void Installer::startWorker()
+{
+    Win32Lib::UniqueHandle worker(::CreateThread(nullptr, 0, installThreadMain, this, 0, nullptr));
+}
+
+DWORD WINAPI Installer::installThreadMain(LPVOID parameter) noexcept
+{
+    auto &installer = *static_cast<Installer *>(parameter);
+    const uint16_t result = installer.runInstall();
+    const std::wstring &destination = installer.options_.destination;
+    if (result != kInstallOk && result != kErrorDestinationNotEmpty && !installer.keepDestination_ &&
+        isDirectory(destination)) {
+        removeDirectoryTree(destination);
+    }
+    return result;
+}
+
+uint16_t Installer::runInstall()
+{
+    LARGE_INTEGER frequency = {};
+    ::QueryPerformanceFrequency(&frequency);
+    StepTimer timer(frequency.QuadPart);
+    const std::wstring destination = options_.destination;
+    keepDestination_ = false;
+
+    postPageData(window_, kPageInstalling, kDataStatus, kStatusChecking);
+
+    ::SetLastError(0);
+    uint16_t checkResult = kInstallOk;
+    if (!isDirectory(destination)) {
+        if (!tryCreateDirectoryTree(destination)) {
+            checkResult = kErrorCreateDestination;
+        }
+    } else if (!isDirectoryEmpty(destination)) {
+        checkResult = kErrorDestinationNotEmpty;
+        keepDestination_ = true;
+    } else if (_waccess_s(destination.c_str(), kWriteAccess) != 0) {
+        checkResult = kErrorDestinationNotWritable;
+    }
+    const DWORD checkError = ::GetLastError();
+
+    if (cancelRequested()) {
+        reportCancelled(kStepDestination, 0);
+        return kErrorCancelled;
+    }
+    if (checkResult != kInstallOk) {
+        reportError(kStepDestination, checkResult, checkError, 0, 0);
+        return checkResult;
+    }
+
+    postPageData(window_, kPageInstalling, kDataStatus, kStatusConnecting);
+    package::UpdateInfo info;
+    timer.start();
+    const uint16_t manifestResult = steps_.fetchUpdateInfo(info);
+    timer.stop();
+    if (cancelRequested()) {
+        reportCancelled(kStepManifest, timer.elapsedMs());
+        return kErrorCancelled;
+    }
+    if (manifestResult != kInstallOk) {
+        reportError(kStepManifest, manifestResult, info.errorCode, info.sslErrors, 1);
+        return manifestResult;
+    }
+
+    ::SetLastError(0);
+    ULARGE_INTEGER available = {};
+    if (::GetDiskFreeSpaceExW(destination.c_str(), &available, nullptr, nullptr) &&
+        available.QuadPart < info.minSize) {
+        reportError(kStepFreeSpace, kErrorNoFreeSpace, 0, 0, 0, static_cast<int64_t>(info.minSize));
+        return kErrorNoFreeSpace;
+    }
+
+    postPageData(window_, kPageInstalling, kDataStatus, kStatusDownloading);
+    const std::wstring packagePath =
+        destination + L"\\" + steps_.makeRandomName(kPackageNameLength).c_str() + kPackageExtension;
+    timer.start();
+    const uint16_t downloadResult =
+        steps_.downloadPackage(info, packagePath, [this](int64_t total, uint64_t done) {
+            return onDownloadProgress(total, done);
+        });
+    timer.stop();
+    if (downloadResult != kInstallOk && downloadResult != kErrorCancelled) {
+        reportError(kStepDownload, downloadResult, info.errorCode, info.sslErrors, 2);
+        return downloadResult;
+    }
+    if (downloadResult == kErrorCancelled || cancelRequested()) {
+        reportCancelled(kStepDownload, timer.elapsedMs());
+        return kErrorCancelled;
+    }
+
+    postPageData(window_, kPageInstalling, kDataStatus, kStatusInstalling);
+    timer.start();
+    ::SetLastError(0);
+    package::ExtractResult extraction;
+    extraction.progress = [this](int64_t total, uint64_t done) { return onExtractProgress(total, done); };
+    uint16_t extractionResult = kInstallOk;
+    DWORD extractionError = 0;
+    if (!steps_.extractArchive(extraction, packagePath, destination)) {
+        extractionError = ::GetLastError();
+        extractionResult = mapExtractionFailure(extractionError, extraction.code);
+        removeDirectoryTree(destination);
+    }
+    ::DeleteFileW(packagePath.c_str());
+    timer.stop();
+    if (extractionResult != kInstallOk && extractionResult != kErrorCancelled) {
+        reportError(kStepExtraction, extractionResult, extractionError, extraction.code,
+                    static_cast<uint32_t>(extraction.zipCode));
+        return extractionResult;
+    }
+    if (extractionResult == kErrorCancelled || cancelRequested()) {
+        reportCancelled(kStepExtraction, timer.elapsedMs());
+        return kErrorCancelled;
+    }
+
+    // No cancel check from here on: the files are in place, the run ends.
+    uint32_t detail = 0;
+    const std::wstring version(info.lastVersion, wcsnlen(info.lastVersion, std::size(info.lastVersion)));
+    const uint16_t registrationResult =
+        steps_.runUpdater(destination, version, options_.createDesktopShortcut != 0, detail);
+    if (registrationResult != kInstallOk) {
+        reportError(kStepRegistration, registrationResult, detail, 0, 0);
+        return registrationResult;
+    }
+
+    steps_.logSuccess();
+    closePopup();
+    sendPageData(window_, kPageFinish, kDataOutcome, kOutcomeCompleted);
+    showPage(window_, kPageFinish);
+    options_.installSucceeded = 1;
+    return kInstallOk;
+}
+
+void Installer::reportError(uint32_t step, uint16_t id, uint32_t windowsError, uint32_t extra1, uint32_t extra2,
+                            std::optional<int64_t> pageValue)
+{
+    steps_.logError(step, id, windowsError, extra1, extra2);
+    // A retry reports its progress from the start.
+    options_.downloadPercent = 0.0f;
+    options_.extractionPercent = 0.0f;
+    closePopup();
+    sendPageData(window_, kPageError, id, pageValue.value_or(windowsError));
+    showPage(window_, kPageError);
+}
+
+void Installer::reportCancelled(uint32_t step, int64_t elapsedMs)
+{
+    steps_.logStop(step, elapsedMs);
+    closePopup();
+    sendPageData(window_, kPageFinish, kDataOutcome, kOutcomeCancelled);
+    showPage(window_, kPageFinish);
+}
+
+void Installer::closePopup()
+{
+    if (window_ == nullptr) {
+        return;
+    }
+    if (const HWND popup = enabledPopup(window_)) {
+        ::PostMessageW(popup, WM_CLOSE, 0, 0);
+    }
+}
+
+bool Installer::onDownloadProgress(int64_t total, uint64_t done)
+{
+    const float oldPercent = options_.downloadPercent;
+    const float newPercent = progressPercent(total, done);
+    options_.downloadPercent = newPercent;
+    if (const auto position = progressPosition(oldPercent, newPercent, 0)) {
+        postPageData(window_, kPageInstalling, kDataProgress, *position);
+    }
+    return cancelRequested();
+}
+
+bool Installer::onExtractProgress(int64_t total, uint64_t done)
+{
+    const float oldPercent = options_.extractionPercent;
+    const float newPercent = progressPercent(total, done);
+    options_.extractionPercent = newPercent;
+    if (const auto position = progressPosition(oldPercent, newPercent, kProgressHalf)) {
+        postPageData(window_, kPageInstalling, kDataProgress, *position);
+    }
+    return cancelRequested();
+}
+
+void Installer::finishActions()
+{
+    if (options_.installSucceeded == 0) {
+        return;
+    }
+    steps_.openInBrowser(finishPageAddress());
+    if (options_.startWhenFinished != 0) {
+        const std::wstring productFolder = options_.destination + L"\\" + kProductFolder;
+        steps_.startUnelevated(productFolder + L"\\" + kLauncherName, productFolder);
+    }
 }
 
 } // namespace installer

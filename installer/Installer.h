@@ -1,8 +1,55 @@
 #pragma once
 
 #include "installer/InstallOptions.h"
+#include "package/UpdateInfo.h"
+#include "package/extraction.h"
+#include "win32lib/http/ProgressCallback.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
 
 namespace installer {
+
+// Install steps reported to telemetry.
+enum InstallStep : uint32_t {
+    kStepDestination = 1,
+    kStepManifest = 2,
+    kStepFreeSpace = 3,
+    kStepDownload = 4,
+    kStepExtraction = 5,
+    kStepRegistration = 6,
+};
+
+// The work the installer hands to other parts of the program and to the
+// system. The program always runs with defaultInstallSteps(); tests swap in
+// their own to reach failures the real steps cannot be made to produce.
+struct InstallSteps {
+    std::function<uint16_t(package::UpdateInfo &)> fetchUpdateInfo;
+    std::function<uint16_t(package::UpdateInfo &, const std::wstring &,
+                           const Win32Lib::wrappers::http::ProgressCallback &)>
+        downloadPackage;
+    std::function<std::wstring(unsigned)> makeRandomName;
+    std::function<bool(package::ExtractResult &, const std::wstring &, const std::wstring &)> extractArchive;
+    std::function<uint16_t(const std::wstring &, const std::wstring &, bool, uint32_t &)> runUpdater;
+    std::function<void(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t)> logError;
+    std::function<void(uint32_t, int64_t)> logStop;
+    std::function<void()> logSuccess;
+    std::function<uint32_t()> relaunchElevated;
+    std::function<void(const std::wstring &)> openInBrowser;
+    std::function<void(const std::wstring &, const std::wstring &)> startUnelevated;
+};
+
+[[nodiscard]] InstallSteps defaultInstallSteps();
+
+// Percent of a phase done; negative when the total is unknown (-1).
+[[nodiscard]] float progressPercent(int64_t total, uint64_t done);
+// The bar position to post when the whole percent grew from `oldPercent` to
+// `newPercent`, `base` being where the phase starts on the bar.
+[[nodiscard]] std::optional<int64_t> progressPosition(float oldPercent, float newPercent, int64_t base);
 
 class AbstractInstaller {
 public:
@@ -19,14 +66,49 @@ protected:
 
 class Installer final : public AbstractInstaller {
 public:
-    Installer() = default;
+    Installer();
 
     unsigned start() override;
 
+    // Main thread: the Express Install, START INSTALL and RETRY buttons.
+    void beginInstall();
+    // Main thread: the window closes on any page but the installing page.
+    void finishActions();
+
+    // Worker thread. Returns an install error id, 0 on success.
+    [[nodiscard]] uint16_t runInstall();
+    static DWORD WINAPI installThreadMain(LPVOID installer) noexcept;
+
+    void setDefaultDestination();
+
     [[nodiscard]] InstallOptions &options() noexcept { return options_; }
+    [[nodiscard]] HWND mainWindow() const noexcept { return window_; }
+
+    void replaceStepsForTesting(InstallSteps steps) { steps_ = std::move(steps); }
+    void useWindowForTesting(HWND window) noexcept { window_ = window; }
 
 private:
+    // Reads the record an unelevated instance left; true when this process
+    // continues that installation.
+    bool takeOverHandoff();
+    void handOffToElevatedCopy();
+    void startWorker();
+
+    void reportError(uint32_t step, uint16_t id, uint32_t windowsError, uint32_t extra1, uint32_t extra2,
+                     std::optional<int64_t> pageValue = std::nullopt);
+    void reportCancelled(uint32_t step, int64_t elapsedMs);
+    void closePopup();
+
+    bool onDownloadProgress(int64_t total, uint64_t done);
+    bool onExtractProgress(int64_t total, uint64_t done);
+
+    [[nodiscard]] bool cancelRequested() const noexcept { return options_.cancelRequested != 0; }
+
     InstallOptions options_;
+    InstallSteps steps_;
+    HWND window_ = nullptr;
+    // Worker only: the destination held files of its own before this run.
+    bool keepDestination_ = false;
 };
 
 } // namespace installer

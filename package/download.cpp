@@ -58,12 +58,12 @@ uint16_t downloadPackage(UpdateInfo &info, const std::wstring &packagePath,
                          const Win32Lib::wrappers::http::ProgressCallback &progress)
 {
     const auto telemetryAddress = Win32Lib::encryption::protectedStrings::telemetryAddress();
-    return downloadPackage(info, packagePath, progress, *telemetryAddress);
+    return downloadPackageReportingTo(info, packagePath, progress, *telemetryAddress);
 }
 
-uint16_t downloadPackage(UpdateInfo &info, const std::wstring &packagePath,
-                         const Win32Lib::wrappers::http::ProgressCallback &progress,
-                         std::wstring_view telemetryAddress)
+uint16_t downloadPackageReportingTo(UpdateInfo &info, const std::wstring &packagePath,
+                                    const Win32Lib::wrappers::http::ProgressCallback &progress,
+                                    std::wstring_view telemetryAddress)
 {
     Win32Lib::wrappers::http::WinHttpWrapper client(kInstallerUserAgent);
     // Failing to set them leaves WinHTTP's defaults; the transfer still runs.

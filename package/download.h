@@ -17,9 +17,9 @@ namespace package {
 
 // The same, reporting failed attempts to the given telemetry base address
 // instead of the one in the protected store.
-[[nodiscard]] uint16_t downloadPackage(UpdateInfo &info, const std::wstring &packagePath,
-                                       const Win32Lib::wrappers::http::ProgressCallback &progress,
-                                       std::wstring_view telemetryAddress);
+[[nodiscard]] uint16_t downloadPackageReportingTo(UpdateInfo &info, const std::wstring &packagePath,
+                                                  const Win32Lib::wrappers::http::ProgressCallback &progress,
+                                                  std::wstring_view telemetryAddress);
 
 // `length` characters including the terminator, from [0-9A-Za-z], seeded
 // from the current time on each call.

@@ -37,10 +37,10 @@ uint16_t fetchUpdateInfo(UpdateInfo &info)
     const auto probeAddress = protectedStrings::probeAddress();
     const auto probeUserAgent = protectedStrings::probeUserAgent();
     const auto telemetryAddress = protectedStrings::telemetryAddress();
-    return fetchUpdateInfo(info, {*manifestAddress, *probeAddress, *probeUserAgent, *telemetryAddress});
+    return fetchUpdateInfoFrom(info, {*manifestAddress, *probeAddress, *probeUserAgent, *telemetryAddress});
 }
 
-uint16_t fetchUpdateInfo(UpdateInfo &info, const ManifestServer &server)
+uint16_t fetchUpdateInfoFrom(UpdateInfo &info, const ManifestServer &server)
 {
     info.errorCode = 0;
     info.sslErrors = 0;

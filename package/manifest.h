@@ -11,7 +11,8 @@ namespace package {
 // (0, 20011, 20020, 20021, 20022, 20023, 20024).
 [[nodiscard]] uint16_t fetchUpdateInfo(UpdateInfo &info);
 
-// The addresses fetchUpdateInfo talks to; by default from the protected store.
+// The addresses the manifest step talks to; fetchUpdateInfo takes them from
+// the protected store.
 struct ManifestServer {
     std::wstring_view manifestAddress;
     // The connectivity probe, run after a failed manifest request.
@@ -21,6 +22,6 @@ struct ManifestServer {
     std::wstring_view telemetryAddress;
 };
 
-[[nodiscard]] uint16_t fetchUpdateInfo(UpdateInfo &info, const ManifestServer &server);
+[[nodiscard]] uint16_t fetchUpdateInfoFrom(UpdateInfo &info, const ManifestServer &server);
 
 } // namespace package

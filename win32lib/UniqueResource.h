@@ -14,8 +14,7 @@
 
 namespace Win32Lib {
 
-template <typename Traits>
-class UniqueResource {
+template <typename Traits> class UniqueResource {
 public:
     using pointer = typename Traits::pointer;
 
@@ -167,8 +166,7 @@ template <typename T>
 using UniqueCoTaskMem = UniqueResource<traits::CoTaskMem<T>>;
 
 // Runs a one-off clean-up at scope exit unless dismissed.
-template <typename F>
-class ScopeExit {
+template <typename F> class ScopeExit {
 public:
     explicit ScopeExit(F action) noexcept : action_(std::move(action)) {}
     ScopeExit(const ScopeExit &) = delete;

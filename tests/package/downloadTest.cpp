@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-using package::downloadPackage;
+using package::downloadPackageReportingTo;
 using package::UpdateInfo;
 using testsupport::ReferenceServer;
 using testsupport::SilentListener;
@@ -51,7 +51,7 @@ protected:
     uint16_t download(const std::wstring &url, bool cancel = false)
     {
         std::copy_n(url.c_str(), std::min<std::size_t>(url.size() + 1, std::size(info.downloadUrl)), info.downloadUrl);
-        return downloadPackage(info, packagePath, [this, cancel](int64_t total, uint64_t done) {
+        return downloadPackageReportingTo(info, packagePath, [this, cancel](int64_t total, uint64_t done) {
             progress.emplace_back(total, done);
             return cancel;
         }, telemetryAddress);

@@ -9,7 +9,7 @@
 
 #include <string>
 
-using package::fetchUpdateInfo;
+using package::fetchUpdateInfoFrom;
 using package::ManifestServer;
 using package::UpdateInfo;
 using testsupport::ReferenceServer;
@@ -29,7 +29,7 @@ protected:
     uint16_t fetch(const std::wstring &manifestPathAndQuery)
     {
         manifestAddress = ReferenceServer::http(manifestPathAndQuery);
-        return fetchUpdateInfo(info, server());
+        return fetchUpdateInfoFrom(info, server());
     }
 
     ManifestServer server() const
@@ -105,7 +105,7 @@ TEST_F(ManifestFetch, FailedRequestWithAnsweringProbeGives20011AndReportsFirst)
 {
     manifestAddress = refusedAddress(L"/kestrune/updates.xml");
     info.errorCode = 7;
-    const uint16_t result = fetchUpdateInfo(info, server());
+    const uint16_t result = fetchUpdateInfoFrom(info, server());
     EXPECT_EQ(result, 20011);
     // Wine refuses a closed loopback port with 12029 (cannot connect).
     EXPECT_EQ(info.errorCode, 12029u);
@@ -125,7 +125,7 @@ TEST_F(ManifestFetch, FailedRequestWithSilentProbeGives20022)
 {
     manifestAddress = refusedAddress(L"/kestrune/updates.xml");
     probeAddress = refusedAddress(L"/probe");
-    EXPECT_EQ(fetchUpdateInfo(info, server()), 20022);
+    EXPECT_EQ(fetchUpdateInfoFrom(info, server()), 20022);
     EXPECT_EQ(info.errorCode, 12029u);
     const std::vector<std::string> requests = requestsUnder("/");
     ASSERT_EQ(requests.size(), 1u);
@@ -136,7 +136,7 @@ TEST_F(ManifestFetch, FailedRequestWithSilentProbeGives20022)
 TEST_F(ManifestFetch, ProbeUsesItsOwnUserAgent)
 {
     manifestAddress = refusedAddress(L"/kestrune/updates.xml");
-    EXPECT_EQ(fetchUpdateInfo(info, server()), 20011);
+    EXPECT_EQ(fetchUpdateInfoFrom(info, server()), 20011);
     bool probed = false;
     for (const std::string &line : ReferenceServer::requestLog()) {
         if (testsupport::jsonField(line, "path") == "/probe") {

@@ -163,6 +163,7 @@ bool WinHttpWrapper::runRequestSequence(const wchar_t *verb, const std::wstring 
         return false;
     }
 
+    requestHost_ = parts.host;
     HINTERNET connection = nullptr;
     if (!openConnection(parts.host, parts.port, connection)) {
         return false;
@@ -279,10 +280,15 @@ bool WinHttpWrapper::sendWithRetry()
     for (int attempt = 1;; ++attempt) {
         errorCode_ = 0;
         failedOperation_.clear();
-        if (::WinHttpSendRequest(request_.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0)) {
+        const BOOL sent =
+            ::WinHttpSendRequest(request_.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0);
+        const DWORD error = ::GetLastError();
+        // A rejection by the certificate check counts even when the send
+        // reports success: Wine sends the request although the callback
+        // closed its handle.
+        if (sent && errorCode_ == 0) {
             return true;
         }
-        const DWORD error = ::GetLastError();
         if (errorCode_ == 0) {
             recordError(error, "WinHttpSendRequest");
         }
@@ -427,6 +433,32 @@ bool WinHttpWrapper::getToFile(const std::wstring &url, const std::wstring &path
     return succeeded;
 }
 
+bool WinHttpWrapper::queryRequestHost(HINTERNET request, std::wstring &host)
+{
+    std::wstring url(kUrlOptionBytes / sizeof(wchar_t), L'\0');
+    DWORD urlBytes = kUrlOptionBytes;
+    if (!::WinHttpQueryOption(request, WINHTTP_OPTION_URL, url.data(), &urlBytes)) {
+        const DWORD error = ::GetLastError();
+        // Wine 8 does not know the option. For the request in flight the
+        // host is the one this client asked for.
+        const bool optionUnknown = error == ERROR_INVALID_PARAMETER || error == ERROR_WINHTTP_INVALID_OPTION;
+        if (optionUnknown && request == request_.get()) {
+            host = requestHost_;
+            return true;
+        }
+        recordError(error, "validateHttpsRequest|WinHttpQueryOption");
+        return false;
+    }
+    CrackedUrl parts;
+    if (!crackUrl(url.c_str(), parts)) {
+        const DWORD error = ::GetLastError();
+        recordError(error, "validateHttpsRequest|WinHttpCrackUrl");
+        return false;
+    }
+    host = parts.host;
+    return true;
+}
+
 bool WinHttpWrapper::validateHttpsRequest(HINTERNET request)
 {
     if (!certificatePinning_ && !publicKeyPinning_) {
@@ -438,20 +470,10 @@ bool WinHttpWrapper::validateHttpsRequest(HINTERNET request)
         return false;
     }
 
-    std::wstring url(kUrlOptionBytes / sizeof(wchar_t), L'\0');
-    DWORD urlBytes = kUrlOptionBytes;
-    if (!::WinHttpQueryOption(request, WINHTTP_OPTION_URL, url.data(), &urlBytes)) {
-        const DWORD error = ::GetLastError();
-        recordError(error, "validateHttpsRequest|WinHttpQueryOption");
+    std::wstring host;
+    if (!queryRequestHost(request, host)) {
         return false;
     }
-    CrackedUrl parts;
-    if (!crackUrl(url.c_str(), parts)) {
-        const DWORD error = ::GetLastError();
-        recordError(error, "validateHttpsRequest|WinHttpCrackUrl");
-        return false;
-    }
-    const std::wstring host = parts.host;
 
     PCCERT_CONTEXT serverCertificate = nullptr;
     DWORD certificateBytes = sizeof(serverCertificate);
@@ -502,6 +524,38 @@ bool WinHttpWrapper::validateHttpsRequest(HINTERNET request)
     return false;
 }
 
+// The policy above lets an unknown root pass, so that a root kept only in the
+// private trust store is accepted. By itself that would accept any chain at
+// all (even one whose issuer is nowhere to be found): a chain that does not
+// end in a root the system trusts must end in one of the private store.
+bool WinHttpWrapper::chainEndsInTrustedRoot(PCCERT_CHAIN_CONTEXT chain) const
+{
+    constexpr DWORD kUntrusted = CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_IS_PARTIAL_CHAIN;
+    if ((chain->TrustStatus.dwErrorStatus & kUntrusted) == 0) {
+        return true;
+    }
+    if (!privateTrustStore_ || chain->cChain == 0) {
+        return false;
+    }
+    const CERT_SIMPLE_CHAIN *simpleChain = chain->rgpChain[0];
+    if (simpleChain->cElement == 0) {
+        return false;
+    }
+    const PCCERT_CONTEXT root = simpleChain->rgpElement[simpleChain->cElement - 1]->pCertContext;
+    // The search matches issuer and serial number only; the bytes must match too.
+    PCCERT_CONTEXT candidate = nullptr;
+    while ((candidate = ::CertFindCertificateInStore(privateTrustStore_.get(), X509_ASN_ENCODING, 0,
+                                                     CERT_FIND_EXISTING, root, candidate)) != nullptr) {
+        // Each search frees the candidate it continues from; the one kept is ours.
+        if (candidate->cbCertEncoded == root->cbCertEncoded &&
+            std::equal(root->pbCertEncoded, root->pbCertEncoded + root->cbCertEncoded, candidate->pbCertEncoded)) {
+            const UniqueCertContext match(candidate);
+            return true;
+        }
+    }
+    return false;
+}
+
 bool WinHttpWrapper::isSslCertificateValid(PCCERT_CONTEXT certificate, const std::wstring &host)
 {
     LPSTR usages[] = {const_cast<LPSTR>(kServerAuthenticationUsage)};
@@ -538,7 +592,7 @@ bool WinHttpWrapper::isSslCertificateValid(PCCERT_CONTEXT certificate, const std
         recordError(error, "isSslCertificateValid|CertVerifyCertificateChainPolicy");
         return false;
     }
-    if (policyStatus.dwError != 0) {
+    if (policyStatus.dwError != 0 || !chainEndsInTrustedRoot(chain.get())) {
         recordError(kErrorCertificateRejected, "isSslCertificateValid|policyStatus");
         return false;
     }

@@ -64,6 +64,8 @@ private:
     bool readBody(const ProgressCallback &progress, std::vector<uint8_t> *buffer, HANDLE file);
     bool openConnection(const std::wstring &host, INTERNET_PORT port, HINTERNET &connection);
     bool sendWithRetry();
+    bool queryRequestHost(HINTERNET request, std::wstring &host);
+    bool chainEndsInTrustedRoot(PCCERT_CHAIN_CONTEXT chain) const;
 
     static void CALLBACK statusCallback(HINTERNET handle, DWORD_PTR context, DWORD status, LPVOID information,
                                         DWORD informationLength) noexcept;
@@ -71,6 +73,7 @@ private:
     std::map<std::wstring, UniqueHInternet> connections_;
     // The request in flight; the status callback closes it to stop a send.
     UniqueHInternet request_;
+    std::wstring requestHost_;
     bool certificatePinning_ = false;
     bool publicKeyPinning_ = false;
     std::map<CertificateDigest, std::set<std::wstring>> certificatePins_;

@@ -1,0 +1,106 @@
+#pragma once
+
+#include "installer/InstallOptions.h"
+#include "win32lib/UniqueResource.h"
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace installer {
+
+// Set by the unelevated instance once the record is written; the elevated
+// copy sets it after reading, which lets the first instance end.
+inline constexpr wchar_t kHandoffEventName[] = L"Local\\Orv_712c1b4e-2aea-49ce-beca-026afe68f8e2";
+inline constexpr wchar_t kHandoffMappingName[] = L"Local\\Orv_ba6ab52a-a537-4211-8a65-953d492c00f2";
+// Read by the installed updater to learn the install root.
+inline constexpr wchar_t kUpdaterMappingName[] = L"Local\\e9460ebe-9f52-4c0e-8afa-31a9256f0cef";
+
+// Both records hold a path of at most 259 characters plus its terminator.
+constexpr size_t kHandoffPathCapacity = MAX_PATH;
+
+// The hand-off mapping's content, shared with another build of this program:
+// the layout is fixed to the byte.
+struct ElevationHandoff {
+    wchar_t destination[kHandoffPathCapacity];
+    uint8_t startWhenFinished;
+    uint8_t createDesktopShortcut;
+    uint8_t reserved[2];
+    int32_t left;
+    int32_t top;
+    int32_t right;
+    int32_t bottom;
+};
+static_assert(sizeof(ElevationHandoff) == 540);
+static_assert(offsetof(ElevationHandoff, destination) == 0);
+static_assert(offsetof(ElevationHandoff, startWhenFinished) == 520);
+static_assert(offsetof(ElevationHandoff, createDesktopShortcut) == 521);
+static_assert(offsetof(ElevationHandoff, reserved) == 522);
+static_assert(offsetof(ElevationHandoff, left) == 524);
+static_assert(offsetof(ElevationHandoff, bottom) == 536);
+
+struct UpdaterRecord {
+    wchar_t destination[kHandoffPathCapacity];
+};
+static_assert(sizeof(UpdaterRecord) == 520);
+
+constexpr DWORD kHandoffMappingSize = sizeof(ElevationHandoff);
+constexpr DWORD kUpdaterMappingSize = sizeof(UpdaterRecord);
+
+// The destination is cut to 259 characters; the rest of the record is zero.
+[[nodiscard]] ElevationHandoff makeElevationHandoff(const InstallOptions &options);
+// Takes the record over; a record without terminator is read up to 259
+// characters, and flags other than 0 count as set.
+void applyElevationHandoff(const ElevationHandoff &handoff, InstallOptions &options);
+[[nodiscard]] UpdaterRecord makeUpdaterRecord(const std::wstring &destination);
+
+// A page-file-backed named mapping with one view of the whole size.
+class SharedMemory {
+public:
+    SharedMemory() = default;
+    SharedMemory(const SharedMemory &) = delete;
+    SharedMemory &operator=(const SharedMemory &) = delete;
+
+    [[nodiscard]] bool create(const wchar_t *name, DWORD size);
+    [[nodiscard]] bool open(const wchar_t *name, DWORD size, DWORD access);
+    // Copies at most the mapped size into the view.
+    void write(const void *bytes, size_t count);
+    void close() noexcept;
+
+    [[nodiscard]] void *data() const noexcept { return view_.get(); }
+    [[nodiscard]] DWORD size() const noexcept { return size_; }
+
+private:
+    Win32Lib::UniqueMappedView view_;
+    Win32Lib::UniqueHandle mapping_;
+    DWORD size_ = 0;
+};
+
+class NamedEvent {
+public:
+    NamedEvent() = default;
+    NamedEvent(const NamedEvent &) = delete;
+    NamedEvent &operator=(const NamedEvent &) = delete;
+
+    // Manual reset, not signalled, default security.
+    [[nodiscard]] bool create(const wchar_t *name);
+    [[nodiscard]] bool open(const wchar_t *name, DWORD access);
+    bool set();
+    bool reset();
+    DWORD wait(DWORD milliseconds);
+    void close() noexcept { event_.reset(); }
+
+    [[nodiscard]] HANDLE handle() const noexcept { return event_.get(); }
+
+private:
+    Win32Lib::UniqueHandle event_;
+};
+
+// Creates the updater mapping and writes the install root into it; false
+// with the thread's last error when the mapping cannot be created. The
+// mapping must stay open while the updater runs.
+[[nodiscard]] bool createUpdaterMapping(const std::wstring &destination, SharedMemory &mapping);
+
+} // namespace installer

@@ -1,0 +1,68 @@
+#pragma once
+
+// Geometry and choices of the installer's pages and controls that do not
+// need a window: kept apart so that they are tested directly.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace application::layout {
+
+// Text buttons: captions under four characters get wider margins.
+[[nodiscard]] float textButtonMargin(const std::wstring &caption);
+
+struct Size {
+    float width;
+    float height;
+};
+
+// Frame of a text button around a caption label of the given size.
+[[nodiscard]] Size textButtonSize(const std::wstring &caption, float labelWidth, float labelHeight);
+
+// Width shown by the progress line for a fraction of the whole (0 shows
+// nothing; from 0.99 on the line is full).
+constexpr float kProgressLineFull = 647.0f;
+constexpr float kProgressLineCap = 17.0f;
+[[nodiscard]] float progressLineWidth(float fraction);
+
+// Size of the message box for a text measured at W x H (nullopt: no text).
+[[nodiscard]] Size messageBoxSize(std::optional<Size> measuredText);
+
+// Vertical offset of a check box label, by UI font.
+[[nodiscard]] float checkBoxLabelOffset(const std::wstring &family, uint32_t weight);
+
+// x of the finish page's title, by UI font weight.
+[[nodiscard]] float finishTitleX(uint32_t weight);
+
+// Shield pictures by Windows version (nullopt version: the query failed).
+struct AtlasPicture {
+    float left;
+    float top;
+    float width;
+    float height;
+};
+struct WindowsVersion {
+    uint32_t major;
+    uint32_t minor;
+};
+[[nodiscard]] AtlasPicture expressInstallShield(std::optional<WindowsVersion> version);
+[[nodiscard]] AtlasPicture startInstallShield(std::optional<WindowsVersion> version);
+
+// The destination formed from a folder chosen with Browse.
+constexpr wchar_t kVendorFolder[] = L"Kestrune Software";
+constexpr size_t kMaxDestinationLength = 259;
+constexpr size_t kMaxShortChosenLength = 241;
+
+struct BrowseOutcome {
+    enum class Kind { Use, PathTooLong, Ignore } kind;
+    std::wstring destination;
+};
+
+// `shortPath` converts a path to its short form (nullopt on failure).
+[[nodiscard]] BrowseOutcome
+destinationFromChosenFolder(const std::wstring &chosen,
+                            const std::function<std::optional<std::wstring>(const std::wstring &)> &shortPath);
+
+} // namespace application::layout
