@@ -5,17 +5,19 @@ options; a GET of /control?NAME=VALUE&... changes them while it runs.
 Settings (defaults in brackets):
   last_version=T     manifest lastVersion [5.2.0.1700]
   min_size=T         manifest minSize, digits with an optional KB/MB/GB [150MB]
-  package_x64=PATH   file served as the 64-bit package [<root>/packages/x64.zip]
-  package_x32=PATH   file served as the 32-bit package [<root>/packages/x32.zip]
+  package_x64=PATH   file served as the 64-bit package [<root>/kestrune/packages/x64.zip]
+  package_x32=PATH   file served as the 32-bit package [<root>/kestrune/packages/x32.zip]
   manifest_status=N  status of the manifest answer, e.g. 465 or 503 [200]
   package_status=N   status of the package answers [200]
   manifest_encoding=E  identity or gzip [identity]
   telemetry_log=PATH  also append each telemetry request, one line each
 
 Addresses (the compiled-in defaults point here, on 127.0.0.1:18080):
-  /kestrune/updates.xml            the manifest; query parameters override the
-                                   settings for one answer: version, x32, x64,
-                                   min_size, code, encoding (identity or gzip)
+  /kestrune/updates.xml            the manifest: <root>/kestrune/updates.xml when
+                                   that file exists, else made from the settings;
+                                   query parameters override them for one answer:
+                                   version, x32, x64, min_size (these make it from
+                                   the settings), code, encoding (identity or gzip)
   /kestrune/packages/x64.zip, x32.zip   the packages; ?code=N for one answer
   /probe                           the connectivity probe: 200 "ok"
   /telemetry/log_success, log_error, log_stop, log_winhttp_error,
@@ -80,13 +82,18 @@ def manifest_route(request, match):
     if code != 200:
         request.send_body(code, b"manifest refused\n", "text/plain")
         return
-    escape = xml.sax.saxutils.escape
-    document = MANIFEST_TEMPLATE.format(
-        version=escape(args.get("version", SETTINGS["last_version"])),
-        x32=escape(args.get("x32", base + "/kestrune/packages/x32.zip")),
-        x64=escape(args.get("x64", base + "/kestrune/packages/x64.zip")),
-        min_size=escape(args.get("min_size", SETTINGS["min_size"])))
-    body = document.encode("utf-8")
+    static = os.path.join(request.state.root, "kestrune", "updates.xml") if request.state.root else ""
+    if static and os.path.isfile(static) and not any(name in args for name in ("version", "x32", "x64", "min_size")):
+        with open(static, "rb") as source:
+            body = source.read()
+    else:
+        escape = xml.sax.saxutils.escape
+        document = MANIFEST_TEMPLATE.format(
+            version=escape(args.get("version", SETTINGS["last_version"])),
+            x32=escape(args.get("x32", base + "/kestrune/packages/x32.zip")),
+            x64=escape(args.get("x64", base + "/kestrune/packages/x64.zip")),
+            min_size=escape(args.get("min_size", SETTINGS["min_size"])))
+        body = document.encode("utf-8")
     headers = {}
     if args.get("encoding", SETTINGS["manifest_encoding"]) == "gzip":
         body = gzip.compress(body, mtime=0)
@@ -102,7 +109,7 @@ def package_route(request, match):
         return
     path = SETTINGS["package_" + match.group(1)]
     if not path and request.state.root:
-        path = os.path.join(request.state.root, "packages", match.group(1) + ".zip")
+        path = os.path.join(request.state.root, "kestrune", "packages", match.group(1) + ".zip")
     if not path or not os.path.isfile(path):
         request.send_body(404, b"no package\n", "text/plain")
         return

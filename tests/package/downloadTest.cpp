@@ -78,8 +78,9 @@ TEST_F(PackageDownload, CleanTransferWritesThePackageWithProgress)
 {
     const std::vector<uint8_t> package = testsupport::patternBytes(300000);
     {
-        ::CreateDirectoryW((ReferenceServer::documentRoot() + L"\\packages").c_str(), nullptr);
-        Win32Lib::UniqueFile file(::CreateFileW((ReferenceServer::documentRoot() + L"\\packages\\x64.zip").c_str(),
+        ::CreateDirectoryW((ReferenceServer::documentRoot() + L"\\kestrune").c_str(), nullptr);
+        ::CreateDirectoryW((ReferenceServer::documentRoot() + L"\\kestrune\\packages").c_str(), nullptr);
+        Win32Lib::UniqueFile file(::CreateFileW((ReferenceServer::documentRoot() + L"\\kestrune\\packages\\x64.zip").c_str(),
                                                 GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
         ASSERT_TRUE(file);
         DWORD written = 0;
