@@ -14,8 +14,8 @@ namespace package {
 
 namespace {
 
-constexpr uint32_t kDiskFull = 112;         // ERROR_DISK_FULL
-constexpr uint32_t kTimeout = 12002;        // ERROR_WINHTTP_TIMEOUT
+constexpr uint32_t kDiskFull = 112;          // ERROR_DISK_FULL
+constexpr uint32_t kTimeout = 12002;         // ERROR_WINHTTP_TIMEOUT
 constexpr uint32_t kNameNotResolved = 12007; // ERROR_WINHTTP_NAME_NOT_RESOLVED
 constexpr uint32_t kConnectionError = 12030; // ERROR_WINHTTP_CONNECTION_ERROR
 constexpr uint32_t kUndecodable = 65001;

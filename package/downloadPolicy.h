@@ -9,8 +9,8 @@
 namespace package {
 
 struct DownloadFailure {
-    bool retry = false;          // start the second attempt
-    uint16_t installError = 0;   // the step's result when not retrying
+    bool retry = false;        // start the second attempt
+    uint16_t installError = 0; // the step's result when not retrying
 };
 
 [[nodiscard]] DownloadFailure classifyDownloadFailure(std::string_view failedOperation, uint32_t errorCode,

@@ -54,8 +54,8 @@ uint16_t fetchUpdateInfoFrom(UpdateInfo &info, const ManifestServer &server)
         info.sslErrors = client.sslErrors();
         const std::string failedOperation = client.failedOperation();
         const bool connected = probeConnectivity(server);
-        telemetry::OperationsLogger::instance().logWinHttpError(server.telemetryAddress, kManifestPlace,
-                                                                info.errorCode, info.sslErrors, failedOperation);
+        telemetry::OperationsLogger::instance().logWinHttpError(server.telemetryAddress, kManifestPlace, info.errorCode,
+                                                                info.sslErrors, failedOperation);
         // The server's host answering the probe while the manifest request
         // failed points at the user's connection (proxy, filter, TLS
         // interception): 20011 asks to check it. No answer at all means the

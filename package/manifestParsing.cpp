@@ -28,8 +28,7 @@ bool isCrackableUrl(const std::wstring &url)
     return ::WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &components) != FALSE;
 }
 
-template <std::size_t N>
-void copyTruncated(wchar_t (&target)[N], const std::wstring &text)
+template <std::size_t N> void copyTruncated(wchar_t (&target)[N], const std::wstring &text)
 {
     const std::size_t length = std::min(text.size(), N - 1);
     std::copy_n(text.begin(), length, target);

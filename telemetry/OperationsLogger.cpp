@@ -64,7 +64,8 @@ bool OperationsLogger::logSuccess(std::wstring_view telemetryAddress, const wcha
 {
     std::wstring campaign;
     std::wstring channel;
-    if (!app::loadResourceText(app::ids::kCampaignId, campaign) || !app::loadResourceText(app::ids::kChannelId, channel)) {
+    if (!app::loadResourceText(app::ids::kCampaignId, campaign) ||
+        !app::loadResourceText(app::ids::kChannelId, channel)) {
         return false;
     }
     const bool formatSent = send(formatSuccessAddress(successAddressFormat, campaign, channel));

@@ -25,12 +25,11 @@ SecureWString logSuccessAddress(std::wstring_view base, std::wstring_view campai
 }
 
 SecureWString logErrorAddress(std::wstring_view base, uint32_t stepId, uint32_t installerErrorId,
-                             uint32_t winApiErrorId, uint32_t id1, uint32_t id2)
+                              uint32_t winApiErrorId, uint32_t id1, uint32_t id2)
 {
     SecureStream address;
-    address << base << L"log_error" << L"?" << L"stepId=" << stepId << L"&" << L"installerErrorId="
-            << installerErrorId << L"&" << L"winApiErrorId=" << winApiErrorId << L"&" << L"id1=" << id1 << L"&"
-            << L"id2=" << id2;
+    address << base << L"log_error" << L"?" << L"stepId=" << stepId << L"&" << L"installerErrorId=" << installerErrorId
+            << L"&" << L"winApiErrorId=" << winApiErrorId << L"&" << L"id1=" << id1 << L"&" << L"id2=" << id2;
     return address.str();
 }
 
@@ -42,7 +41,7 @@ SecureWString logStopAddress(std::wstring_view base, uint32_t stepId, int64_t ti
 }
 
 SecureWString logWinHttpErrorAddress(std::wstring_view base, uint32_t placeId, uint32_t winApiErrorId,
-                                    uint32_t sslErrors, std::string_view operation)
+                                     uint32_t sslErrors, std::string_view operation)
 {
     SecureStream address;
     address << base << L"log_winhttp_error" << L"?" << L"placeId=" << placeId << L"&" << L"winApiErrorId="
@@ -93,12 +92,9 @@ std::wstring makeUserAgent()
     const BOOL known = ::GetVersionExW(reinterpret_cast<OSVERSIONINFOW *>(&version));
 #pragma GCC diagnostic pop
     if (known) {
-        os = OsNumbers{static_cast<int>(version.dwMajorVersion),
-                       static_cast<int>(version.dwMinorVersion),
-                       static_cast<int>(version.wServicePackMajor),
-                       static_cast<int>(version.wServicePackMinor),
-                       static_cast<int>(version.dwBuildNumber),
-                       static_cast<int>(version.wSuiteMask),
+        os = OsNumbers{static_cast<int>(version.dwMajorVersion),    static_cast<int>(version.dwMinorVersion),
+                       static_cast<int>(version.wServicePackMajor), static_cast<int>(version.wServicePackMinor),
+                       static_cast<int>(version.dwBuildNumber),     static_cast<int>(version.wSuiteMask),
                        static_cast<int>(version.wProductType)};
     }
     return formatUserAgent(package::kInstallerUserAgent, os);

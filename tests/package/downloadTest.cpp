@@ -26,8 +26,8 @@ namespace {
 std::vector<uint8_t> fileBytes(const std::wstring &path)
 {
     std::vector<uint8_t> bytes;
-    Win32Lib::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                                            nullptr));
+    Win32Lib::UniqueFile file(
+        ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file) {
         return bytes;
     }
@@ -51,10 +51,13 @@ protected:
     uint16_t download(const std::wstring &url, bool cancel = false)
     {
         std::copy_n(url.c_str(), std::min<std::size_t>(url.size() + 1, std::size(info.downloadUrl)), info.downloadUrl);
-        return downloadPackageReportingTo(info, packagePath, [this, cancel](int64_t total, uint64_t done) {
-            progress.emplace_back(total, done);
-            return cancel;
-        }, telemetryAddress);
+        return downloadPackageReportingTo(
+            info, packagePath,
+            [this, cancel](int64_t total, uint64_t done) {
+                progress.emplace_back(total, done);
+                return cancel;
+            },
+            telemetryAddress);
     }
 
     std::vector<std::string> requestsUnder(const std::string &prefix) const
@@ -80,8 +83,9 @@ TEST_F(PackageDownload, CleanTransferWritesThePackageWithProgress)
     {
         ::CreateDirectoryW((ReferenceServer::documentRoot() + L"\\kestrune").c_str(), nullptr);
         ::CreateDirectoryW((ReferenceServer::documentRoot() + L"\\kestrune\\packages").c_str(), nullptr);
-        Win32Lib::UniqueFile file(::CreateFileW((ReferenceServer::documentRoot() + L"\\kestrune\\packages\\x64.zip").c_str(),
-                                                GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        Win32Lib::UniqueFile file(
+            ::CreateFileW((ReferenceServer::documentRoot() + L"\\kestrune\\packages\\x64.zip").c_str(), GENERIC_WRITE,
+                          0, nullptr, CREATE_ALWAYS, 0, nullptr));
         ASSERT_TRUE(file);
         DWORD written = 0;
         ASSERT_TRUE(::WriteFile(file.get(), package.data(), static_cast<DWORD>(package.size()), &written, nullptr));
@@ -142,8 +146,9 @@ TEST_F(PackageDownload, UncreatablePackageFileFailsBeforeAnyRequest)
     EXPECT_EQ(download(ReferenceServer::http(L"/scenario/body?size=10")), 20006);
     EXPECT_EQ(info.errorCode, 3u); // ERROR_PATH_NOT_FOUND
     EXPECT_TRUE(requestsUnder("/scenario/").empty());
-    EXPECT_EQ(reports(), std::vector<std::string>{
-                             "HEAD /telemetry/log_winhttp_error?placeId=2&winApiErrorId=3&sslErrors=0&operation=CreateFile"});
+    EXPECT_EQ(reports(),
+              std::vector<std::string>{
+                  "HEAD /telemetry/log_winhttp_error?placeId=2&winApiErrorId=3&sslErrors=0&operation=CreateFile"});
 }
 
 TEST_F(PackageDownload, ConnectTimeoutThenCleanSecondAttemptSucceeds)
@@ -154,9 +159,8 @@ TEST_F(PackageDownload, ConnectTimeoutThenCleanSecondAttemptSucceeds)
     // failure has been reported, so the second attempt gets through.
     SilentListener listener;
     ASSERT_TRUE(listener.listening());
-    std::thread server([&] {
-        listener.serveOnceAfter([this] { return reports().size() >= 1; }, testsupport::patternBytes(1000));
-    });
+    std::thread server(
+        [&] { listener.serveOnceAfter([this] { return reports().size() >= 1; }, testsupport::patternBytes(1000)); });
     const uint16_t result = download(listener.url(L"/package.zip"));
     server.join();
     EXPECT_EQ(result, 0);
@@ -204,6 +208,7 @@ TEST_F(PackageDownload, FullDiskIsAWriteFailure)
     EXPECT_EQ(download(ReferenceServer::http(L"/scenario/body?size=4000000")), 20005);
     EXPECT_EQ(info.errorCode, 112u);
     EXPECT_FALSE(fileExists(packagePath));
-    EXPECT_EQ(reports(), std::vector<std::string>{
-                             "HEAD /telemetry/log_winhttp_error?placeId=2&winApiErrorId=112&sslErrors=0&operation=WriteFile"});
+    EXPECT_EQ(reports(),
+              std::vector<std::string>{
+                  "HEAD /telemetry/log_winhttp_error?placeId=2&winApiErrorId=112&sslErrors=0&operation=WriteFile"});
 }

@@ -30,8 +30,8 @@ std::string manifest(const std::string &version, const std::string &x32, const s
                      const std::string &minSize)
 {
     return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<updates><lastVersion>" + version +
-           "</lastVersion><downloadUrl><x32>" + x32 + "</x32><x64>" + x64 + "</x64></downloadUrl><minSize>" +
-           minSize + "</minSize></updates>";
+           "</lastVersion><downloadUrl><x32>" + x32 + "</x32><x64>" + x64 + "</x64></downloadUrl><minSize>" + minSize +
+           "</minSize></updates>";
 }
 
 std::string narrow(const std::wstring &text)

@@ -48,17 +48,18 @@ TEST_F(Telemetry, ReportsArriveAsHeadRequestsWithExactQueries)
     EXPECT_TRUE(logger.logStop(base, 1, 0));
     EXPECT_TRUE(logger.logStop(base, 4, 123456789012ll));
     EXPECT_TRUE(logger.logWinHttpError(base, 1, 12175, 8, "WinHttpSetOption|WINHTTP_OPTION_SECURITY_FLAGS"));
-    EXPECT_EQ(received(), (std::vector<std::string>{
-                              "HEAD /telemetry/log_error?stepId=2&installerErrorId=20022&winApiErrorId=12007&id1=0&id2=1",
-                              "HEAD /telemetry/log_error?stepId=3&installerErrorId=20004&winApiErrorId=0&id1=0&id2=0",
-                              "HEAD /telemetry/log_stop?stepId=1&timeElapsed=0",
-                              "HEAD /telemetry/log_stop?stepId=4&timeElapsed=123456789012",
-                              // WinHTTP escapes the unsafe "|" on the wire, as it does on
-                              // Windows without WINHTTP_FLAG_ESCAPE_DISABLE; the program
-                              // itself hands it over unchanged.
-                              "HEAD /telemetry/log_winhttp_error?placeId=1&winApiErrorId=12175&sslErrors=8"
-                              "&operation=WinHttpSetOption%7CWINHTTP_OPTION_SECURITY_FLAGS",
-                          }));
+    EXPECT_EQ(received(),
+              (std::vector<std::string>{
+                  "HEAD /telemetry/log_error?stepId=2&installerErrorId=20022&winApiErrorId=12007&id1=0&id2=1",
+                  "HEAD /telemetry/log_error?stepId=3&installerErrorId=20004&winApiErrorId=0&id1=0&id2=0",
+                  "HEAD /telemetry/log_stop?stepId=1&timeElapsed=0",
+                  "HEAD /telemetry/log_stop?stepId=4&timeElapsed=123456789012",
+                  // WinHTTP escapes the unsafe "|" on the wire, as it does on
+                  // Windows without WINHTTP_FLAG_ESCAPE_DISABLE; the program
+                  // itself hands it over unchanged.
+                  "HEAD /telemetry/log_winhttp_error?placeId=1&winApiErrorId=12175&sslErrors=8"
+                  "&operation=WinHttpSetOption%7CWINHTTP_OPTION_SECURITY_FLAGS",
+              }));
     const std::vector<std::string> log = ReferenceServer::requestLog();
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(testsupport::jsonField(log.back(), "operation"), "WinHttpSetOption|WINHTTP_OPTION_SECURITY_FLAGS");

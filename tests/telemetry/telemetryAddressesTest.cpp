@@ -13,7 +13,7 @@ std::wstring plain(const Win32Lib::encryption::SecureWString &text)
 }
 
 const std::wstring kBase = L"http://127.0.0.1:18080/telemetry/";
-}
+} // namespace
 
 TEST(TelemetryAddresses, ErrorReportLayout)
 {
@@ -69,14 +69,11 @@ TEST(UserAgent, ThisSystemsNumbers)
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
     ASSERT_TRUE(::GetVersionExW(reinterpret_cast<OSVERSIONINFOW *>(&version)));
 #pragma GCC diagnostic pop
-    const std::wstring expected = std::wstring(sizeof(void *) == 8 ? L"KestruneInstaller/1.0.5 (x64)"
-                                                                    : L"KestruneInstaller/1.0.5 (x86)") +
-                                  L" (" + std::to_wstring(version.dwMajorVersion) + L"." +
-                                  std::to_wstring(version.dwMinorVersion) + L"." +
-                                  std::to_wstring(version.wServicePackMajor) + L"." +
-                                  std::to_wstring(version.wServicePackMinor) + L"." +
-                                  std::to_wstring(version.dwBuildNumber) + L"." +
-                                  std::to_wstring(version.wSuiteMask) + L"." +
-                                  std::to_wstring(version.wProductType) + L")";
+    const std::wstring expected =
+        std::wstring(sizeof(void *) == 8 ? L"KestruneInstaller/1.0.5 (x64)" : L"KestruneInstaller/1.0.5 (x86)") +
+        L" (" + std::to_wstring(version.dwMajorVersion) + L"." + std::to_wstring(version.dwMinorVersion) + L"." +
+        std::to_wstring(version.wServicePackMajor) + L"." + std::to_wstring(version.wServicePackMinor) + L"." +
+        std::to_wstring(version.dwBuildNumber) + L"." + std::to_wstring(version.wSuiteMask) + L"." +
+        std::to_wstring(version.wProductType) + L")";
     EXPECT_EQ(makeUserAgent(), expected);
 }
