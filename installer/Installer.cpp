@@ -151,7 +151,7 @@ InstallSteps defaultInstallSteps()
         telemetry::OperationsLogger::instance().logStop(step, elapsedMs);
     };
     steps.logSuccess = [] { telemetry::OperationsLogger::instance().logSuccess(); };
-    steps.relaunchElevated = app::relaunchElevated;
+    steps.relaunchElevated = [](Win32Lib::UniqueHandle &copy) { return app::relaunchElevated(&copy); };
     steps.openInBrowser = openInBrowser;
     steps.startUnelevated = startUnelevated;
     return steps;
@@ -267,7 +267,8 @@ void Installer::handOffToElevatedCopy()
     const ElevationHandoff handoff = makeElevationHandoff(options_);
     mapping.write(&handoff, sizeof(handoff));
 
-    const uint32_t error = steps_.relaunchElevated();
+    Win32Lib::UniqueHandle copy;
+    const uint32_t error = steps_.relaunchElevated(copy);
     if (error != ERROR_SUCCESS) {
         application.acquireSingleInstance();
         event.close();
@@ -278,8 +279,18 @@ void Installer::handOffToElevatedCopy()
         }
         return;
     }
-    // The record stays mapped until the copy has read it.
-    event.wait(INFINITE);
+    // The record stays mapped until the copy has read it. A copy that ends
+    // without taking over (it found an installation, failed to start or lost
+    // the single-instance check to a third instance) must not leave this
+    // window waiting for ever: this instance then stays on its page.
+    const HANDLE waitables[] = {event.handle(), copy.get()};
+    const DWORD waited = ::WaitForMultipleObjects(copy ? 2 : 1, waitables, FALSE, INFINITE);
+    if (waited != WAIT_OBJECT_0 && ::WaitForSingleObject(event.handle(), 0) != WAIT_OBJECT_0) {
+        application.acquireSingleInstance();
+        event.close();
+        mapping.close();
+        return;
+    }
     ::PostMessageW(window_, WM_CLOSE, 0, 0);
 }
 

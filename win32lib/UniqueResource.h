@@ -8,6 +8,9 @@
 #include <winhttp.h>
 #include <wincrypt.h>
 #include <objbase.h>
+#include <oleauto.h>
+
+#include <minizip/unzip.h>
 
 #include <cassert>
 #include <utility>
@@ -140,6 +143,18 @@ struct CertChain {
     static void close(pointer value) noexcept { ::CertFreeCertificateChain(value); }
 };
 
+struct UnzFile {
+    using pointer = unzFile;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer value) noexcept { ::unzClose(value); }
+};
+
+struct Bstr {
+    using pointer = BSTR;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer value) noexcept { ::SysFreeString(value); }
+};
+
 template <typename T>
 struct CoTaskMem {
     using pointer = T *;
@@ -162,8 +177,37 @@ using UniqueScreenDc = UniqueResource<traits::Hdc>;
 using UniqueCertContext = UniqueResource<traits::CertContext>;
 using UniqueCertStore = UniqueResource<traits::CertStore>;
 using UniqueCertChain = UniqueResource<traits::CertChain>;
+using UniqueUnzFile = UniqueResource<traits::UnzFile>;
+using UniqueBstr = UniqueResource<traits::Bstr>;
 template <typename T>
 using UniqueCoTaskMem = UniqueResource<traits::CoTaskMem<T>>;
+
+// A VARIANT that is cleared on every path.
+class UniqueVariant {
+public:
+    UniqueVariant() noexcept { ::VariantInit(&value_); }
+    UniqueVariant(const UniqueVariant &) = delete;
+    UniqueVariant &operator=(const UniqueVariant &) = delete;
+    ~UniqueVariant() { reset(); }
+
+    void reset() noexcept
+    {
+        const DWORD lastError = GetLastError();
+        ::VariantClear(&value_);
+        SetLastError(lastError);
+    }
+    [[nodiscard]] VARIANT &get() noexcept { return value_; }
+    [[nodiscard]] const VARIANT &get() const noexcept { return value_; }
+    // For out-parameters; whatever was held is cleared first.
+    [[nodiscard]] VARIANT *put() noexcept
+    {
+        reset();
+        return &value_;
+    }
+
+private:
+    VARIANT value_;
+};
 
 // Runs a one-off clean-up at scope exit unless dismissed.
 template <typename F> class ScopeExit {

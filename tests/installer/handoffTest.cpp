@@ -127,7 +127,7 @@ TEST_F(Handoff, DeclinedElevationShowsNotice301AndRetakesTheMutex)
 {
     bool releasedDuringRestart = false;
     bool eventUnsetDuringRestart = false;
-    steps_.relaunchElevated = [&] {
+    steps_.relaunchElevated = [&](Win32Lib::UniqueHandle &) {
         releasedDuringRestart = !mutexIsHeldElsewhere();
         Win32Lib::UniqueHandle event(::OpenEventW(SYNCHRONIZE, FALSE, installer::kHandoffEventName));
         eventUnsetDuringRestart = event && ::WaitForSingleObject(event.get(), 0) == WAIT_TIMEOUT;
@@ -150,7 +150,7 @@ TEST_F(Handoff, DeclinedElevationShowsNotice301AndRetakesTheMutex)
 TEST_F(Handoff, OtherRestartFailuresStayQuietAndRetakeTheMutex)
 {
     int restarts = 0;
-    steps_.relaunchElevated = [&] {
+    steps_.relaunchElevated = [&](Win32Lib::UniqueHandle &) {
         ++restarts;
         return static_cast<uint32_t>(ERROR_FILE_NOT_FOUND);
     };
@@ -171,7 +171,7 @@ TEST_F(Handoff, EventThatCannotBeCreatedStopsBeforeTheRestart)
     Win32Lib::UniqueHandle squatter(::CreateMutexW(nullptr, FALSE, installer::kHandoffEventName));
     ASSERT_TRUE(squatter);
     int restarts = 0;
-    steps_.relaunchElevated = [&] {
+    steps_.relaunchElevated = [&](Win32Lib::UniqueHandle &) {
         ++restarts;
         return 0u;
     };
@@ -188,7 +188,7 @@ TEST_F(Handoff, MappingThatCannotBeCreatedClosesTheEventAndStops)
     Win32Lib::UniqueHandle squatter(::CreateEventW(nullptr, TRUE, FALSE, installer::kHandoffMappingName));
     ASSERT_TRUE(squatter);
     int restarts = 0;
-    steps_.relaunchElevated = [&] {
+    steps_.relaunchElevated = [&](Win32Lib::UniqueHandle &) {
         ++restarts;
         return 0u;
     };
@@ -197,6 +197,31 @@ TEST_F(Handoff, MappingThatCannotBeCreatedClosesTheEventAndStops)
     EXPECT_TRUE(mutexIsHeldElsewhere());
     Win32Lib::UniqueHandle event(::OpenEventW(SYNCHRONIZE, FALSE, installer::kHandoffEventName));
     EXPECT_FALSE(event) << "the hand-off event was left open";
+}
+
+TEST_F(Handoff, CopyThatEndsWithoutTakingOverLeavesThisInstanceRunning)
+{
+    // A copy that stops at once (say, it found an existing installation)
+    // never sets the event: the first instance must not wait for ever.
+    std::optional<ChildProcess> copy;
+    steps_.relaunchElevated = [&](Win32Lib::UniqueHandle &process) -> uint32_t {
+        copy = ChildProcess::start(L"cmd.exe /c exit 7");
+        if (!copy) {
+            return ::GetLastError();
+        }
+        HANDLE duplicate = nullptr;
+        ::DuplicateHandle(::GetCurrentProcess(), copy->handle(), ::GetCurrentProcess(), &duplicate, SYNCHRONIZE,
+                          FALSE, 0);
+        process.reset(duplicate);
+        return 0u;
+    };
+    const ULONGLONG started = ::GetTickCount64();
+    beginInstall();
+    ASSERT_TRUE(copy);
+    EXPECT_LT(::GetTickCount64() - started, 30000u);
+    EXPECT_TRUE(mutexIsHeldElsewhere()) << "the instance did not take its mutex back";
+    EXPECT_FALSE(handoffObjectsExist());
+    EXPECT_TRUE(sink_.messages.empty()) << "the instance closed or left its page";
 }
 
 #if defined(_WIN64)
@@ -235,7 +260,7 @@ TEST_F(Handoff, ElevatedCopyResumesAtTheSameRectangleAndTheFirstInstanceCloses)
     std::optional<ChildProcess> copy;
     std::optional<installer::ElevationHandoff> written;
     bool mutexFree = false;
-    steps_.relaunchElevated = [&]() -> uint32_t {
+    steps_.relaunchElevated = [&](Win32Lib::UniqueHandle &) -> uint32_t {
         mutexFree = !mutexIsHeldElsewhere();
         installer::SharedMemory mapping;
         if (mapping.open(installer::kHandoffMappingName, installer::kHandoffMappingSize, FILE_MAP_READ)) {
