@@ -1,3 +1,4 @@
+#include "telemetry/OperationsLogger.h"
 #include "telemetry/telemetryAddresses.h"
 
 #include <gtest/gtest.h>
@@ -76,4 +77,17 @@ TEST(UserAgent, ThisSystemsNumbers)
         std::to_wstring(version.dwBuildNumber) + L"." + std::to_wstring(version.wSuiteMask) + L"." +
         std::to_wstring(version.wProductType) + L")";
     EXPECT_EQ(makeUserAgent(), expected);
+}
+
+// This test program carries no resources, so the identifiers 110 and 111 are
+// missing: the success report ends before any request.
+TEST(SuccessReport, MissingIdentifiersSendNothing)
+{
+    telemetry::OperationsLogger &logger = telemetry::OperationsLogger::instance();
+    // Port 1 of loopback refuses: a request, had one been made, would fail
+    // and leave its error behind.
+    EXPECT_FALSE(logger.logSuccess(L"http://127.0.0.1:1/telemetry/", L"http://127.0.0.1:1/i?c=%ls&d=%ls"));
+    EXPECT_EQ(logger.statusCode(), -1);
+    EXPECT_EQ(logger.errorCode(), 0u);
+    EXPECT_EQ(logger.failedOperation(), "");
 }
