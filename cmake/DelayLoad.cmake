@@ -32,6 +32,15 @@ foreach(dll IN LISTS KESTRUNE_DELAYLOAD_DLLS)
       COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/delayload
       COMMAND ${KESTRUNE_DLLTOOL} -k --input-def ${def} --output-delaylib ${lib} --dllname ${dll}.dll
       DEPENDS ${def} VERBATIM)
+    # The i686 linker drops an import stub's code when only its __imp_ slot is
+    # referenced (what dllimport declarations do), which leaves a delayed
+    # slot pointing at 0. Naming every stub keeps them all.
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${def})
+    file(STRINGS ${def} exports REGEX "^  [A-Za-z]")
+    foreach(export IN LISTS exports)
+      string(STRIP "${export}" export)
+      target_link_options(kestrune_delayload INTERFACE "LINKER:-u,_${export}")
+    endforeach()
   endif()
   add_custom_target(delayload_${dll} DEPENDS ${lib})
   add_library(delay_${dll} STATIC IMPORTED)

@@ -14,9 +14,6 @@
 #include <shobjidl.h>
 #include <wrl/client.h>
 
-#include <algorithm>
-#include <cstring>
-
 namespace installer {
 
 using Microsoft::WRL::ComPtr;
@@ -46,8 +43,9 @@ std::wstring updaterCommandLine(const std::wstring &destination)
 uint16_t runUpdater(const std::wstring &destination, const std::wstring &version, bool createDesktopShortcut,
                     uint32_t &detail)
 {
-    SharedMemory record;
-    if (!createUpdaterMapping(destination, record)) {
+    // Exists while the updater runs and the registration is written.
+    SharedMemory updaterMapping;
+    if (!createUpdaterMapping(destination, updaterMapping)) {
         detail = ::GetLastError();
         return kUpdaterNotStarted;
     }
@@ -56,8 +54,8 @@ uint16_t runUpdater(const std::wstring &destination, const std::wstring &version
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION started = {};
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, kUpdaterCreationFlags, nullptr,
-                          nullptr, &startup, &started)) {
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, kUpdaterCreationFlags, nullptr, nullptr,
+                          &startup, &started)) {
         detail = ::GetLastError();
         removeDirectoryTree(destination);
         return kUpdaterNotStarted;

@@ -2,6 +2,7 @@
 
 #include "app/resourceIds.h"
 #include "app/strings.h"
+#include "installer/fileSystem.h"
 #include "installer/productPaths.h"
 #include "win32lib/UniqueResource.h"
 
@@ -74,26 +75,6 @@ std::wstring formatInstallDate(const SYSTEMTIME &date)
     return text;
 }
 
-uint64_t directorySizeInBytes(const std::wstring &path)
-{
-    WIN32_FIND_DATAW found = {};
-    Win32Lib::UniqueFindHandle search(::FindFirstFileW((path + L"\\*").c_str(), &found));
-    if (!search) {
-        return 0;
-    }
-    uint64_t total = 0;
-    do {
-        const bool folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (!folder) {
-            total += (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
-        } else if ((found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 &&
-                   std::wcscmp(found.cFileName, L".") != 0 && std::wcscmp(found.cFileName, L"..") != 0) {
-            total += directorySizeInBytes(path + L"\\" + found.cFileName);
-        }
-    } while (::FindNextFileW(search.get(), &found));
-    return total;
-}
-
 DWORD estimatedSizeInKilobytes(uint64_t bytes) noexcept
 {
     const uint64_t kilobytes = bytes / 1024;
@@ -110,7 +91,7 @@ bool writeUninstallEntry(const std::wstring &destination, const std::wstring &ve
         return false;
     }
     const std::wstring uninstallString = quoted(uninstallerPath(destination, version));
-    const DWORD estimatedSize = estimatedSizeInKilobytes(directorySizeInBytes(destination));
+    const DWORD estimatedSize = estimatedSizeInKilobytes(directorySize(destination));
 
     const HKEY root = HKEY_LOCAL_MACHINE;
     bool written = true;
@@ -158,8 +139,7 @@ HRESULT createShellLink(const std::wstring &target, const std::wstring &workingF
     if (FAILED(result)) {
         return result;
     }
-    if (FAILED(result = link->SetPath(target.c_str())) ||
-        FAILED(result = link->SetDescription(description.c_str())) ||
+    if (FAILED(result = link->SetPath(target.c_str())) || FAILED(result = link->SetDescription(description.c_str())) ||
         FAILED(result = link->SetWorkingDirectory(workingFolder.c_str()))) {
         return result;
     }
@@ -181,8 +161,8 @@ bool createShortcuts(const std::wstring &destination, bool createDesktopShortcut
     if (!com.succeeded() && com.result() != RPC_E_CHANGED_MODE) {
         return false;
     }
-    bool created = SUCCEEDED(createShortcutIn(FOLDERID_CommonPrograms, target, workingFolder,
-                                              app::ids::kStartMenuShortcutDescription));
+    bool created = SUCCEEDED(
+        createShortcutIn(FOLDERID_CommonPrograms, target, workingFolder, app::ids::kStartMenuShortcutDescription));
     if (createDesktopShortcut) {
         created &= SUCCEEDED(
             createShortcutIn(FOLDERID_PublicDesktop, target, workingFolder, app::ids::kDesktopShortcutDescription));

@@ -31,10 +31,6 @@ namespace installer {
 // "YYYYMMDD"; empty when the date cannot be formatted.
 [[nodiscard]] std::wstring formatInstallDate(const SYSTEMTIME &date);
 
-// Sum of the sizes of the files below `path`; links to other folders
-// (reparse points) are not followed, so nothing is counted twice.
-[[nodiscard]] uint64_t directorySizeInBytes(const std::wstring &path);
-
 // Kilobytes for EstimatedSize, held at the largest DWORD instead of wrapping.
 [[nodiscard]] DWORD estimatedSizeInKilobytes(uint64_t bytes) noexcept;
 

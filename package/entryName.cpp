@@ -16,6 +16,31 @@ bool isOnlyDotsAndSpaces(std::wstring_view segment) noexcept
     return segment.find_first_not_of(L". ") == std::wstring_view::npos;
 }
 
+// Windows opens a device for these names in any folder, whatever extension
+// follows and with trailing spaces ("nul.txt", "COM1 .log").
+bool isDeviceName(std::wstring_view segment) noexcept
+{
+    std::wstring_view base = segment.substr(0, segment.find(L'.'));
+    while (!base.empty() && base.back() == L' ') {
+        base.remove_suffix(1);
+    }
+    static constexpr const wchar_t *kDevices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
+    for (const wchar_t *device : kDevices) {
+        if (::CompareStringOrdinal(base.data(), static_cast<int>(base.size()), device, -1, TRUE) == CSTR_EQUAL) {
+            return true;
+        }
+    }
+    if (base.size() == 4) {
+        const bool port = ::CompareStringOrdinal(base.data(), 3, L"COM", 3, TRUE) == CSTR_EQUAL ||
+                          ::CompareStringOrdinal(base.data(), 3, L"LPT", 3, TRUE) == CSTR_EQUAL;
+        const wchar_t number = base[3];
+        const bool digit =
+            (number >= L'0' && number <= L'9') || number == L'\u00B9' || number == L'\u00B2' || number == L'\u00B3';
+        return port && digit;
+    }
+    return false;
+}
+
 } // namespace
 
 bool isDirectoryEntry(std::wstring_view name) noexcept
@@ -35,7 +60,7 @@ bool isSafeEntryName(std::wstring_view name) noexcept
             ++end;
         }
         const std::wstring_view segment = name.substr(start, end - start);
-        if (!segment.empty() && isOnlyDotsAndSpaces(segment)) {
+        if (!segment.empty() && (isOnlyDotsAndSpaces(segment) || isDeviceName(segment))) {
             return false;
         }
         start = end + 1;

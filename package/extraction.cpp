@@ -1,5 +1,6 @@
 #include "package/extraction.h"
 
+#include "installer/fileSystem.h"
 #include "package/entryName.h"
 #include "package/zipReadCache.h"
 #include "win32lib/UniqueResource.h"
@@ -21,24 +22,6 @@ constexpr unsigned kBlockSize = 8192;
 constexpr uLong kUtf8NameFlag = 0x800;
 // Targets are used without a long-path prefix: a longer one is refused, not cut.
 constexpr size_t kMaxTargetLength = MAX_PATH - 1;
-
-// Creates the folder and every missing parent; "\" and "/" both separate.
-bool createDirectoryTree(const std::wstring &path)
-{
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES) {
-        if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
-            return true;
-        }
-        ::SetLastError(ERROR_ALREADY_EXISTS);
-        return false;
-    }
-    const size_t separator = path.find_last_of(L"\\/");
-    if (separator != std::wstring::npos && separator > 0 && !createDirectoryTree(path.substr(0, separator))) {
-        return false;
-    }
-    return ::CreateDirectoryW(path.c_str(), nullptr) != FALSE;
-}
 
 // WriteFile may report success after writing part of a block (a volume that
 // has just filled up does); the rest is written again so that the real
@@ -101,8 +84,8 @@ bool Extraction::readEntry(Entry &entry)
 {
     std::array<char, kNameBufferSize> name = {};
     ::SetLastError(0);
-    const int status = ::unzGetCurrentFileInfo64(archive_.get(), &entry.info, name.data(), kNameBufferSize, nullptr,
-                                                 0, nullptr, 0);
+    const int status =
+        ::unzGetCurrentFileInfo64(archive_.get(), &entry.info, name.data(), kNameBufferSize, nullptr, 0, nullptr, 0);
     if (status != UNZ_OK) {
         return fail(kExtractEntryInfo, status, ::GetLastError());
     }
@@ -157,7 +140,7 @@ bool Extraction::extractEntry(const Entry &entry)
     }
     if (directory) {
         target.pop_back();
-        if (!createDirectoryTree(target)) {
+        if (!installer::tryCreateDirectoryTree(target)) {
             return fail(kExtractCreateDirectory, 0, ::GetLastError());
         }
         return true;

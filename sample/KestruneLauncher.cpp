@@ -53,8 +53,8 @@ void writeMarker()
                              "program=" + toUtf8(std::wstring(module, moduleLength)) + "\r\n" +
                              "elevation=" + std::to_string(elevationType()) + "\r\n";
 
-    Win32Lib::UniqueFile file(::CreateFileW(markerPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    Win32Lib::UniqueFile file(
+        ::CreateFileW(markerPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file) {
         DWORD written = 0;
         ::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);

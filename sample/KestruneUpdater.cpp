@@ -66,7 +66,8 @@ bool readInstallRoot(std::wstring &root)
     if (!mapping) {
         return false;
     }
-    Win32Lib::UniqueMappedView view(::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, installer::kUpdaterMappingSize));
+    Win32Lib::UniqueMappedView view(
+        ::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, installer::kUpdaterMappingSize));
     if (!view) {
         return false;
     }

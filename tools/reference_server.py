@@ -11,12 +11,24 @@ the server accepts connections, so a test runner can start it without races:
   reference_server.py --root DIR --log requests.jsonl --ready-file ports \\
       --listen http=http:0 --listen https=https:0:server.pem:server.key
 
-Routes (first match wins; more are added with @route, in this file or in a
-module given with --extension; installation_contract.py, always loaded, adds
-the manifest, packages, probe and telemetry addresses of the installer):
+Routes (first match wins):
   /files/<path>             a file of the document root, streamed
   /scenario/<name>[/<arg>]  a scripted answer, see SCENARIOS below
   anything else             a file of the document root, or 404
+More are added with @route, in this file or in a module given with
+--extension (loaded before the listeners start; its routes are tried after
+/files and /scenario, before the document root):
+
+  # my_routes.py
+  from reference_server import route
+
+  @route(r"^/kestrune/updates\.xml$")
+  def manifest(request, match):
+      request.send_body(200, b"<updates/>", "application/xml")
+
+installation_contract.py beside this file is always loaded: it adds the
+installer's manifest, packages, probe and telemetry addresses, set up with
+--contract NAME=VALUE (see its own text).
 
 Query parameters shaping every scripted answer (defaults come from the
 scenario's table entry):
@@ -28,10 +40,15 @@ scenario's table entry):
   framing=F       length (Content-Length), chunked, close (no length; the
                   connection is closed after the body)
   declared=N      Content-Length sent instead of the real one (then closes)
+  length_text=T   the Content-Length header's text, as given (then closes)
+  content_encoding=T  a Content-Encoding header with this text; the body
+                  is not encoded by it
   delay=S         seconds to wait before the answer
   drop=M          close without any answer: "close" (FIN) or "reset" (RST)
   stall_after=N   stop sending after N body bytes ...
   stall=S         ... for S seconds (30), then close
+  cut=M           at stall_after, instead of stalling: "close" (FIN) or
+                  "reset" (RST) the connection
   rate=B          throttle the body to B bytes per second
   fail_first=K    the first K requests with this exact path and query are
                   dropped (fail_mode: close, reset, stall, code:NNN)
@@ -78,6 +95,7 @@ SCENARIOS = {
     "drop": {"drop": "close"},
     "reset": {"drop": "reset"},
     "stall": {"size": "100000", "stall_after": "40000", "stall": "30"},
+    "cut": {"size": "100000", "stall_after": "40000", "cut": "reset"},
     "large": {"size": str(64 * 1024 * 1024)},
 }
 
@@ -226,7 +244,7 @@ class RequestHandler(http.server.BaseHTTPRequestHandler):
             self.wfile.write(body)
 
     def send_stream(self, code, chunks, length, headers=None, framing="length", rate=0,
-                    stall_after=None, stall=30.0, declared=None):
+                    stall_after=None, stall=30.0, declared=None, cut=None):
         """Streams `chunks` (an iterable of bytes) of `length` bytes in total."""
         self.send_response(code)
         if framing == "chunked":
@@ -236,7 +254,7 @@ class RequestHandler(http.server.BaseHTTPRequestHandler):
             self.close_connection = True
         else:
             self.send_header("Content-Length", str(length if declared is None else declared))
-            if declared is not None and declared != length:
+            if declared is not None and str(declared) != str(length):
                 self.close_connection = True
         for name, value in (headers or {}).items():
             self.send_header(name, value)
@@ -251,8 +269,14 @@ class RequestHandler(http.server.BaseHTTPRequestHandler):
                     head = piece[: max(0, stall_after - sent)]
                     self.write_piece(head, framing)
                     self.wfile.flush()
-                    self.state.stopping.wait(stall)
-                    self.close_connection = True
+                    if cut:
+                        # Let the client take what was sent: a reset
+                        # discards data still queued on this side.
+                        self.state.stopping.wait(0.3)
+                        self.drop(cut)
+                    else:
+                        self.state.stopping.wait(stall)
+                        self.close_connection = True
                     return
                 self.write_piece(piece, framing)
                 sent += len(piece)
@@ -314,11 +338,15 @@ class RequestHandler(http.server.BaseHTTPRequestHandler):
                 headers["Content-Encoding"] = content_encoding
             chunks = [wire]
             length = len(wire)
+        if "content_encoding" in params:
+            headers["Content-Encoding"] = params["content_encoding"]
         declared = int(params["declared"]) if "declared" in params else None
+        if "length_text" in params:
+            declared = params["length_text"]
         stall_after = int(params["stall_after"]) if "stall_after" in params else None
         self.send_stream(code, chunks, length, headers=headers, framing=params.get("framing", "length"),
                          rate=int(params.get("rate", "0")), stall_after=stall_after,
-                         stall=float(params.get("stall", "30")), declared=declared)
+                         stall=float(params.get("stall", "30")), declared=declared, cut=params.get("cut"))
 
 
 def slices(chunk, rate):
@@ -476,13 +504,14 @@ def main(argv=None):
         listeners.append(("https", "https", args.tls_port, [args.cert, args.key]))
     if not listeners:
         listeners.append(("http", "http", 18080, None))
+    for extension in args.extension:
+        load_extension(extension)
+    # After the extensions, so that their routes come first.
     contract = load_extension(os.path.join(os.path.dirname(os.path.abspath(__file__)), "installation_contract.py"))
     try:
         contract.configure(args.contract)
     except ValueError as error:
         parser.error(str(error))
-    for extension in args.extension:
-        load_extension(extension)
 
     state = ServerState(args.root, args.log, args.rate)
     servers = []

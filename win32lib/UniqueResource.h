@@ -198,12 +198,6 @@ public:
     }
     [[nodiscard]] VARIANT &get() noexcept { return value_; }
     [[nodiscard]] const VARIANT &get() const noexcept { return value_; }
-    // For out-parameters; whatever was held is cleared first.
-    [[nodiscard]] VARIANT *put() noexcept
-    {
-        reset();
-        return &value_;
-    }
 
 private:
     VARIANT value_;

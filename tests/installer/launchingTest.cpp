@@ -1,6 +1,7 @@
 #include "installer/crossProcess.h"
 #include "installer/launching.h"
 
+#include "installer/crossProcess.h"
 #include "tests/installer/productFixture.h"
 
 #include <cstring>
@@ -124,8 +125,7 @@ TEST(Launching, SampleUpdaterRefusesAMissingOrWrongInstallRoot)
         const auto right = mapping(destination);
         EXPECT_EQ(runUpdater(), 0u);
     }
-    EXPECT_EQ(testsupport::ChildProcess::start(L"\"" + installer::updaterPath(destination) + L"\"")->wait(30000),
-              10u)
+    EXPECT_EQ(testsupport::ChildProcess::start(L"\"" + installer::updaterPath(destination) + L"\"")->wait(30000), 10u)
         << "without -i";
 }
 

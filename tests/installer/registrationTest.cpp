@@ -59,28 +59,6 @@ TEST(Registration, EstimatedSizeIsKilobytesHeldAtTheLargestDword)
     EXPECT_EQ(installer::estimatedSizeInKilobytes(1ull << 52), 0xFFFFFFFFu);
 }
 
-TEST(Registration, DirectorySizeSumsNestedFilesWithoutFollowingLinks)
-{
-    TempFolder folder;
-    ASSERT_TRUE(::CreateDirectoryW(folder.file(L"a").c_str(), nullptr));
-    ASSERT_TRUE(::CreateDirectoryW(folder.file(L"a\\b").c_str(), nullptr));
-    ASSERT_TRUE(testsupport::writeFile(folder.file(L"top.bin"), std::string(40 * 1024, 'x')));
-    ASSERT_TRUE(testsupport::writeFile(folder.file(L"a\\middle.bin"), std::string(35 * 1024, 'y')));
-    ASSERT_TRUE(testsupport::writeFile(folder.file(L"a\\b\\deep.bin"), std::string(25 * 1024, 'z')));
-    EXPECT_EQ(installer::directorySizeInBytes(folder.path()), 100u * 1024);
-
-    // A link back to the folder itself would count everything again, forever.
-    if (::CreateSymbolicLinkW(folder.file(L"a\\loop").c_str(), folder.path().c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY)) {
-        const DWORD attributes = ::GetFileAttributesW(folder.file(L"a\\loop").c_str());
-        RecordProperty("linkIsReparsePoint", (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? "yes" : "no");
-        if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-            EXPECT_EQ(installer::directorySizeInBytes(folder.path()), 100u * 1024);
-        }
-        ::RemoveDirectoryW(folder.file(L"a\\loop").c_str());
-    }
-    EXPECT_EQ(installer::directorySizeInBytes(folder.file(L"missing")), 0u);
-}
-
 TEST(Registration, UninstallEntryHoldsTheTenValues)
 {
     testsupport::RedirectedMachineKey machine;
@@ -103,8 +81,7 @@ TEST(Registration, UninstallEntryHoldsTheTenValues)
     EXPECT_EQ(readString(kMachine, key, L"DisplayVersion"), L"1.2.3.4");
     EXPECT_EQ(readString(kMachine, key, L"Publisher"), L"Kestrune Team");
     EXPECT_EQ(readString(kMachine, key, L"InstallLocation"), root);
-    EXPECT_EQ(readString(kMachine, key, L"UninstallString"),
-              L"\"" + root + L"\\Kestrune\\1.2.3.4\\Uninstall.exe\"");
+    EXPECT_EQ(readString(kMachine, key, L"UninstallString"), L"\"" + root + L"\\Kestrune\\1.2.3.4\\Uninstall.exe\"");
     EXPECT_EQ(readDword(kMachine, key, L"NoModify"), 1u);
     EXPECT_EQ(readDword(kMachine, key, L"NoRepair"), 1u);
     EXPECT_EQ(readDword(kMachine, key, L"EstimatedSize"), 100u);
@@ -125,16 +102,14 @@ TEST(Registration, UninstallEntryHoldsTheTenValues)
     for (DWORD index = 0;; ++index) {
         wchar_t name[64] = {};
         DWORD length = 64;
-        if (::RegEnumValueW(opened.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS) {
+        if (::RegEnumValueW(opened.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
             break;
         }
         names.emplace_back(name, length);
     }
-    const std::vector<std::wstring> written = {L"DisplayIcon",     L"DisplayName",     L"DisplayVersion",
-                                               L"Publisher",       L"InstallDate",     L"InstallLocation",
-                                               L"UninstallString", L"NoModify",        L"NoRepair",
-                                               L"EstimatedSize"};
+    const std::vector<std::wstring> written = {L"DisplayIcon", L"DisplayName",     L"DisplayVersion",  L"Publisher",
+                                               L"InstallDate", L"InstallLocation", L"UninstallString", L"NoModify",
+                                               L"NoRepair",    L"EstimatedSize"};
     // The registry enumerates in its own order (Wine sorts by name).
     std::sort(names.begin(), names.end());
     std::vector<std::wstring> expected = written;
@@ -172,8 +147,7 @@ std::optional<LinkContents> readShellLink(const std::wstring &path)
     wchar_t folder[MAX_PATH] = {};
     wchar_t description[INFOTIPSIZE] = {};
     if (FAILED(link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH)) ||
-        FAILED(link->GetWorkingDirectory(folder, MAX_PATH)) ||
-        FAILED(link->GetDescription(description, INFOTIPSIZE))) {
+        FAILED(link->GetWorkingDirectory(folder, MAX_PATH)) || FAILED(link->GetDescription(description, INFOTIPSIZE))) {
         return std::nullopt;
     }
     return LinkContents{target, folder, description};

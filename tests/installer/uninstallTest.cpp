@@ -21,8 +21,7 @@ protected:
     TempFolder folder_;
 };
 
-template <typename Condition>
-bool waitFor(Condition condition, DWORD timeoutMs)
+template <typename Condition> bool waitFor(Condition condition, DWORD timeoutMs)
 {
     const ULONGLONG end = ::GetTickCount64() + timeoutMs;
     while (!condition()) {

@@ -9,17 +9,44 @@ namespace {
 TEST(EntryName, SafeNamesStayInsideTheDestination)
 {
     for (const wchar_t *name : {L"Update/KestruneUpdater.exe", L"Kestrune/1.0.5.0/", L"a\\b\\c.txt", L"file",
-                                L"dots..inside/name.txt", L"..name", L"name..", L".hidden/file", L"a//b"}) {
+                                L"dots..inside/name.txt", L"..name", L"name..", L".hidden/file", L"a//b", L"console/",
+                                L"nullable.txt", L"COM10.txt", L"LPT.txt", L"auxiliary/file"}) {
         EXPECT_TRUE(package::isSafeEntryName(name)) << testing::PrintToString(std::wstring(name));
     }
 }
 
 TEST(EntryName, NamesThatCouldLeaveTheDestinationAreUnsafe)
 {
-    for (const wchar_t *name :
-         {L"", L"../x", L"..\\x", L"a/../../x", L"a/..", L"..", L".. /x", L"... /x", L".../x", L"./x", L"a/./b",
-          L"/x", L"\\x", L"\\\\server\\share\\x", L"\\\\?\\C:\\x", L"//server/share/x", L"C:/x", L"C:x", L"c:\\x",
-          L"file:stream", L"a/b:c/d"}) {
+    for (const wchar_t *name : {L"",
+                                L"../x",
+                                L"..\\x",
+                                L"a/../../x",
+                                L"a/..",
+                                L"..",
+                                L".. /x",
+                                L"... /x",
+                                L".../x",
+                                L"./x",
+                                L"a/./b",
+                                L"/x",
+                                L"\\x",
+                                L"\\\\server\\share\\x",
+                                L"\\\\?\\C:\\x",
+                                L"//server/share/x",
+                                L"C:/x",
+                                L"C:x",
+                                L"c:\\x",
+                                L"file:stream",
+                                L"a/b:c/d",
+                                L"NUL",
+                                L"nul.txt",
+                                L"a/CON",
+                                L"Con .log",
+                                L"aux/file",
+                                L"COM1",
+                                L"lpt9.dat",
+                                L"COM\u00B9",
+                                L"CONOUT$"}) {
         EXPECT_FALSE(package::isSafeEntryName(name)) << testing::PrintToString(std::wstring(name));
     }
 }

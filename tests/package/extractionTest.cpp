@@ -13,8 +13,8 @@
 
 namespace {
 
-using package::ExtractResult;
 using package::extractArchive;
+using package::ExtractResult;
 using testsupport::packageFixture;
 using testsupport::TempFolder;
 
@@ -56,7 +56,8 @@ std::vector<ListedEntry> samplePackageListing()
 
 uint32_t crcOf(const std::string &bytes)
 {
-    return static_cast<uint32_t>(::crc32(0, reinterpret_cast<const Bytef *>(bytes.data()), static_cast<uInt>(bytes.size())));
+    return static_cast<uint32_t>(
+        ::crc32(0, reinterpret_cast<const Bytef *>(bytes.data()), static_cast<uInt>(bytes.size())));
 }
 
 bool isFolder(const std::wstring &path)
@@ -240,8 +241,8 @@ TEST_P(UnsafeNames, AreRefusedBeforeAnythingLeavesTheDestination)
 
 INSTANTIATE_TEST_SUITE_P(Extraction, UnsafeNames,
                          testing::Values(L"parent", L"parent-backslash", L"nested-parent", L"parent-with-space",
-                                         L"three-dots", L"root-slash", L"root-backslash", L"drive",
-                                         L"drive-relative", L"unc", L"stream", L"parent-folder"));
+                                         L"three-dots", L"root-slash", L"root-backslash", L"drive", L"drive-relative",
+                                         L"unc", L"stream", L"parent-folder", L"device"));
 
 TEST(Extraction, WrongCrcIsReportedAsReadFailure)
 {

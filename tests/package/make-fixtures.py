@@ -108,10 +108,12 @@ def main(output, sample_package):
         "unc": b"\\\\server\\share\\escaped.txt",
         "stream": b"harmless.txt:stream",
         "parent-folder": b"../escaped/",
+        "device": b"media/NUL.txt",
     }
     for label, name in unsafe_names.items():
         write_zip(fixture(f"unsafe-{label}.zip"), [
             {"name": b"harmless.txt", "data": b"harmless\r\n"},
+            {"name": b"media/", "data": b""},
             {"name": name, "data": b"" if name.endswith(b"/") else b"escaped\r\n"},
         ])
 

@@ -27,16 +27,23 @@ TEST(ZipReadCache, ReadsAndSeeksMatchTheFile)
     zlib_filefunc64_def win32 = {};
     fill_win32_filefunc64W(&win32);
     zlib_filefunc64_def cached = package::cachedFileFunctions(&win32);
-    voidpf stream = cached.zopen64_file(cached.opaque, path.c_str(),
-                                        ZLIB_FILEFUNC_MODE_READ | ZLIB_FILEFUNC_MODE_EXISTING);
+    voidpf stream =
+        cached.zopen64_file(cached.opaque, path.c_str(), ZLIB_FILEFUNC_MODE_READ | ZLIB_FILEFUNC_MODE_EXISTING);
     ASSERT_NE(stream, nullptr);
 
     ASSERT_EQ(cached.zseek64_file(cached.opaque, stream, 0, ZLIB_FILEFUNC_SEEK_END), 0);
     EXPECT_EQ(cached.ztell64_file(cached.opaque, stream), content.size());
 
     std::vector<char> buffer(2 * package::kZipReadCacheSize + 10);
-    const uLong sizes[] = {1, 2, 4, 46, 4096, 16384, static_cast<uLong>(package::kZipReadCacheSize),
-                           static_cast<uLong>(package::kZipReadCacheSize + 10), 70000};
+    const uLong sizes[] = {1,
+                           2,
+                           4,
+                           46,
+                           4096,
+                           16384,
+                           static_cast<uLong>(package::kZipReadCacheSize),
+                           static_cast<uLong>(package::kZipReadCacheSize + 10),
+                           70000};
     for (int round = 0; round < 400; ++round) {
         const uint64_t start = random() % content.size();
         const uLong size = sizes[random() % std::size(sizes)];

@@ -66,10 +66,30 @@ bool queryHeaderText(HINTERNET request, DWORD query, DWORD bufferBytes, std::wst
     return true;
 }
 
+// A short write that reports success happens when the volume fills up (Wine
+// does it once before failing with ERROR_DISK_FULL): the rest is written
+// again, so that the failure that follows is the one recorded. A write that
+// makes no progress at all counts as a full disk.
+bool writeAll(HANDLE file, const uint8_t *bytes, DWORD length)
+{
+    while (length > 0) {
+        DWORD written = 0;
+        if (!::WriteFile(file, bytes, length, &written, nullptr)) {
+            return false;
+        }
+        if (written == 0) {
+            ::SetLastError(ERROR_DISK_FULL);
+            return false;
+        }
+        bytes += written;
+        length -= written;
+    }
+    return true;
+}
+
 } // namespace
 
 WinHttpWrapper::WinHttpWrapper(const std::wstring &userAgent)
-    : WinHttpWrapperAbstract()
 {
     // No proxy: requests go straight to the server.
     session_.reset(::WinHttpOpen(userAgent.c_str(), WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
@@ -84,6 +104,7 @@ WinHttpWrapper::WinHttpWrapper(const std::wstring &userAgent)
 
 WinHttpWrapper::~WinHttpWrapper()
 {
+    request_.reset();
     connections_.clear();
     session_.reset();
     privateTrustStore_.reset();
@@ -228,7 +249,8 @@ bool WinHttpWrapper::runRequestSequence(const wchar_t *verb, const std::wstring 
     if (secure) {
         // Without the callback the pins are not checked; a failure to install
         // it shows up as no pin check, exactly like WinHTTP without pins.
-        static_cast<void>(::WinHttpSetStatusCallback(request_.get(), &WinHttpWrapper::statusCallback, kCallbackMask, 0));
+        static_cast<void>(
+            ::WinHttpSetStatusCallback(request_.get(), &WinHttpWrapper::statusCallback, kCallbackMask, 0));
     }
 
     if (!sendWithRetry()) {
@@ -315,7 +337,8 @@ void CALLBACK WinHttpWrapper::statusCallback(HINTERNET handle, DWORD_PTR context
     try {
         if (status == WINHTTP_CALLBACK_STATUS_SENDING_REQUEST) {
             if (!client->validateHttpsRequest(handle) && client->request_.get() == handle) {
-                // Closing the handle makes the pending send fail; nothing is sent.
+                // Windows then fails the pending send and sends nothing; Wine
+                // sends anyway, and the send loop finds the rejection recorded.
                 client->request_.reset();
             }
         } else if (status == WINHTTP_CALLBACK_STATUS_SECURE_FAILURE) {
@@ -360,16 +383,8 @@ bool WinHttpWrapper::readBody(const ProgressCallback &progress, std::vector<uint
             break;
         }
         if (file != nullptr) {
-            DWORD written = 0;
-            ::SetLastError(ERROR_SUCCESS);
-            const BOOL wrote = ::WriteFile(file, chunk.get(), read, &written, nullptr);
-            if (!wrote || written != read) {
-                DWORD error = ::GetLastError();
-                // A short write can report success without an error: the
-                // volume is full, and the file must not count as complete.
-                if (error == ERROR_SUCCESS) {
-                    error = ERROR_DISK_FULL;
-                }
+            if (!writeAll(file, chunk.get(), read)) {
+                const DWORD error = ::GetLastError();
                 recordError(error, "WriteFile");
                 break;
             }
@@ -544,8 +559,8 @@ bool WinHttpWrapper::chainEndsInTrustedRoot(PCCERT_CHAIN_CONTEXT chain) const
     const PCCERT_CONTEXT root = simpleChain->rgpElement[simpleChain->cElement - 1]->pCertContext;
     // The search matches issuer and serial number only; the bytes must match too.
     PCCERT_CONTEXT candidate = nullptr;
-    while ((candidate = ::CertFindCertificateInStore(privateTrustStore_.get(), X509_ASN_ENCODING, 0,
-                                                     CERT_FIND_EXISTING, root, candidate)) != nullptr) {
+    while ((candidate = ::CertFindCertificateInStore(privateTrustStore_.get(), X509_ASN_ENCODING, 0, CERT_FIND_EXISTING,
+                                                     root, candidate)) != nullptr) {
         // Each search frees the candidate it continues from; the one kept is ours.
         if (candidate->cbCertEncoded == root->cbCertEncoded &&
             std::equal(root->pbCertEncoded, root->pbCertEncoded + root->cbCertEncoded, candidate->pbCertEncoded)) {

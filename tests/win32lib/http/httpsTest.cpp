@@ -46,8 +46,7 @@ UniqueCertStore storeWith(std::initializer_list<const wchar_t *> certificates)
     for (const wchar_t *name : certificates) {
         const auto der = tlsFileBytes(name);
         EXPECT_TRUE(::CertAddEncodedCertificateToStore(store.get(), X509_ASN_ENCODING, der.data(),
-                                                       static_cast<DWORD>(der.size()), CERT_STORE_ADD_ALWAYS,
-                                                       nullptr));
+                                                       static_cast<DWORD>(der.size()), CERT_STORE_ADD_ALWAYS, nullptr));
     }
     return store;
 }
@@ -188,6 +187,14 @@ TEST_F(Https, SwitchedOnPinningWithoutPinsIsAConfigurationError)
     EXPECT_EQ(keys.failedOperation(), "validateHttpsRequest|invalid_configuration");
 }
 
+TEST_F(Https, WithPinningOffNothingIsQueried)
+{
+    // Any query on a null handle would fail and be recorded.
+    EXPECT_TRUE(client.validateHttpsRequest(nullptr));
+    EXPECT_EQ(client.errorCode(), 0u);
+    EXPECT_EQ(client.failedOperation(), "");
+}
+
 TEST_F(Https, PinsPlayNoPartInPlainHttp)
 {
     client.setCertificatePinning(true);
@@ -244,4 +251,42 @@ TEST_F(Https, ChainCheckNamesItsOwnFailure)
     client.setPrivateTrustStore(storeWith({L"ca.der"}));
     EXPECT_FALSE(client.isSslCertificateValid(certificate.get(), L"localhost"));
     EXPECT_EQ(client.failedOperation(), "isSslCertificateValid|policyStatus");
+}
+
+TEST_F(Https, RevocationCheckIsAskedFor)
+{
+    // The test certificates name no revocation source, so a check that is
+    // really made cannot succeed (Wine: 12157; Windows: 12175 or 12057).
+    client.setOptionFlags(WinHttpWrapper::kOptionCheckRevocation);
+    EXPECT_FALSE(fetch(ReferenceServer::https(L"/scenario/body?size=1000&tag=revocation")));
+    EXPECT_EQ(client.failedOperation(), "WinHttpSendRequest");
+    EXPECT_TRUE(client.errorCode() == ERROR_WINHTTP_SECURE_CHANNEL_ERROR ||
+                client.errorCode() == ERROR_WINHTTP_SECURE_FAILURE ||
+                client.errorCode() == ERROR_WINHTTP_SECURE_CERT_REV_FAILED)
+        << client.errorCode();
+}
+
+TEST_F(Https, ClientCertificateIsOffered)
+{
+    // A certificate without its private key: WinHTTP takes it, and the
+    // handshake then cannot use it.
+    const auto der = tlsFileBytes(L"server.der");
+    const Win32Lib::UniqueCertContext certificate(
+        ::CertCreateCertificateContext(X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size())));
+    ASSERT_TRUE(certificate.valid());
+    ASSERT_TRUE(client.setClientCertificate(certificate.get()));
+    EXPECT_FALSE(fetch(ReferenceServer::https(L"/scenario/body?size=1000&tag=clientcert")));
+    EXPECT_EQ(client.failedOperation(), "WinHttpSendRequest");
+    EXPECT_NE(client.errorCode(), 0u);
+
+    ASSERT_TRUE(client.setClientCertificate(nullptr));
+    EXPECT_TRUE(fetch(ReferenceServer::https(L"/scenario/body?size=1000&tag=noclientcert")));
+}
+
+TEST_F(Https, SecurityFlagsWinHttpRefusesFailTheirStep)
+{
+    client.setSecurityFlags(0x80000000u);
+    EXPECT_FALSE(fetch(ReferenceServer::https(L"/scenario/body?size=1000&tag=badflags")));
+    EXPECT_EQ(client.failedOperation(), "WinHttpSetOption|WINHTTP_OPTION_SECURITY_FLAGS");
+    EXPECT_EQ(client.errorCode(), static_cast<uint32_t>(ERROR_INVALID_PARAMETER));
 }

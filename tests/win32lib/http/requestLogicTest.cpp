@@ -23,8 +23,9 @@ TEST(SendRetry, CertificateRejectionMeansTheCallbackClosedTheRequest)
 
 TEST(SendRetry, OtherErrorsFailAtOnce)
 {
-    for (const uint32_t error : std::initializer_list<uint32_t>{ERROR_WINHTTP_SECURE_FAILURE, ERROR_WINHTTP_TIMEOUT, ERROR_WINHTTP_CANNOT_CONNECT,
-                                 ERROR_WINHTTP_NAME_NOT_RESOLVED, ERROR_WINHTTP_CONNECTION_ERROR, 0u}) {
+    for (const uint32_t error : std::initializer_list<uint32_t>{
+             ERROR_WINHTTP_SECURE_FAILURE, ERROR_WINHTTP_TIMEOUT, ERROR_WINHTTP_CANNOT_CONNECT,
+             ERROR_WINHTTP_NAME_NOT_RESOLVED, ERROR_WINHTTP_CONNECTION_ERROR, 0u}) {
         EXPECT_EQ(http::classifySendFailure(error, 1), SendFailureAction::Fail) << error;
     }
 }
