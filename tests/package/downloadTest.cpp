@@ -175,7 +175,12 @@ TEST_F(PackageDownload, TwoConnectTimeoutsGiveUpWith20011)
 {
     SilentListener listener;
     ASSERT_TRUE(listener.listening());
+    const ULONGLONG started = ::GetTickCount64();
     EXPECT_EQ(download(listener.url(L"/package.zip")), 20011);
+    // Two attempts, each ended by the 10 s connect time-out.
+    const ULONGLONG elapsed = ::GetTickCount64() - started;
+    EXPECT_GE(elapsed, 19000u);
+    EXPECT_LT(elapsed, 30000u);
     EXPECT_EQ(info.errorCode, 12002u);
     EXPECT_FALSE(fileExists(packagePath));
     const std::string report = "HEAD /telemetry/log_winhttp_error?placeId=2&winApiErrorId=12002&sslErrors=0"

@@ -1,6 +1,7 @@
 // The manifest step against the reference server.
 
 #include "tests/support/serverRequests.h"
+#include "tests/support/silentListener.h"
 
 #include "package/manifest.h"
 #include "telemetry/OperationsLogger.h"
@@ -145,4 +146,19 @@ TEST_F(ManifestFetch, ProbeUsesItsOwnUserAgent)
         }
     }
     EXPECT_TRUE(probed);
+}
+
+TEST_F(ManifestFetch, UnansweringServerGivesUpAfterTheTenSecondConnectTimeout)
+{
+    testsupport::SilentListener listener;
+    ASSERT_TRUE(listener.listening());
+    // Another host name than the probe's, so that each has its own connection.
+    manifestAddress = listener.url(L"/kestrune/updates.xml");
+    manifestAddress.replace(manifestAddress.find(L"127.0.0.1"), 9, L"localhost");
+    const ULONGLONG started = ::GetTickCount64();
+    EXPECT_EQ(fetchUpdateInfoFrom(info, server()), 20011);
+    const ULONGLONG elapsed = ::GetTickCount64() - started;
+    EXPECT_EQ(info.errorCode, 12002u);
+    EXPECT_GE(elapsed, 9500u);
+    EXPECT_LT(elapsed, 15000u);
 }
