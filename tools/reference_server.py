@@ -26,6 +26,10 @@ More are added with @route, in this file or in a module given with
   def manifest(request, match):
       request.send_body(200, b"<updates/>", "application/xml")
 
+installation_contract.py beside this file is always loaded: it adds the
+installer's manifest, packages, probe and telemetry addresses, set up with
+--contract NAME=VALUE (see its own text).
+
 Query parameters shaping every scripted answer (defaults come from the
 scenario's table entry):
   code=N          status code (200)
@@ -471,6 +475,7 @@ def load_extension(path):
     module = importlib.util.module_from_spec(spec)
     sys.modules.setdefault("reference_server", sys.modules[__name__])
     spec.loader.exec_module(module)
+    return module
 
 
 def main(argv=None):
@@ -486,6 +491,8 @@ def main(argv=None):
     parser.add_argument("--ready-file", help="write 'NAME PORT' lines here once listening")
     parser.add_argument("--rate", type=int, default=0, help="default throttle for files, bytes per second")
     parser.add_argument("--extension", action="append", default=[], help="Python file adding routes")
+    parser.add_argument("--contract", action="append", default=[], metavar="NAME=VALUE",
+                        help="installation-server setting (see installation_contract.py)")
     args = parser.parse_args(argv)
 
     listeners = list(args.listen)
@@ -499,6 +506,12 @@ def main(argv=None):
         listeners.append(("http", "http", 18080, None))
     for extension in args.extension:
         load_extension(extension)
+    # After the extensions, so that their routes come first.
+    contract = load_extension(os.path.join(os.path.dirname(os.path.abspath(__file__)), "installation_contract.py"))
+    try:
+        contract.configure(args.contract)
+    except ValueError as error:
+        parser.error(str(error))
 
     state = ServerState(args.root, args.log, args.rate)
     servers = []

@@ -1,5 +1,6 @@
 # kestrune_add_server_test(NAME name SOURCES ... [TLS] [SMALL_DRIVE letter:size]
 #                          [SERVER_ROOT dir] [SERVER_EXTENSION file.py] [SERVER_RATE bytes/s]
+#                          [SERVER_PORT port]
 #                          <any other kestrune_add_test argument>)
 # A test program run against its own reference server (tools/reference_server.py),
 # started and stopped around it by support/server-test, which also documents
@@ -9,7 +10,7 @@
 set(KESTRUNE_SERVER_TEST ${CMAKE_CURRENT_LIST_DIR}/server-test)
 
 function(kestrune_add_server_test)
-  cmake_parse_arguments(S "TLS" "NAME;SMALL_DRIVE;SERVER_ROOT;SERVER_EXTENSION;SERVER_RATE" "" ${ARGN})
+  cmake_parse_arguments(S "TLS" "NAME;SMALL_DRIVE;SERVER_ROOT;SERVER_EXTENSION;SERVER_RATE;SERVER_PORT" "" ${ARGN})
   set(launcher ${KESTRUNE_SERVER_TEST})
   if(S_TLS)
     list(APPEND launcher --tls)
@@ -25,6 +26,9 @@ function(kestrune_add_server_test)
   endif()
   if(S_SERVER_RATE)
     list(APPEND launcher --rate ${S_SERVER_RATE})
+  endif()
+  if(S_SERVER_PORT)
+    list(APPEND launcher --port ${S_SERVER_PORT})
   endif()
   list(APPEND launcher --)
   kestrune_add_test(NAME ${S_NAME} ${S_UNPARSED_ARGUMENTS} LAUNCHER ${launcher})
