@@ -156,7 +156,11 @@ bool WinHttpWrapper::setClientCertificate(PCCERT_CONTEXT certificate) noexcept
 
 bool WinHttpWrapper::openConnection(const std::wstring &host, INTERNET_PORT port, HINTERNET &connection)
 {
-    const auto cached = connections_.find(host);
+    // A WinHTTP connection is bound to its port as well: keyed by host name
+    // alone, a request to another port of the same host would reach the
+    // first port's server.
+    const std::wstring key = host + L":" + std::to_wstring(port);
+    const auto cached = connections_.find(key);
     if (cached != connections_.end()) {
         connection = cached->second.get();
         return true;
@@ -168,7 +172,7 @@ bool WinHttpWrapper::openConnection(const std::wstring &host, INTERNET_PORT port
         return false;
     }
     connection = opened.get();
-    connections_.emplace(host, std::move(opened));
+    connections_.emplace(key, std::move(opened));
     return true;
 }
 

@@ -70,6 +70,7 @@ private:
     static void CALLBACK statusCallback(HINTERNET handle, DWORD_PTR context, DWORD status, LPVOID information,
                                         DWORD informationLength) noexcept;
 
+    // One connection per "host:port".
     std::map<std::wstring, UniqueHInternet> connections_;
     // The request in flight; the status callback closes it to stop a send.
     UniqueHInternet request_;

@@ -352,9 +352,22 @@ TEST_F(HttpClient, RefusedConnectionFailsInSendRequest)
     EXPECT_FALSE(testsupport::fileExists(path));
 }
 
+TEST_F(HttpClient, RequestsToAnotherPortOfTheSameHostGoToThatPort)
+{
+    Winsock winsock;
+    ASSERT_TRUE(client.sendHead(ReferenceServer::http(L"/scenario/status/200")));
+    // Same host, a port nobody listens on: must not reuse the first connection.
+    const auto url = L"http://127.0.0.1:" + std::to_wstring(closedPort()) + L"/x";
+    EXPECT_FALSE(client.sendHead(url));
+    EXPECT_EQ(client.errorCode(), static_cast<uint32_t>(ERROR_WINHTTP_CANNOT_CONNECT));
+}
+
 TEST_F(HttpClient, UnresolvableHostFailsInSendRequest)
 {
-    EXPECT_FALSE(client.sendHead(L"http://kestrune-test.invalid/x"));
+    // A label longer than 63 characters cannot be put into a DNS query, so
+    // the resolver refuses the name without asking any server.
+    const std::wstring host = std::wstring(64, L'k') + L".test";
+    EXPECT_FALSE(client.sendHead(L"http://" + host + L"/x"));
     EXPECT_EQ(client.failedOperation(), "WinHttpSendRequest");
     EXPECT_EQ(client.errorCode(), static_cast<uint32_t>(ERROR_WINHTTP_NAME_NOT_RESOLVED));
 }
