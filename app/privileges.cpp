@@ -59,7 +59,7 @@ uint32_t getIntegrityLevel(uint32_t &level)
     return ERROR_SUCCESS;
 }
 
-uint32_t relaunchElevated()
+uint32_t relaunchElevated(Win32Lib::UniqueHandle *process)
 {
     wchar_t ownPath[MAX_PATH] = {};
     const DWORD pathLength = ::GetModuleFileNameW(nullptr, ownPath, MAX_PATH);
@@ -73,7 +73,7 @@ uint32_t relaunchElevated()
 
     SHELLEXECUTEINFOW info = {};
     info.cbSize = sizeof(info);
-    info.fMask = 0;
+    info.fMask = process != nullptr ? SEE_MASK_NOCLOSEPROCESS : 0;
     info.hwnd = nullptr;
     info.lpVerb = L"runas";
     info.lpFile = ownPath;
@@ -82,6 +82,9 @@ uint32_t relaunchElevated()
     info.nShow = SW_SHOWNORMAL;
     if (!::ShellExecuteExW(&info)) {
         return ::GetLastError();
+    }
+    if (process != nullptr) {
+        process->reset(info.hProcess);
     }
     return ERROR_SUCCESS;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "win32lib/UniqueResource.h"
+
 #include <cstdint>
 
 namespace app {
@@ -11,7 +13,9 @@ constexpr uint32_t kHighIntegrityLevel = 0x3000;
 
 [[nodiscard]] uint32_t getElevationType(uint32_t &type);
 [[nodiscard]] uint32_t getIntegrityLevel(uint32_t &level);
-[[nodiscard]] uint32_t relaunchElevated();
+// Starts the elevated copy; when `process` is given it receives the copy's
+// process handle (when the shell provides one).
+[[nodiscard]] uint32_t relaunchElevated(Win32Lib::UniqueHandle *process = nullptr);
 [[nodiscard]] bool getWorkstationVersion(uint32_t &major, uint32_t &minor);
 [[nodiscard]] bool isWindows64Bit();
 

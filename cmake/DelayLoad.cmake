@@ -2,18 +2,9 @@
 # stubs: the loader would otherwise look for them next to the executable
 # (typically a Downloads folder) before System32. The program restricts the
 # search to System32 before the first stub fires.
-set(KESTRUNE_DELAYLOAD_DLLS winhttp crypt32 d2d1 dwrite d3d10_1 netapi32 mscms)
 # shell32 and shlwapi are KnownDLLs on Windows, but Wine's copies pull in
-# shcore at process start from the program's folder, so the 64-bit build
-# delays them too. The i686 binutils leave the first delayed shell32 slot
-# unfilled (a call through it jumps to 0), so the 32-bit build imports them
-# normally, which Windows resolves from KnownDLLs.
-if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-  list(APPEND KESTRUNE_DELAYLOAD_DLLS shell32 shlwapi)
-  set(KESTRUNE_SHELL_LIBRARIES "")
-else()
-  set(KESTRUNE_SHELL_LIBRARIES shell32 shlwapi)
-endif()
+# shcore at process start from the program's folder, so they are delayed too.
+set(KESTRUNE_DELAYLOAD_DLLS winhttp crypt32 d2d1 dwrite d3d10_1 netapi32 mscms shell32 shlwapi)
 find_program(KESTRUNE_DLLTOOL NAMES ${KESTRUNE_TRIPLET}-dlltool dlltool REQUIRED)
 
 add_library(kestrune_delayload INTERFACE)
@@ -32,6 +23,15 @@ foreach(dll IN LISTS KESTRUNE_DELAYLOAD_DLLS)
       COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/delayload
       COMMAND ${KESTRUNE_DLLTOOL} -k --input-def ${def} --output-delaylib ${lib} --dllname ${dll}.dll
       DEPENDS ${def} VERBATIM)
+    # The i686 linker drops an import stub's code when only its __imp_ slot is
+    # referenced (what dllimport declarations do), which leaves a delayed
+    # slot pointing at 0. Naming every stub keeps them all.
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${def})
+    file(STRINGS ${def} exports REGEX "^  [A-Za-z]")
+    foreach(export IN LISTS exports)
+      string(STRIP "${export}" export)
+      target_link_options(kestrune_delayload INTERFACE "LINKER:-u,_${export}")
+    endforeach()
   endif()
   add_custom_target(delayload_${dll} DEPENDS ${lib})
   add_library(delay_${dll} STATIC IMPORTED)

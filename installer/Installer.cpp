@@ -91,6 +91,38 @@ uint16_t mapExtractionFailure(DWORD lastError, uint32_t extractorCode)
     return kErrorArchive;
 }
 
+struct PopupSearch {
+    HWND owner;
+    HWND popup;
+};
+
+BOOL CALLBACK findEnabledPopup(HWND window, LPARAM parameter) noexcept
+{
+    auto *search = reinterpret_cast<PopupSearch *>(parameter);
+    if (window != search->owner && ::GetWindow(window, GW_OWNER) == search->owner && ::IsWindowEnabled(window) &&
+        ::IsWindowVisible(window)) {
+        search->popup = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The enabled popup owned by `owner`, if one is open.
+HWND enabledPopup(HWND owner)
+{
+    // Without an enabled popup, GetWindow answers with the window itself;
+    // some systems (Wine) answer nothing at all, so the owner's thread is
+    // searched as well.
+    const HWND popup = ::GetWindow(owner, GW_ENABLEDPOPUP);
+    if (popup != nullptr && popup != owner) {
+        return popup;
+    }
+    PopupSearch search{owner, nullptr};
+    ::EnumThreadWindows(::GetWindowThreadProcessId(owner, nullptr), findEnabledPopup,
+                        reinterpret_cast<LPARAM>(&search));
+    return search.popup;
+}
+
 void openInBrowser(const std::wstring &address)
 {
     ::ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNOACTIVATE);
@@ -100,32 +132,6 @@ void startUnelevated(const std::wstring &file, const std::wstring &folder)
 {
     // Whether the player started is not the installer's concern any more.
     (void)shellExecuteUnelevated(file.c_str(), folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-}
-
-struct PopupSearch {
-    HWND owner;
-    HWND found;
-};
-
-BOOL CALLBACK findEnabledOwnedPopup(HWND window, LPARAM parameter) noexcept
-{
-    auto &search = *reinterpret_cast<PopupSearch *>(parameter);
-    if (::GetWindow(window, GW_OWNER) == search.owner && ::IsWindowVisible(window) && ::IsWindowEnabled(window)) {
-        search.found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// A visible, enabled window owned by `owner` (a question open over it).
-HWND enabledOwnedPopup(HWND owner)
-{
-    PopupSearch search{owner, nullptr};
-    if (owner != nullptr) {
-        ::EnumThreadWindows(::GetWindowThreadProcessId(owner, nullptr), findEnabledOwnedPopup,
-                            reinterpret_cast<LPARAM>(&search));
-    }
-    return search.found;
 }
 
 } // namespace
@@ -145,7 +151,7 @@ InstallSteps defaultInstallSteps()
         telemetry::OperationsLogger::instance().logStop(step, elapsedMs);
     };
     steps.logSuccess = [] { telemetry::OperationsLogger::instance().logSuccess(); };
-    steps.relaunchElevated = app::relaunchElevated;
+    steps.relaunchElevated = [](Win32Lib::UniqueHandle &copy) { return app::relaunchElevated(&copy); };
     steps.openInBrowser = openInBrowser;
     steps.startUnelevated = startUnelevated;
     return steps;
@@ -261,7 +267,8 @@ void Installer::handOffToElevatedCopy()
     const ElevationHandoff handoff = makeElevationHandoff(options_);
     mapping.write(&handoff, sizeof(handoff));
 
-    const uint32_t error = steps_.relaunchElevated();
+    Win32Lib::UniqueHandle copy;
+    const uint32_t error = steps_.relaunchElevated(copy);
     if (error != ERROR_SUCCESS) {
         application.acquireSingleInstance();
         event.close();
@@ -272,8 +279,18 @@ void Installer::handOffToElevatedCopy()
         }
         return;
     }
-    // The record stays mapped until the copy has read it.
-    event.wait(INFINITE);
+    // The record stays mapped until the copy has read it. A copy that ends
+    // without taking over (it found an installation, failed to start or lost
+    // the single-instance check to a third instance) must not leave this
+    // window waiting for ever: this instance then stays on its page.
+    const HANDLE waitables[] = {event.handle(), copy.get()};
+    const DWORD waited = ::WaitForMultipleObjects(copy ? 2 : 1, waitables, FALSE, INFINITE);
+    if (waited != WAIT_OBJECT_0 && ::WaitForSingleObject(event.handle(), 0) != WAIT_OBJECT_0) {
+        application.acquireSingleInstance();
+        event.close();
+        mapping.close();
+        return;
+    }
     ::PostMessageW(window_, WM_CLOSE, 0, 0);
 }
 
@@ -431,14 +448,10 @@ void Installer::reportCancelled(uint32_t step, int64_t elapsedMs)
 
 void Installer::closePopup()
 {
-    // Without an enabled popup, GetWindow answers with the window itself.
-    // Wine answers null even when there is one, so its owned windows are
-    // searched as well.
-    HWND popup = ::GetWindow(window_, GW_ENABLEDPOPUP);
-    if (popup == nullptr || popup == window_) {
-        popup = enabledOwnedPopup(window_);
+    if (window_ == nullptr) {
+        return;
     }
-    if (popup != nullptr && popup != window_) {
+    if (const HWND popup = enabledPopup(window_)) {
         ::PostMessageW(popup, WM_CLOSE, 0, 0);
     }
 }

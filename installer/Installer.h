@@ -3,6 +3,7 @@
 #include "installer/InstallOptions.h"
 #include "package/UpdateInfo.h"
 #include "package/extraction.h"
+#include "win32lib/UniqueResource.h"
 #include "win32lib/http/ProgressCallback.h"
 
 #include <windows.h>
@@ -38,7 +39,8 @@ struct InstallSteps {
     std::function<void(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t)> logError;
     std::function<void(uint32_t, int64_t)> logStop;
     std::function<void()> logSuccess;
-    std::function<uint32_t()> relaunchElevated;
+    // Fills the handle of the started copy when one is known.
+    std::function<uint32_t(Win32Lib::UniqueHandle &copy)> relaunchElevated;
     std::function<void(const std::wstring &)> openInBrowser;
     std::function<void(const std::wstring &, const std::wstring &)> startUnelevated;
 };

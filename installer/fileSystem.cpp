@@ -12,6 +12,20 @@
 #include <stdexcept>
 
 namespace installer {
+namespace {
+
+// Raising an exception may itself reset the thread's last error (the C++
+// runtime's thread-local storage does), so the error travels with it.
+class DirectoryTreeError : public std::runtime_error {
+public:
+    DirectoryTreeError(const char *what, DWORD error) : std::runtime_error(what), error_(error) {}
+    [[nodiscard]] DWORD error() const noexcept { return error_; }
+
+private:
+    DWORD error_;
+};
+
+} // namespace
 
 void createDirectoryTree(const std::wstring &path)
 {
@@ -22,16 +36,15 @@ void createDirectoryTree(const std::wstring &path)
             createDirectoryTree(path.substr(0, separator));
         }
         if (!::CreateDirectoryW(path.c_str(), nullptr)) {
-            // The error of CreateDirectoryW stays the thread's last error.
-            throw std::runtime_error("CreateDirectory() call failed");
+            throw DirectoryTreeError("CreateDirectory() call failed", ::GetLastError());
         }
         return;
     }
     if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
         return;
     }
-    ::SetLastError(ERROR_ALREADY_EXISTS);
-    throw std::runtime_error("Could not create directory because a file with the same name exists");
+    throw DirectoryTreeError("Could not create directory because a file with the same name exists",
+                             ERROR_ALREADY_EXISTS);
 }
 
 bool tryCreateDirectoryTree(const std::wstring &path)
@@ -43,6 +56,9 @@ bool tryCreateDirectoryTree(const std::wstring &path)
     try {
         createDirectoryTree(path);
         return true;
+    } catch (const DirectoryTreeError &error) {
+        ::SetLastError(error.error());
+        return false;
     } catch (const std::runtime_error &) {
         return false;
     }

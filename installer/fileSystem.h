@@ -9,7 +9,7 @@
 namespace installer {
 
 // Creates `path` and every missing parent, the upper ones first. Both "\" and
-// "/" separate. Throws std::runtime_error; the thread's last error tells why.
+// "/" separate. Throws a std::runtime_error that carries the Windows error.
 void createDirectoryTree(const std::wstring &path);
 
 // createDirectoryTree as a result: false with the last error set. An empty

@@ -1,17 +1,156 @@
 #include "installer/launching.h"
 
+#include "installer/crossProcess.h"
+#include "installer/fileSystem.h"
+#include "installer/productPaths.h"
+#include "installer/registration.h"
+#include "win32lib/UniqueResource.h"
+
+#include <exdisp.h>
+#include <shellapi.h>
+#include <shldisp.h>
+#include <shlobj.h>
+#include <shlguid.h>
+#include <shobjidl.h>
+#include <wrl/client.h>
+
 namespace installer {
 
-// STUB until launching lands.
-uint16_t runUpdater(const std::wstring &, const std::wstring &, bool, uint32_t &detail)
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+constexpr uint16_t kUpdaterNotStarted = 20060;
+constexpr uint16_t kUpdaterFailed = 20061;
+constexpr DWORD kUpdaterCreationFlags = CREATE_NO_WINDOW | NORMAL_PRIORITY_CLASS;
+
+// Null texts are passed as empty strings.
+bool setString(Win32Lib::UniqueVariant &variant, const wchar_t *text)
 {
-    detail = ERROR_NOT_SUPPORTED;
-    return 20060;
+    variant.reset();
+    variant.get().vt = VT_BSTR;
+    variant.get().bstrVal = ::SysAllocString(text != nullptr ? text : L"");
+    return variant.get().bstrVal != nullptr;
 }
 
-HRESULT shellExecuteUnelevated(const wchar_t *, const wchar_t *, const wchar_t *, const wchar_t *, int)
+} // namespace
+
+std::wstring updaterCommandLine(const std::wstring &destination)
 {
-    return E_NOTIMPL;
+    return L"\"" + updaterPath(destination) + L"\" -i";
+}
+
+uint16_t runUpdater(const std::wstring &destination, const std::wstring &version, bool createDesktopShortcut,
+                    uint32_t &detail)
+{
+    // Exists while the updater runs and the registration is written.
+    SharedMemory updaterMapping;
+    if (!createUpdaterMapping(destination, updaterMapping)) {
+        detail = ::GetLastError();
+        return kUpdaterNotStarted;
+    }
+
+    std::wstring commandLine = updaterCommandLine(destination);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started = {};
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, kUpdaterCreationFlags, nullptr, nullptr,
+                          &startup, &started)) {
+        detail = ::GetLastError();
+        removeDirectoryTree(destination);
+        return kUpdaterNotStarted;
+    }
+    Win32Lib::UniqueHandle process(started.hProcess);
+    Win32Lib::UniqueHandle thread(started.hThread);
+
+    ::WaitForSingleObject(process.get(), INFINITE);
+    DWORD exitCode = 0;
+    if (!::GetExitCodeProcess(process.get(), &exitCode)) {
+        detail = ::GetLastError();
+    }
+    thread.reset();
+    process.reset();
+
+    if (exitCode != 0) {
+        detail = exitCode;
+        removeDirectoryTree(destination);
+        return kUpdaterFailed;
+    }
+
+    // None of these can fail the installation.
+    (void)writeUninstallEntry(destination, version);
+    (void)createShortcuts(destination, createDesktopShortcut);
+    (void)writeCampaignValue();
+    return 0;
+}
+
+HRESULT shellExecuteUnelevated(const wchar_t *file, const wchar_t *folder, const wchar_t *arguments,
+                               const wchar_t *verb, int showCommand)
+{
+    ComPtr<IShellWindows> shellWindows;
+    HRESULT result = ::CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&shellWindows));
+    if (FAILED(result)) {
+        return result;
+    }
+
+    Win32Lib::UniqueVariant desktopLocation;
+    desktopLocation.get().vt = VT_I4;
+    desktopLocation.get().lVal = CSIDL_DESKTOP;
+    Win32Lib::UniqueVariant emptyRoot;
+    long desktopWindow = 0;
+    ComPtr<IDispatch> desktop;
+    result = shellWindows->FindWindowSW(&desktopLocation.get(), &emptyRoot.get(), SWC_DESKTOP, &desktopWindow,
+                                        SWFO_NEEDDISPATCH, &desktop);
+    if (FAILED(result)) {
+        return result;
+    }
+    // S_FALSE: no desktop window.
+    if (!desktop) {
+        return E_FAIL;
+    }
+
+    ComPtr<IServiceProvider> services;
+    if (FAILED(result = desktop.As(&services))) {
+        return result;
+    }
+    ComPtr<IShellBrowser> browser;
+    if (FAILED(result = services->QueryService(SID_STopLevelBrowser, IID_PPV_ARGS(&browser)))) {
+        return result;
+    }
+    ComPtr<IShellView> view;
+    if (FAILED(result = browser->QueryActiveShellView(&view))) {
+        return result;
+    }
+    ComPtr<IDispatch> background;
+    if (FAILED(result = view->GetItemObject(SVGIO_BACKGROUND, IID_PPV_ARGS(&background)))) {
+        return result;
+    }
+    ComPtr<IShellFolderViewDual> folderView;
+    if (FAILED(result = background.As(&folderView))) {
+        return result;
+    }
+    ComPtr<IDispatch> application;
+    if (FAILED(result = folderView->get_Application(&application))) {
+        return result;
+    }
+    ComPtr<IShellDispatch2> shell;
+    if (FAILED(result = application.As(&shell))) {
+        return result;
+    }
+
+    Win32Lib::UniqueBstr fileText(::SysAllocString(file != nullptr ? file : L""));
+    Win32Lib::UniqueVariant argumentsValue;
+    Win32Lib::UniqueVariant folderValue;
+    Win32Lib::UniqueVariant verbValue;
+    if (!fileText || !setString(argumentsValue, arguments) || !setString(folderValue, folder) ||
+        !setString(verbValue, verb)) {
+        return E_OUTOFMEMORY;
+    }
+    Win32Lib::UniqueVariant showValue;
+    showValue.get().vt = VT_I4;
+    showValue.get().lVal = showCommand;
+    return shell->ShellExecute(fileText.get(), argumentsValue.get(), folderValue.get(), verbValue.get(),
+                               showValue.get());
 }
 
 } // namespace installer

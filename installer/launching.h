@@ -13,6 +13,10 @@ namespace installer {
 [[nodiscard]] uint16_t runUpdater(const std::wstring &destination, const std::wstring &version,
                                   bool createDesktopShortcut, uint32_t &detail);
 
+// The updater's command line; the path is quoted because install folders
+// usually contain spaces.
+[[nodiscard]] std::wstring updaterCommandLine(const std::wstring &destination);
+
 // Starts a program with the desktop shell's (normally unelevated) rights.
 HRESULT shellExecuteUnelevated(const wchar_t *file, const wchar_t *folder, const wchar_t *arguments,
                                const wchar_t *verb, int showCommand);

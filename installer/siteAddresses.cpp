@@ -1,12 +1,14 @@
 #include "installer/siteAddresses.h"
 
+#include "win32lib/encryption/protectedStrings.h"
+
 namespace installer {
 
-// PLACEHOLDER until the protected string store holds the address: the
-// configured address in plain text.
+// Kept enciphered in the program like the server addresses.
 std::wstring finishPageAddress()
 {
-    return KESTRUNE_FINISH_URL;
+    const auto address = Win32Lib::encryption::protectedStrings::finishPageAddress();
+    return std::wstring(address->begin(), address->end());
 }
 
 } // namespace installer

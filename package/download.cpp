@@ -1,16 +1,112 @@
 #include "package/download.h"
 
+#include "package/downloadPolicy.h"
+#include "package/installErrors.h"
+#include "package/requestSettings.h"
+#include "telemetry/OperationsLogger.h"
+#include "win32lib/encryption/protectedStrings.h"
+#include "win32lib/http/WinHttpWrapper.h"
+
+#include <cstdlib>
+#include <ctime>
+
 namespace package {
 
-// STUB until the download step lands.
-uint16_t downloadPackage(UpdateInfo &, const std::wstring &, const Win32Lib::wrappers::http::ProgressCallback &)
+namespace {
+
+constexpr uint32_t kDiskFull = 112;          // ERROR_DISK_FULL
+constexpr uint32_t kTimeout = 12002;         // ERROR_WINHTTP_TIMEOUT
+constexpr uint32_t kNameNotResolved = 12007; // ERROR_WINHTTP_NAME_NOT_RESOLVED
+constexpr uint32_t kConnectionError = 12030; // ERROR_WINHTTP_CONNECTION_ERROR
+constexpr uint32_t kUndecodable = 65001;
+constexpr uint32_t kCancelledByCallback = 65002;
+constexpr uint32_t kLengthMismatch = 65003;
+
+constexpr unsigned kAttempts = 2;
+constexpr uint32_t kDownloadPlace = 2;
+
+} // namespace
+
+DownloadFailure classifyDownloadFailure(std::string_view failedOperation, uint32_t errorCode,
+                                        bool firstAttempt) noexcept
 {
-    return 20011;
+    if (failedOperation == "CreateFile") {
+        return {false, errors::kCreateFileFailed};
+    }
+    if (failedOperation == "WriteFile") {
+        return {false, errors::kWriteFailed};
+    }
+    switch (errorCode) {
+    case kDiskFull:
+        return {false, errors::kDiskFull};
+    case kTimeout:
+    case kNameNotResolved:
+    case kConnectionError:
+        return firstAttempt ? DownloadFailure{true, 0} : DownloadFailure{false, errors::kRequestFailed};
+    case kUndecodable:
+        return {false, errors::kUndecodableBody};
+    case kCancelledByCallback:
+        return {false, errors::kCancelled};
+    case kLengthMismatch:
+        return {false, errors::kLengthMismatch};
+    default:
+        return {false, errors::kRequestFailed};
+    }
+}
+
+uint16_t downloadPackage(UpdateInfo &info, const std::wstring &packagePath,
+                         const Win32Lib::wrappers::http::ProgressCallback &progress)
+{
+    const auto telemetryAddress = Win32Lib::encryption::protectedStrings::telemetryAddress();
+    return downloadPackageReportingTo(info, packagePath, progress, *telemetryAddress);
+}
+
+uint16_t downloadPackageReportingTo(UpdateInfo &info, const std::wstring &packagePath,
+                                    const Win32Lib::wrappers::http::ProgressCallback &progress,
+                                    std::wstring_view telemetryAddress)
+{
+    Win32Lib::wrappers::http::WinHttpWrapper client(kInstallerUserAgent);
+    // Failing to set them leaves WinHTTP's defaults; the transfer still runs.
+    (void)client.setTimeouts(kRequestTimeouts);
+    const std::wstring url = info.downloadUrl;
+    for (unsigned attempt = 1; attempt <= kAttempts; ++attempt) {
+        info.errorCode = 0;
+        info.sslErrors = 0;
+        // The client creates the file anew each time and removes it when the
+        // attempt fails, so a retry never appends to a broken file.
+        if (client.getToFile(url, packagePath, progress)) {
+            return errors::fromHttpStatus(client.statusCode());
+        }
+        info.errorCode = client.errorCode();
+        info.sslErrors = client.sslErrors();
+        const std::string failedOperation = client.failedOperation();
+        if (info.errorCode != kCancelledByCallback) {
+            telemetry::OperationsLogger::instance().logWinHttpError(telemetryAddress, kDownloadPlace, info.errorCode,
+                                                                    info.sslErrors, failedOperation);
+        }
+        const DownloadFailure failure = classifyDownloadFailure(failedOperation, info.errorCode, attempt == 1);
+        if (!failure.retry) {
+            return failure.installError;
+        }
+    }
+    return errors::kRequestFailed;
 }
 
 std::wstring makeRandomName(unsigned length)
 {
-    return std::wstring(length > 0 ? length - 1 : 0, L'0');
+    static constexpr wchar_t kAlphabet[] = L"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    constexpr unsigned kAlphabetSize = 62;
+    static_assert(std::size(kAlphabet) == kAlphabetSize + 1);
+    // The last of the `length` characters is the terminator.
+    std::wstring name;
+    if (length == 0) {
+        return name;
+    }
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    for (unsigned i = 0; i + 1 < length; ++i) {
+        name.push_back(kAlphabet[static_cast<unsigned>(std::rand()) % kAlphabetSize]);
+    }
+    return name;
 }
 
 } // namespace package

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace package {
 
@@ -13,6 +14,12 @@ namespace package {
 // callback cancelled).
 [[nodiscard]] uint16_t downloadPackage(UpdateInfo &info, const std::wstring &packagePath,
                                        const Win32Lib::wrappers::http::ProgressCallback &progress);
+
+// The same, reporting failed attempts to the given telemetry base address
+// instead of the one in the protected store.
+[[nodiscard]] uint16_t downloadPackageReportingTo(UpdateInfo &info, const std::wstring &packagePath,
+                                                  const Win32Lib::wrappers::http::ProgressCallback &progress,
+                                                  std::wstring_view telemetryAddress);
 
 // `length` characters including the terminator, from [0-9A-Za-z], seeded
 // from the current time on each call.

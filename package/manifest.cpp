@@ -1,11 +1,74 @@
 #include "package/manifest.h"
 
+#include "app/privileges.h"
+#include "package/installErrors.h"
+#include "package/manifestParsing.h"
+#include "package/requestSettings.h"
+#include "telemetry/OperationsLogger.h"
+#include "win32lib/encryption/protectedStrings.h"
+#include "win32lib/http/WinHttpWrapper.h"
+
+#include <vector>
+
 namespace package {
 
-// STUB until the manifest step lands: every run fails as a bad manifest.
-uint16_t fetchUpdateInfo(UpdateInfo &)
+namespace {
+
+using Win32Lib::encryption::TransientWString;
+using Win32Lib::wrappers::http::WinHttpWrapper;
+
+constexpr uint32_t kManifestPlace = 1;
+
+// Whether the probe address, on the installation server's host, answers at
+// all. WinHTTP's default time-outs apply.
+bool probeConnectivity(const ManifestServer &server)
 {
-    return 20021;
+    WinHttpWrapper probe(TransientWString(server.probeUserAgent).get());
+    std::vector<uint8_t> discarded;
+    return probe.getToBuffer(TransientWString(server.probeAddress).get(), discarded);
+}
+
+} // namespace
+
+uint16_t fetchUpdateInfo(UpdateInfo &info)
+{
+    namespace protectedStrings = Win32Lib::encryption::protectedStrings;
+    const auto manifestAddress = protectedStrings::manifestAddress();
+    const auto probeAddress = protectedStrings::probeAddress();
+    const auto probeUserAgent = protectedStrings::probeUserAgent();
+    const auto telemetryAddress = protectedStrings::telemetryAddress();
+    return fetchUpdateInfoFrom(info, {*manifestAddress, *probeAddress, *probeUserAgent, *telemetryAddress});
+}
+
+uint16_t fetchUpdateInfoFrom(UpdateInfo &info, const ManifestServer &server)
+{
+    info.errorCode = 0;
+    info.sslErrors = 0;
+
+    WinHttpWrapper client(kInstallerUserAgent);
+    // Failing to set them leaves WinHTTP's defaults; the request still runs.
+    (void)client.setTimeouts(kRequestTimeouts);
+    std::vector<uint8_t> body;
+    if (!client.getToBuffer(TransientWString(server.manifestAddress).get(), body)) {
+        info.errorCode = client.errorCode();
+        info.sslErrors = client.sslErrors();
+        const std::string failedOperation = client.failedOperation();
+        const bool connected = probeConnectivity(server);
+        telemetry::OperationsLogger::instance().logWinHttpError(server.telemetryAddress, kManifestPlace, info.errorCode,
+                                                                info.sslErrors, failedOperation);
+        // The server's host answering the probe while the manifest request
+        // failed points at the user's connection (proxy, filter, TLS
+        // interception): 20011 asks to check it. No answer at all means the
+        // server is unreachable: 20022.
+        return connected ? errors::kRequestFailed : errors::kServerUnreachable;
+    }
+
+    const uint16_t statusResult = errors::fromHttpStatus(client.statusCode());
+    if (statusResult != errors::kNone) {
+        return statusResult;
+    }
+    return readManifest(std::span<const char>(reinterpret_cast<const char *>(body.data()), body.size()),
+                        app::isWindows64Bit(), info);
 }
 
 } // namespace package

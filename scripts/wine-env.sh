@@ -2,7 +2,7 @@
 # the host's menus, home folder and display.
 # Needs WINEPREFIX set by the caller.
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe,winedbg.exe=d}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe,winedbg.exe,winebrowser.exe=d}
 if [ -n "${KESTRUNE_EXTRA_DLLOVERRIDES:-}" ]; then
   WINEDLLOVERRIDES="$WINEDLLOVERRIDES;$KESTRUNE_EXTRA_DLLOVERRIDES"
 fi

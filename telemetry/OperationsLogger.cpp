@@ -1,32 +1,93 @@
 #include "telemetry/OperationsLogger.h"
 
+#include "app/resourceIds.h"
+#include "app/strings.h"
+#include "telemetry/telemetryAddresses.h"
+#include "win32lib/encryption/protectedStrings.h"
+
 namespace telemetry {
 
-// STUB until telemetry lands: reports are dropped.
+namespace {
+
+using Win32Lib::encryption::TransientWString;
+namespace protectedStrings = Win32Lib::encryption::protectedStrings;
+
+// Short enough that a dead server delays an installation only a little per report.
+constexpr Win32Lib::wrappers::http::HttpTimeouts kTelemetryTimeouts = {3000, 1000, 1000, 1000};
+
+} // namespace
+
 OperationsLogger &OperationsLogger::instance()
 {
     static OperationsLogger logger;
     return logger;
 }
 
+OperationsLogger::OperationsLogger() : WinHttpWrapper(makeUserAgent())
+{
+    // Without them the reports still go out, only with WinHTTP's longer waits.
+    (void)setTimeouts(kTelemetryTimeouts);
+}
+
+OperationsLogger::~OperationsLogger() = default;
+
+bool OperationsLogger::send(std::wstring_view address)
+{
+    return sendHead(TransientWString(address).get());
+}
+
 bool OperationsLogger::logSuccess()
 {
-    return false;
+    const auto base = protectedStrings::telemetryAddress();
+    const auto format = protectedStrings::successAddressFormat();
+    return logSuccess(*base, format->c_str());
 }
 
-bool OperationsLogger::logError(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t)
+bool OperationsLogger::logError(uint32_t stepId, uint32_t installerErrorId, uint32_t winApiErrorId, uint32_t id1,
+                                uint32_t id2)
 {
-    return false;
+    return logError(*protectedStrings::telemetryAddress(), stepId, installerErrorId, winApiErrorId, id1, id2);
 }
 
-bool OperationsLogger::logStop(uint32_t, int64_t)
+bool OperationsLogger::logStop(uint32_t stepId, int64_t timeElapsed)
 {
-    return false;
+    return logStop(*protectedStrings::telemetryAddress(), stepId, timeElapsed);
 }
 
-bool OperationsLogger::logWinHttpError(uint32_t, uint32_t, uint32_t, const std::string &)
+bool OperationsLogger::logWinHttpError(uint32_t placeId, uint32_t winApiErrorId, uint32_t sslErrors,
+                                       const std::string &operation)
 {
-    return false;
+    return logWinHttpError(*protectedStrings::telemetryAddress(), placeId, winApiErrorId, sslErrors, operation);
+}
+
+bool OperationsLogger::logSuccess(std::wstring_view telemetryAddress, const wchar_t *successAddressFormat)
+{
+    std::wstring campaign;
+    std::wstring channel;
+    if (!app::loadResourceText(app::ids::kCampaignId, campaign) ||
+        !app::loadResourceText(app::ids::kChannelId, channel)) {
+        return false;
+    }
+    const bool formatSent = send(formatSuccessAddress(successAddressFormat, campaign, channel));
+    const bool reportSent = send(logSuccessAddress(telemetryAddress, campaign, channel));
+    return formatSent && reportSent;
+}
+
+bool OperationsLogger::logError(std::wstring_view telemetryAddress, uint32_t stepId, uint32_t installerErrorId,
+                                uint32_t winApiErrorId, uint32_t id1, uint32_t id2)
+{
+    return send(logErrorAddress(telemetryAddress, stepId, installerErrorId, winApiErrorId, id1, id2));
+}
+
+bool OperationsLogger::logStop(std::wstring_view telemetryAddress, uint32_t stepId, int64_t timeElapsed)
+{
+    return send(logStopAddress(telemetryAddress, stepId, timeElapsed));
+}
+
+bool OperationsLogger::logWinHttpError(std::wstring_view telemetryAddress, uint32_t placeId, uint32_t winApiErrorId,
+                                       uint32_t sslErrors, const std::string &operation)
+{
+    return send(logWinHttpErrorAddress(telemetryAddress, placeId, winApiErrorId, sslErrors, operation));
 }
 
 } // namespace telemetry

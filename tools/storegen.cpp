@@ -21,9 +21,9 @@
 #include <vector>
 
 using Win32Lib::encryption::Key;
-using Win32Lib::encryption::PictureEntry;
 using Win32Lib::encryption::makePictureTable;
 using Win32Lib::encryption::makeStringRecord;
+using Win32Lib::encryption::PictureEntry;
 
 namespace {
 

@@ -100,8 +100,9 @@ AtlasPicture startInstallShield(std::optional<WindowsVersion> version)
     return {369.0f, 437.0f, 14.0f, 14.0f};
 }
 
-BrowseOutcome destinationFromChosenFolder(
-    const std::wstring &chosen, const std::function<std::optional<std::wstring>(const std::wstring &)> &shortPath)
+BrowseOutcome
+destinationFromChosenFolder(const std::wstring &chosen,
+                            const std::function<std::optional<std::wstring>(const std::wstring &)> &shortPath)
 {
     const size_t length = chosen.size();
     const bool endsWithBackslash = length > 0 && chosen.back() == L'\\';

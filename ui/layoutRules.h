@@ -64,7 +64,8 @@ struct BrowseOutcome {
 };
 
 // `shortPath` converts a path to its short form (nullopt on failure).
-[[nodiscard]] BrowseOutcome destinationFromChosenFolder(
-    const std::wstring &chosen, const std::function<std::optional<std::wstring>(const std::wstring &)> &shortPath);
+[[nodiscard]] BrowseOutcome
+destinationFromChosenFolder(const std::wstring &chosen,
+                            const std::function<std::optional<std::wstring>(const std::wstring &)> &shortPath);
 
 } // namespace application::layout

@@ -6,15 +6,18 @@
 
 #include <windows.h>
 #include <winhttp.h>
+#include <wincrypt.h>
 #include <objbase.h>
+#include <oleauto.h>
+
+#include <minizip/unzip.h>
 
 #include <cassert>
 #include <utility>
 
 namespace Win32Lib {
 
-template <typename Traits>
-class UniqueResource {
+template <typename Traits> class UniqueResource {
 public:
     using pointer = typename Traits::pointer;
 
@@ -122,6 +125,36 @@ struct Hdc {
     static void close(pointer value) noexcept { ::ReleaseDC(nullptr, value); }
 };
 
+struct CertContext {
+    using pointer = PCCERT_CONTEXT;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer value) noexcept { ::CertFreeCertificateContext(value); }
+};
+
+struct CertStore {
+    using pointer = HCERTSTORE;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer value) noexcept { ::CertCloseStore(value, 0); }
+};
+
+struct CertChain {
+    using pointer = PCCERT_CHAIN_CONTEXT;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer value) noexcept { ::CertFreeCertificateChain(value); }
+};
+
+struct UnzFile {
+    using pointer = unzFile;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer value) noexcept { ::unzClose(value); }
+};
+
+struct Bstr {
+    using pointer = BSTR;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer value) noexcept { ::SysFreeString(value); }
+};
+
 template <typename T>
 struct CoTaskMem {
     using pointer = T *;
@@ -141,12 +174,37 @@ using UniqueMappedView = UniqueResource<traits::MappedView>;
 using UniqueLocalMemory = UniqueResource<traits::LocalMemory>;
 using UniqueHeapMemory = UniqueResource<traits::HeapMemory>;
 using UniqueScreenDc = UniqueResource<traits::Hdc>;
+using UniqueCertContext = UniqueResource<traits::CertContext>;
+using UniqueCertStore = UniqueResource<traits::CertStore>;
+using UniqueCertChain = UniqueResource<traits::CertChain>;
+using UniqueUnzFile = UniqueResource<traits::UnzFile>;
+using UniqueBstr = UniqueResource<traits::Bstr>;
 template <typename T>
 using UniqueCoTaskMem = UniqueResource<traits::CoTaskMem<T>>;
 
+// A VARIANT that is cleared on every path.
+class UniqueVariant {
+public:
+    UniqueVariant() noexcept { ::VariantInit(&value_); }
+    UniqueVariant(const UniqueVariant &) = delete;
+    UniqueVariant &operator=(const UniqueVariant &) = delete;
+    ~UniqueVariant() { reset(); }
+
+    void reset() noexcept
+    {
+        const DWORD lastError = GetLastError();
+        ::VariantClear(&value_);
+        SetLastError(lastError);
+    }
+    [[nodiscard]] VARIANT &get() noexcept { return value_; }
+    [[nodiscard]] const VARIANT &get() const noexcept { return value_; }
+
+private:
+    VARIANT value_;
+};
+
 // Runs a one-off clean-up at scope exit unless dismissed.
-template <typename F>
-class ScopeExit {
+template <typename F> class ScopeExit {
 public:
     explicit ScopeExit(F action) noexcept : action_(std::move(action)) {}
     ScopeExit(const ScopeExit &) = delete;

@@ -11,8 +11,7 @@ namespace Win32Lib {
     return UniqueHModule(::LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
 }
 
-template <typename Function>
-[[nodiscard]] Function systemProc(HMODULE module, const char *name) noexcept
+template <typename Function> [[nodiscard]] Function systemProc(HMODULE module, const char *name) noexcept
 {
     if (module == nullptr) {
         return nullptr;

@@ -20,8 +20,8 @@ protected:
     {
         module_.reset(::LoadLibraryExW(testsupport::kInstallerPath.c_str(), nullptr,
                                        LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
-        ASSERT_TRUE(module_) << "cannot open " << std::string(testsupport::kInstallerPath.begin(),
-                                                              testsupport::kInstallerPath.end());
+        ASSERT_TRUE(module_) << "cannot open "
+                             << std::string(testsupport::kInstallerPath.begin(), testsupport::kInstallerPath.end());
     }
 
     std::wstring text(unsigned id) const
@@ -46,12 +46,12 @@ protected:
 
 TEST_F(BuiltCatalogue, EveryCatalogueIdIsPresentAndNoOtherInTheRange)
 {
-    const unsigned listed[] = {300, 301, 302, 303, 304, 305, 306, 307, 308, 309, 310, 311, 312, 313, 314, 315, 316,
-                               318, 319, 320, 500, 501, 502, 504, 505, 1200, 1400, 1600, 1601, 1602, 1603, 1604,
-                               1605, 1606, 1607, 1608, 1609, 1610, 1700, 1703, 1704, 1800, 1801};
+    const unsigned listed[] = {300,  301,  302,  303,  304,  305,  306,  307,  308,  309,  310,  311,  312,  313,  314,
+                               315,  316,  318,  319,  320,  500,  501,  502,  504,  505,  1200, 1400, 1600, 1601, 1602,
+                               1603, 1604, 1605, 1606, 1607, 1608, 1609, 1610, 1700, 1703, 1704, 1800, 1801};
     for (unsigned id = 300; id <= 1801; ++id) {
-        const bool isListed = std::find(std::begin(listed), std::end(listed), id) != std::end(listed) ||
-                              (id >= 400 && id <= 423);
+        const bool isListed =
+            std::find(std::begin(listed), std::end(listed), id) != std::end(listed) || (id >= 400 && id <= 423);
         EXPECT_EQ(isListed, !text(id).empty()) << "id " << id;
     }
 }
@@ -66,7 +66,8 @@ TEST_F(BuiltCatalogue, CancelledTextUsesTypographicApostrophe)
 
 TEST_F(BuiltCatalogue, LineBreaksAreSingleLineFeeds)
 {
-    EXPECT_EQ(text(300), L"Kestrune is already installed on your computer.\nYou can check for updates inside the program.");
+    EXPECT_EQ(text(300),
+              L"Kestrune is already installed on your computer.\nYou can check for updates inside the program.");
     const std::wstring finished = text(308);
     EXPECT_EQ(std::count(finished.begin(), finished.end(), L'\n'), 2);
     EXPECT_EQ(finished.find(L'\r'), std::wstring::npos);

@@ -41,16 +41,9 @@ TEST(Startup, SecondInstanceShowsItsNoticeAndExitsWith23000)
 
 class PlantedDlls : public ::testing::Test {
 protected:
-    // Names the program loads on every start. Wine's 32-bit shlwapi, which
-    // the 32-bit build imports directly, loads shcore before the program's
-    // first instruction; on Windows shcore is a KnownDLL.
-#if defined(_WIN64)
+    // Names the program loads on every start.
     static constexpr const wchar_t *kPlanted[] = {L"dwrite.dll", L"SHCore.dll"};
     static constexpr char kAllPlanted[] = "dwrite.dll SHCore.dll ";
-#else
-    static constexpr const wchar_t *kPlanted[] = {L"dwrite.dll"};
-    static constexpr char kAllPlanted[] = "dwrite.dll ";
-#endif
 
     void SetUp() override
     {

@@ -4,7 +4,6 @@
 
 #include <string_view>
 
-
 namespace testsupport {
 
 ChildProcess::~ChildProcess()

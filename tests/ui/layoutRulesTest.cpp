@@ -105,9 +105,9 @@ TEST(Browse, LongFoldersUseTheirShortFormUpTo241Characters)
         folder242, [&](const std::wstring &) { return std::optional<std::wstring>(short242); });
     EXPECT_EQ(refused.kind, BrowseOutcome::Kind::PathTooLong);
     const std::wstring short241 = L"C:\\" + std::wstring(238, L'b');
-    EXPECT_EQ(destinationFromChosenFolder(folder242, [&](const std::wstring &) {
-                  return std::optional<std::wstring>(short241);
-              }).kind,
+    EXPECT_EQ(destinationFromChosenFolder(folder242,
+                                          [&](const std::wstring &) { return std::optional<std::wstring>(short241); })
+                  .kind,
               BrowseOutcome::Kind::Use);
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 
 namespace Win32Lib::encryption {
 
@@ -21,21 +22,14 @@ inline void secureWipe(void *block, std::size_t size) noexcept
     }
 }
 
-template <typename T>
-class SecureAllocator {
+template <typename T> class SecureAllocator {
 public:
     using value_type = T;
 
     SecureAllocator() noexcept = default;
-    template <typename U>
-    SecureAllocator(const SecureAllocator<U> &) noexcept
-    {
-    }
+    template <typename U> SecureAllocator(const SecureAllocator<U> &) noexcept {}
 
-    [[nodiscard]] T *allocate(std::size_t count)
-    {
-        return static_cast<T *>(::operator new(count * sizeof(T)));
-    }
+    [[nodiscard]] T *allocate(std::size_t count) { return static_cast<T *>(::operator new(count * sizeof(T))); }
 
     void deallocate(T *block, std::size_t count) noexcept
     {
@@ -43,11 +37,7 @@ public:
         ::operator delete(block);
     }
 
-    template <typename U>
-    bool operator==(const SecureAllocator<U> &) const noexcept
-    {
-        return true;
-    }
+    template <typename U> bool operator==(const SecureAllocator<U> &) const noexcept { return true; }
 };
 
 using SecureString = std::basic_string<char, std::char_traits<char>, SecureAllocator<char>>;
@@ -60,10 +50,24 @@ using SharedSecureWString = std::shared_ptr<const SecureWString>;
 // The string object and its control block share one block from the wiping
 // allocator, so that a short text kept inside the string object itself
 // (small-string buffer) is wiped on release as well as a heap buffer.
-template <typename S>
-[[nodiscard]] std::shared_ptr<S> makeSecureShared()
+template <typename S> [[nodiscard]] std::shared_ptr<S> makeSecureShared()
 {
     return std::allocate_shared<S>(SecureAllocator<S>());
 }
+
+// A plain std::wstring copy of protected text for an interface that takes
+// one (the HTTP client's URLs and user agent), wiped when it goes.
+class TransientWString {
+public:
+    explicit TransientWString(std::wstring_view text) : text_(text) {}
+    TransientWString(const TransientWString &) = delete;
+    TransientWString &operator=(const TransientWString &) = delete;
+    ~TransientWString() { secureWipe(text_.data(), text_.capacity() * sizeof(wchar_t)); }
+
+    [[nodiscard]] const std::wstring &get() const noexcept { return text_; }
+
+private:
+    std::wstring text_;
+};
 
 } // namespace Win32Lib::encryption

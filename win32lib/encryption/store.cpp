@@ -19,9 +19,8 @@ std::shared_ptr<SecureString> decipherWithHeaderKey(std::span<const uint8_t> hea
 {
     auto plain = makeSecureShared<SecureString>();
     Key key = gatherKey(header);
-    if (!decipher(text, key, *plain)) {
-        plain->clear();
-    }
+    // A failed decipherment leaves the string empty, which is the result.
+    static_cast<void>(decipher(text, key, *plain));
     secureWipe(key.data(), key.size());
     return plain;
 }

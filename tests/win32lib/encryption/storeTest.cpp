@@ -206,7 +206,8 @@ TEST(StringRecord, MalformedRecordsDecodeToEmpty)
 
 TEST(StringRecord, WrongKeyGivesEmptyNotGarbage)
 {
-    std::vector<uint8_t> record = makeStringRecord(bytesOf("http://127.0.0.1:18080/kestrune/updates.xml"), kKey, kFiller);
+    std::vector<uint8_t> record =
+        makeStringRecord(bytesOf("http://127.0.0.1:18080/kestrune/updates.xml"), kKey, kFiller);
     record[5] ^= 0x40;
     // Deciphered with the wrong key the text is not valid UTF-8 any more.
     EXPECT_TRUE(decodeStringRecord(record)->empty());
@@ -220,7 +221,8 @@ TEST(StringRecord, InvalidUtf8GivesEmpty)
 
 TEST(PictureTable, FindsEachPictureAndNothingElse)
 {
-    std::vector<PictureEntry> pictures = {{101, bytesOf("first picture")}, {102, {}}, {104, bytesOf(std::string(300, 'p'))}};
+    std::vector<PictureEntry> pictures = {
+        {101, bytesOf("first picture")}, {102, {}}, {104, bytesOf(std::string(300, 'p'))}};
     const std::vector<uint8_t> table = makePictureTable(pictures, kKey, kFiller);
     EXPECT_EQ(narrow(decodePicture(table, 101)), "first picture");
     EXPECT_TRUE(decodePicture(table, 102)->empty());
@@ -307,7 +309,8 @@ TEST(ProtectedStore, GeneratedRecordsHoldTheConfiguredValues)
 TEST(ProtectedStore, GeneratedPictureTableHoldsThePictureFiles)
 {
     for (uint16_t id = 101; id <= 105; ++id) {
-        const std::wstring path = std::wstring(CONFIGURED_STORE_TEST_PICTURE_DIR) + L"\\" + std::to_wstring(id) + L".png";
+        const std::wstring path =
+            std::wstring(CONFIGURED_STORE_TEST_PICTURE_DIR) + L"\\" + std::to_wstring(id) + L".png";
         const std::string file = readFile(path);
         ASSERT_FALSE(file.empty()) << id;
         EXPECT_EQ(narrow(decodePicture(id)), file) << id;

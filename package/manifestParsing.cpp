@@ -1,0 +1,102 @@
+#include "package/manifestParsing.h"
+
+#include "package/installErrors.h"
+
+#include <pugixml.hpp>
+
+#include <windows.h>
+#include <winhttp.h>
+
+#include <algorithm>
+#include <cwctype>
+#include <limits>
+#include <regex>
+
+namespace package {
+
+namespace {
+
+bool isCrackableUrl(const std::wstring &url)
+{
+    URL_COMPONENTS components = {};
+    components.dwStructSize = sizeof(components);
+    // Asking for every part makes WinHTTP check the whole address.
+    components.dwSchemeLength = static_cast<DWORD>(-1);
+    components.dwHostNameLength = static_cast<DWORD>(-1);
+    components.dwUrlPathLength = static_cast<DWORD>(-1);
+    components.dwExtraInfoLength = static_cast<DWORD>(-1);
+    return ::WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &components) != FALSE;
+}
+
+template <std::size_t N> void copyTruncated(wchar_t (&target)[N], const std::wstring &text)
+{
+    const std::size_t length = std::min(text.size(), N - 1);
+    std::copy_n(text.begin(), length, target);
+    target[length] = L'\0';
+}
+
+} // namespace
+
+bool validateManifestFields(const std::wstring &lastVersion, const std::wstring &x32, const std::wstring &x64,
+                            const std::wstring &minSize)
+{
+    static const std::wregex versionPattern(LR"(^(\d+\.)?(\d+\.)?(\d+\.)?(\d+)?$)",
+                                            std::regex::ECMAScript | std::regex::icase);
+    static const std::wregex sizePattern(LR"(^\d+(MB|KB|GB)?$)", std::regex::ECMAScript | std::regex::icase);
+
+    if (lastVersion.empty() || !std::regex_match(lastVersion, versionPattern)) {
+        return false;
+    }
+    // Both addresses must be usable although only one is downloaded.
+    if (x32.empty() || x64.empty() || !isCrackableUrl(x32) || !isCrackableUrl(x64)) {
+        return false;
+    }
+    return !minSize.empty() && std::regex_match(minSize, sizePattern);
+}
+
+uint64_t parseMinSize(const std::wstring &minSize)
+{
+    constexpr uint64_t kMax = std::numeric_limits<uint64_t>::max();
+    uint64_t value = 0;
+    std::size_t position = 0;
+    for (; position < minSize.size() && minSize[position] >= L'0' && minSize[position] <= L'9'; ++position) {
+        const uint64_t digit = static_cast<uint64_t>(minSize[position] - L'0');
+        value = value > (kMax - digit) / 10 ? kMax : value * 10 + digit;
+    }
+    std::wstring unit = minSize.substr(position);
+    std::transform(unit.begin(), unit.end(), unit.begin(), [](wchar_t c) { return std::towupper(c); });
+    unsigned shift = 0;
+    if (unit == L"GB") {
+        shift = 30;
+    } else if (unit == L"MB") {
+        shift = 20;
+    } else if (unit == L"KB") {
+        shift = 10;
+    }
+    return value > (kMax >> shift) ? kMax : value << shift;
+}
+
+uint16_t readManifest(std::span<const char> body, bool windows64, UpdateInfo &info)
+{
+    pugi::xml_document document;
+    const pugi::xml_parse_result parsed =
+        document.load_buffer(body.data(), body.size(), pugi::parse_default, pugi::encoding_auto);
+    if (parsed.status != pugi::status_ok) {
+        return errors::kBadManifest;
+    }
+    const pugi::xml_node updates = document.child(L"updates");
+    const std::wstring lastVersion = updates.child(L"lastVersion").text().get();
+    const pugi::xml_node downloadUrl = updates.child(L"downloadUrl");
+    const std::wstring x32 = downloadUrl.child(L"x32").text().get();
+    const std::wstring x64 = downloadUrl.child(L"x64").text().get();
+    const std::wstring minSize = updates.child(L"minSize").text().get();
+    if (!validateManifestFields(lastVersion, x32, x64, minSize)) {
+        return errors::kBadManifest;
+    }
+    copyTruncated(info.lastVersion, lastVersion);
+    copyTruncated(info.downloadUrl, windows64 ? x64 : x32);
+    info.minSize = parseMinSize(minSize);
+    return errors::kNone;
+}
+
+} // namespace package

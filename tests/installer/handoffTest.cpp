@@ -1,0 +1,324 @@
+#include "app/Application.h"
+#include "app/privileges.h"
+#include "installer/Installer.h"
+#include "installer/crossProcess.h"
+#include "tests/installer/pageMessages.h"
+#include "tests/support/paths.h"
+#include "tests/support/process.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <thread>
+
+namespace {
+
+using installer::Installer;
+using testsupport::ChildProcess;
+using testsupport::PageMessageSink;
+
+constexpr DWORD kProcessTimeoutMs = 60000;
+constexpr RECT kWindowRect = {100, 120, 867, 564};
+
+bool mutexIsHeldElsewhere()
+{
+    Win32Lib::UniqueHandle probe(::CreateMutexW(nullptr, FALSE, app::kSingleInstanceMutexName));
+    return ::GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+bool handoffObjectsExist()
+{
+    Win32Lib::UniqueHandle event(::OpenEventW(SYNCHRONIZE, FALSE, installer::kHandoffEventName));
+    Win32Lib::UniqueHandle mapping(::OpenFileMappingW(FILE_MAP_READ, FALSE, installer::kHandoffMappingName));
+    return event || mapping;
+}
+
+// Closes whatever box the installer shows on the test thread and keeps its
+// caption and text.
+class BoxWatcher {
+public:
+    explicit BoxWatcher(DWORD threadId) : threadId_(threadId), thread_([this] { watch(); }) {}
+    ~BoxWatcher() { stop(); }
+
+    void stop()
+    {
+        stopping_ = true;
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
+
+    std::wstring caption;
+    std::wstring text;
+    int boxes = 0;
+
+private:
+    static BOOL CALLBACK findBox(HWND window, LPARAM parameter) noexcept
+    {
+        if (::IsWindowVisible(window)) {
+            *reinterpret_cast<HWND *>(parameter) = window;
+            return FALSE;
+        }
+        return TRUE;
+    }
+
+    void watch()
+    {
+        HWND lastBox = nullptr;
+        while (!stopping_) {
+            HWND box = nullptr;
+            ::EnumThreadWindows(threadId_, findBox, reinterpret_cast<LPARAM>(&box));
+            if (box != nullptr && box != lastBox) {
+                ::Sleep(100);
+                caption = testsupport::windowText(box);
+                text = testsupport::messageBoxText(box);
+                ++boxes;
+                lastBox = box;
+                ::PostMessageW(box, WM_CLOSE, 0, 0);
+            }
+            ::Sleep(20);
+        }
+    }
+
+    DWORD threadId_;
+    std::atomic<bool> stopping_{false};
+    std::thread thread_;
+};
+
+class Handoff : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // The test process plays an instance started without elevation.
+        app::storeProcessPrivileges(TokenElevationTypeLimited, 0x2000);
+        ASSERT_NE(sink_.window(), nullptr);
+        installer_.useWindowForTesting(sink_.window());
+        installer_.options().destination = folder_.file(L"Kestrune Software");
+        steps_ = installer::defaultInstallSteps();
+        app::Application::instance().acquireSingleInstance();
+        ASSERT_TRUE(mutexIsHeldElsewhere()) << "the test instance does not hold the single-instance mutex";
+    }
+
+    void TearDown() override
+    {
+        app::Application::instance().releaseSingleInstance();
+        app::storeProcessPrivileges(TokenElevationTypeFull, 0x3000);
+    }
+
+    void beginInstall()
+    {
+        installer_.replaceStepsForTesting(steps_);
+        installer_.beginInstall();
+        testsupport::pumpMessages();
+    }
+
+    testsupport::TempFolder folder_;
+    PageMessageSink sink_{&kWindowRect};
+    Installer installer_;
+    installer::InstallSteps steps_;
+};
+
+TEST_F(Handoff, DeclinedElevationShowsNotice301AndRetakesTheMutex)
+{
+    bool releasedDuringRestart = false;
+    bool eventUnsetDuringRestart = false;
+    steps_.relaunchElevated = [&](Win32Lib::UniqueHandle &) {
+        releasedDuringRestart = !mutexIsHeldElsewhere();
+        Win32Lib::UniqueHandle event(::OpenEventW(SYNCHRONIZE, FALSE, installer::kHandoffEventName));
+        eventUnsetDuringRestart = event && ::WaitForSingleObject(event.get(), 0) == WAIT_TIMEOUT;
+        return static_cast<uint32_t>(ERROR_CANCELLED);
+    };
+    BoxWatcher watcher(::GetCurrentThreadId());
+    beginInstall();
+    watcher.stop();
+
+    EXPECT_TRUE(releasedDuringRestart) << "the copy could not have taken the mutex";
+    EXPECT_TRUE(eventUnsetDuringRestart);
+    EXPECT_EQ(watcher.boxes, 1);
+    EXPECT_EQ(watcher.caption, L"Information");
+    EXPECT_EQ(watcher.text, L"You need to run in administrator mode to continue installation.");
+    EXPECT_TRUE(mutexIsHeldElsewhere());
+    EXPECT_FALSE(handoffObjectsExist());
+    EXPECT_TRUE(sink_.messages.empty()) << "the instance left its page";
+}
+
+TEST_F(Handoff, OtherRestartFailuresStayQuietAndRetakeTheMutex)
+{
+    int restarts = 0;
+    steps_.relaunchElevated = [&](Win32Lib::UniqueHandle &) {
+        ++restarts;
+        return static_cast<uint32_t>(ERROR_FILE_NOT_FOUND);
+    };
+    BoxWatcher watcher(::GetCurrentThreadId());
+    beginInstall();
+    ::Sleep(300);
+    watcher.stop();
+    EXPECT_EQ(restarts, 1);
+    EXPECT_EQ(watcher.boxes, 0);
+    EXPECT_TRUE(mutexIsHeldElsewhere());
+    EXPECT_FALSE(handoffObjectsExist());
+    EXPECT_TRUE(sink_.messages.empty());
+}
+
+TEST_F(Handoff, EventThatCannotBeCreatedStopsBeforeTheRestart)
+{
+    // An object of another kind under the event's name makes the creation fail.
+    Win32Lib::UniqueHandle squatter(::CreateMutexW(nullptr, FALSE, installer::kHandoffEventName));
+    ASSERT_TRUE(squatter);
+    int restarts = 0;
+    steps_.relaunchElevated = [&](Win32Lib::UniqueHandle &) {
+        ++restarts;
+        return 0u;
+    };
+    beginInstall();
+    EXPECT_EQ(restarts, 0);
+    EXPECT_TRUE(mutexIsHeldElsewhere());
+    squatter.reset();
+    EXPECT_FALSE(handoffObjectsExist());
+    EXPECT_TRUE(sink_.messages.empty());
+}
+
+TEST_F(Handoff, MappingThatCannotBeCreatedClosesTheEventAndStops)
+{
+    Win32Lib::UniqueHandle squatter(::CreateEventW(nullptr, TRUE, FALSE, installer::kHandoffMappingName));
+    ASSERT_TRUE(squatter);
+    int restarts = 0;
+    steps_.relaunchElevated = [&](Win32Lib::UniqueHandle &) {
+        ++restarts;
+        return 0u;
+    };
+    beginInstall();
+    EXPECT_EQ(restarts, 0);
+    EXPECT_TRUE(mutexIsHeldElsewhere());
+    Win32Lib::UniqueHandle event(::OpenEventW(SYNCHRONIZE, FALSE, installer::kHandoffEventName));
+    EXPECT_FALSE(event) << "the hand-off event was left open";
+}
+
+TEST_F(Handoff, CopyThatEndsWithoutTakingOverLeavesThisInstanceRunning)
+{
+    // A copy that stops at once (say, it found an existing installation)
+    // never sets the event: the first instance must not wait for ever.
+    std::optional<ChildProcess> copy;
+    steps_.relaunchElevated = [&](Win32Lib::UniqueHandle &process) -> uint32_t {
+        copy = ChildProcess::start(L"cmd.exe /c exit 7");
+        if (!copy) {
+            return ::GetLastError();
+        }
+        HANDLE duplicate = nullptr;
+        ::DuplicateHandle(::GetCurrentProcess(), copy->handle(), ::GetCurrentProcess(), &duplicate, SYNCHRONIZE,
+                          FALSE, 0);
+        process.reset(duplicate);
+        return 0u;
+    };
+    const ULONGLONG started = ::GetTickCount64();
+    beginInstall();
+    ASSERT_TRUE(copy);
+    EXPECT_LT(::GetTickCount64() - started, 30000u);
+    EXPECT_TRUE(mutexIsHeldElsewhere()) << "the instance did not take its mutex back";
+    EXPECT_FALSE(handoffObjectsExist());
+    EXPECT_TRUE(sink_.messages.empty()) << "the instance closed or left its page";
+}
+
+#if defined(_WIN64)
+// The 32-bit build refuses to run on 64-bit Windows before it looks for a
+// hand-off, so only the 64-bit build can play the elevated copy here.
+
+HWND waitForMainWindow(const ChildProcess &child)
+{
+    return child.waitForWindow(
+        [](HWND window) { return ::IsWindowVisible(window) && testsupport::windowClass(window) == L"Main Window"; },
+        kProcessTimeoutMs);
+}
+
+// Closes the copy's window until the copy ends; a copy still installing
+// first turns the request into a stop.
+std::optional<DWORD> closeAndWait(ChildProcess &child, HWND window)
+{
+    const ULONGLONG deadline = ::GetTickCount64() + kProcessTimeoutMs;
+    while (::GetTickCount64() < deadline) {
+        ::PostMessageW(window, WM_CLOSE, 0, 0);
+        if (const auto code = child.wait(300)) {
+            return code;
+        }
+    }
+    return std::nullopt;
+}
+
+TEST_F(Handoff, ElevatedCopyResumesAtTheSameRectangleAndTheFirstInstanceCloses)
+{
+    const std::wstring destination = folder_.path() + L"\\" + std::wstring(300 - folder_.path().size() - 1, L'k');
+    ASSERT_EQ(destination.size(), 300u);
+    installer_.options().destination = destination;
+    installer_.options().startWhenFinished = 0;
+    installer_.options().createDesktopShortcut = 1;
+
+    std::optional<ChildProcess> copy;
+    std::optional<installer::ElevationHandoff> written;
+    bool mutexFree = false;
+    steps_.relaunchElevated = [&](Win32Lib::UniqueHandle &) -> uint32_t {
+        mutexFree = !mutexIsHeldElsewhere();
+        installer::SharedMemory mapping;
+        if (mapping.open(installer::kHandoffMappingName, installer::kHandoffMappingSize, FILE_MAP_READ)) {
+            written.emplace();
+            std::memcpy(&*written, mapping.data(), sizeof(installer::ElevationHandoff));
+        }
+        copy = ChildProcess::start(L"\"" + testsupport::kInstallerPath + L"\"");
+        return copy ? 0 : ::GetLastError();
+    };
+    beginInstall();
+
+    ASSERT_TRUE(copy) << "the copy did not start";
+    EXPECT_TRUE(mutexFree);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(std::wstring(written->destination), destination.substr(0, 259));
+    EXPECT_EQ(written->startWhenFinished, 0);
+    EXPECT_EQ(written->createDesktopShortcut, 1);
+    EXPECT_EQ(written->left, kWindowRect.left);
+    EXPECT_EQ(written->top, kWindowRect.top);
+    EXPECT_EQ(written->right, kWindowRect.right);
+    EXPECT_EQ(written->bottom, kWindowRect.bottom);
+
+    // The copy has read the record: the first instance closes its window.
+    EXPECT_EQ(sink_.closeRequests(), 1);
+    EXPECT_FALSE(handoffObjectsExist());
+
+    HWND copyWindow = waitForMainWindow(*copy);
+    ASSERT_NE(copyWindow, nullptr) << "the copy showed no main window";
+    RECT rect = {};
+    ASSERT_TRUE(::GetWindowRect(copyWindow, &rect));
+    EXPECT_EQ(rect.left, kWindowRect.left);
+    EXPECT_EQ(rect.top, kWindowRect.top);
+    EXPECT_EQ(rect.right, kWindowRect.right);
+    EXPECT_EQ(rect.bottom, kWindowRect.bottom);
+    EXPECT_TRUE(mutexIsHeldElsewhere()) << "the copy does not hold the single-instance mutex";
+
+    EXPECT_EQ(closeAndWait(*copy, copyWindow), std::optional<DWORD>(0));
+}
+
+TEST_F(Handoff, EventIsSetEvenWhenTheRecordCannotBeRead)
+{
+    app::Application::instance().releaseSingleInstance();
+    installer::NamedEvent event;
+    ASSERT_TRUE(event.create(installer::kHandoffEventName));
+
+    auto copy = ChildProcess::start(L"\"" + testsupport::kInstallerPath + L"\"");
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(event.wait(kProcessTimeoutMs), static_cast<DWORD>(WAIT_OBJECT_0));
+
+    HWND copyWindow = waitForMainWindow(*copy);
+    ASSERT_NE(copyWindow, nullptr);
+    RECT rect = {};
+    ASSERT_TRUE(::GetWindowRect(copyWindow, &rect));
+    EXPECT_FALSE(rect.left == kWindowRect.left && rect.top == kWindowRect.top) << "moved without a record";
+    // On its start page the copy closes at once.
+    ::PostMessageW(copyWindow, WM_CLOSE, 0, 0);
+    EXPECT_EQ(copy->wait(kProcessTimeoutMs), std::optional<DWORD>(0));
+}
+#endif
+
+} // namespace

@@ -1,0 +1,666 @@
+#include "app/privileges.h"
+#include "installer/Installer.h"
+#include "installer/PageData.h"
+#include "installer/fileSystem.h"
+#include "tests/installer/pageMessages.h"
+#include "tests/support/process.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <array>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using installer::Installer;
+using installer::kMsgShowView;
+using installer::kMsgViewData;
+using testsupport::PageMessageSink;
+using testsupport::TempFolder;
+
+constexpr DWORD kWorkerTimeoutMs = 30000;
+constexpr WPARAM kInstalling = 3;
+constexpr WPARAM kFinish = 4;
+constexpr WPARAM kError = 5;
+
+using Progress = std::vector<std::pair<int64_t, uint64_t>>;
+
+// What the fake steps do, and what the installer asked of them.
+struct Scenario {
+    uint16_t manifestResult = 0;
+    uint32_t requestError = 0;
+    uint32_t sslErrors = 0;
+    uint64_t minSize = 1024;
+    std::function<void()> duringManifest;
+
+    uint16_t downloadResult = 0;
+    Progress downloadProgress;
+    DWORD downloadMs = 0;
+    std::function<void()> duringDownload;
+
+    bool extractionSucceeds = true;
+    uint32_t extractorCode = 0;
+    int32_t zipCode = 0;
+    DWORD extractionError = 0;
+    Progress extractionProgress;
+    std::function<void()> duringExtraction;
+
+    uint16_t updaterResult = 0;
+    uint32_t updaterDetail = 0;
+    std::function<void()> duringRegistration;
+
+    // Observed.
+    unsigned nameLength = 0;
+    std::wstring packagePath;
+    bool downloadCalled = false;
+    bool extractionCalled = false;
+    bool updaterCalled = false;
+    std::wstring updaterDestination;
+    std::wstring updaterVersion;
+    bool updaterShortcut = false;
+    bool packageExistedAfterDownload = false;
+    bool destinationExistedAtError = false;
+    std::vector<std::array<uint32_t, 5>> errors;
+    std::vector<std::pair<uint32_t, int64_t>> stops;
+    int successes = 0;
+};
+
+installer::InstallSteps fakeSteps(Scenario &scenario, const std::wstring &destination)
+{
+    installer::InstallSteps steps;
+    steps.fetchUpdateInfo = [&scenario](package::UpdateInfo &info) {
+        wcscpy(info.downloadUrl, L"http://127.0.0.1:1/package.zip");
+        wcscpy(info.lastVersion, L"1.2.3");
+        info.minSize = scenario.minSize;
+        info.errorCode = scenario.requestError;
+        info.sslErrors = scenario.sslErrors;
+        if (scenario.duringManifest) {
+            scenario.duringManifest();
+        }
+        return scenario.manifestResult;
+    };
+    steps.makeRandomName = [&scenario](unsigned length) {
+        scenario.nameLength = length;
+        return std::wstring(L"Pkg0aZ9xq");
+    };
+    steps.downloadPackage = [&scenario](package::UpdateInfo &, const std::wstring &path,
+                                        const Win32Lib::wrappers::http::ProgressCallback &progress) -> uint16_t {
+        scenario.downloadCalled = true;
+        scenario.packagePath = path;
+        testsupport::writeFile(path, "PK package");
+        scenario.packageExistedAfterDownload = testsupport::fileExists(path);
+        if (scenario.duringDownload) {
+            scenario.duringDownload();
+        }
+        ::Sleep(scenario.downloadMs);
+        for (const auto &[total, done] : scenario.downloadProgress) {
+            if (progress(total, done)) {
+                return 20100;
+            }
+        }
+        return scenario.downloadResult;
+    };
+    steps.extractArchive = [&scenario](package::ExtractResult &result, const std::wstring &archive,
+                                       const std::wstring &target) {
+        scenario.extractionCalled = true;
+        EXPECT_EQ(archive, scenario.packagePath);
+        testsupport::writeFile(target + L"\\player.dat", "unpacked");
+        if (scenario.duringExtraction) {
+            scenario.duringExtraction();
+        }
+        for (const auto &[total, done] : scenario.extractionProgress) {
+            if (result.progress(total, done)) {
+                result.code = 65001;
+                ::SetLastError(0);
+                return false;
+            }
+        }
+        if (!scenario.extractionSucceeds) {
+            result.code = scenario.extractorCode;
+            result.zipCode = scenario.zipCode;
+            ::SetLastError(scenario.extractionError);
+            return false;
+        }
+        return true;
+    };
+    steps.runUpdater = [&scenario](const std::wstring &root, const std::wstring &version, bool shortcut,
+                                   uint32_t &detail) {
+        scenario.updaterCalled = true;
+        scenario.updaterDestination = root;
+        scenario.updaterVersion = version;
+        scenario.updaterShortcut = shortcut;
+        if (scenario.duringRegistration) {
+            scenario.duringRegistration();
+        }
+        detail = scenario.updaterDetail;
+        return scenario.updaterResult;
+    };
+    steps.logError = [&scenario, destination](uint32_t step, uint32_t id, uint32_t error, uint32_t extra1,
+                                              uint32_t extra2) {
+        scenario.errors.push_back({step, id, error, extra1, extra2});
+        scenario.destinationExistedAtError = testsupport::fileExists(destination);
+    };
+    steps.logStop = [&scenario](uint32_t step, int64_t elapsed) { scenario.stops.emplace_back(step, elapsed); };
+    steps.logSuccess = [&scenario] { ++scenario.successes; };
+    steps.relaunchElevated = [](Win32Lib::UniqueHandle &) { return static_cast<uint32_t>(ERROR_NOT_SUPPORTED); };
+    steps.openInBrowser = [](const std::wstring &) {};
+    steps.startUnelevated = [](const std::wstring &, const std::wstring &) {};
+    return steps;
+}
+
+class InstallSequence : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        destination_ = folder_.file(L"Kestrune Software");
+        installer_.options().destination = destination_;
+        ASSERT_NE(sink_.window(), nullptr);
+        installer_.useWindowForTesting(sink_.window());
+    }
+
+    // Runs the real worker thread to its end while the test thread receives
+    // its messages; returns the thread's exit code.
+    DWORD run()
+    {
+        installer_.replaceStepsForTesting(fakeSteps(scenario_, destination_));
+        sink_.messages.clear();
+        Win32Lib::UniqueHandle worker(
+            ::CreateThread(nullptr, 0, Installer::installThreadMain, &installer_, 0, nullptr));
+        EXPECT_TRUE(worker);
+        EXPECT_TRUE(testsupport::pumpUntilSignalled(worker.get(), kWorkerTimeoutMs)) << "the worker did not end";
+        DWORD code = 0;
+        ::GetExitCodeThread(worker.get(), &code);
+        return code;
+    }
+
+    void requestCancel() { installer_.options().cancelRequested = 1; }
+
+    // Exactly one error event and the matching error page, nothing else.
+    void expectError(uint32_t step, uint16_t id, uint32_t error, uint32_t extra1, uint32_t extra2, int64_t pageValue)
+    {
+        ASSERT_EQ(scenario_.errors.size(), 1u);
+        const std::array<uint32_t, 5> expected = {step, id, error, extra1, extra2};
+        EXPECT_EQ(scenario_.errors[0], expected);
+        EXPECT_TRUE(scenario_.stops.empty());
+        EXPECT_EQ(scenario_.successes, 0);
+        EXPECT_EQ(sink_.values(kError, id), std::vector<int64_t>{pageValue});
+        EXPECT_EQ(sink_.shownPages(), std::vector<WPARAM>{kError});
+        EXPECT_TRUE(sink_.values(kFinish, 1).empty());
+        expectDataBeforeShow();
+    }
+
+    void expectCancelled(uint32_t step)
+    {
+        ASSERT_EQ(scenario_.stops.size(), 1u);
+        EXPECT_EQ(scenario_.stops[0].first, step);
+        EXPECT_TRUE(scenario_.errors.empty());
+        EXPECT_EQ(scenario_.successes, 0);
+        EXPECT_EQ(sink_.values(kFinish, 1), std::vector<int64_t>{2});
+        EXPECT_EQ(sink_.shownPages(), std::vector<WPARAM>{kFinish});
+        expectDataBeforeShow();
+    }
+
+    // The final page holds its data before it is shown.
+    void expectDataBeforeShow()
+    {
+        bool dataSeen = false;
+        for (const auto &message : sink_.messages) {
+            if (message.message == kMsgViewData && message.page != kInstalling) {
+                dataSeen = true;
+            }
+            if (message.message == kMsgShowView) {
+                EXPECT_TRUE(dataSeen) << "page " << message.page << " shown before its data";
+            }
+        }
+    }
+
+    [[nodiscard]] std::vector<int64_t> statuses() const { return sink_.values(kInstalling, 1); }
+    [[nodiscard]] std::vector<int64_t> progress() const { return sink_.values(kInstalling, 2); }
+
+    TempFolder folder_;
+    std::wstring destination_;
+    PageMessageSink sink_;
+    Installer installer_;
+    Scenario scenario_;
+};
+
+TEST_F(InstallSequence, CompleteRunReportsSuccessAndKeepsTheInstallation)
+{
+    installer_.options().createDesktopShortcut = 0;
+    EXPECT_EQ(run(), 0u);
+
+    EXPECT_EQ(statuses(), (std::vector<int64_t>{0, 1, 2, 3}));
+    EXPECT_EQ(scenario_.successes, 1);
+    EXPECT_TRUE(scenario_.errors.empty());
+    EXPECT_TRUE(scenario_.stops.empty());
+    EXPECT_EQ(sink_.values(kFinish, 1), std::vector<int64_t>{0});
+    EXPECT_EQ(sink_.shownPages(), std::vector<WPARAM>{kFinish});
+    expectDataBeforeShow();
+    EXPECT_EQ(installer_.options().installSucceeded, 1);
+
+    EXPECT_EQ(scenario_.nameLength, 10u);
+    EXPECT_EQ(scenario_.packagePath, destination_ + L"\\Pkg0aZ9xq.zip");
+    EXPECT_TRUE(scenario_.packageExistedAfterDownload);
+    EXPECT_FALSE(testsupport::fileExists(scenario_.packagePath)) << "the package was not deleted";
+    EXPECT_TRUE(testsupport::fileExists(destination_ + L"\\player.dat"));
+    EXPECT_EQ(scenario_.updaterDestination, destination_);
+    EXPECT_EQ(scenario_.updaterVersion, L"1.2.3");
+    EXPECT_FALSE(scenario_.updaterShortcut);
+}
+
+TEST_F(InstallSequence, DestinationThatIsAFileGives20001WithError183AndStays)
+{
+    ASSERT_TRUE(testsupport::writeFile(destination_, "not a folder"));
+    EXPECT_EQ(run(), 20001u);
+    expectError(1, 20001, ERROR_ALREADY_EXISTS, 0, 0, ERROR_ALREADY_EXISTS);
+    EXPECT_EQ(statuses(), std::vector<int64_t>{0});
+    EXPECT_EQ(testsupport::readFile(destination_), std::optional<std::string>("not a folder"));
+    EXPECT_FALSE(scenario_.downloadCalled);
+}
+
+TEST_F(InstallSequence, DestinationEndingInBackslashGives20001WithCode87)
+{
+    installer_.options().destination = destination_ + L"\\";
+    EXPECT_EQ(run(), 20001u);
+    expectError(1, 20001, ERROR_INVALID_PARAMETER, 0, 0, ERROR_INVALID_PARAMETER);
+}
+
+TEST_F(InstallSequence, MissingDestinationIsCreatedWithParentsAndRemovedAfterAFailure)
+{
+    destination_ = folder_.file(L"Program Files\\Kestrune Software");
+    installer_.options().destination = destination_;
+    scenario_.downloadResult = 20011;
+    scenario_.requestError = 12029;
+    EXPECT_EQ(run(), 20011u);
+    EXPECT_TRUE(scenario_.destinationExistedAtError) << "the destination was never created";
+    expectError(4, 20011, 12029, 0, 2, 12029);
+    EXPECT_FALSE(testsupport::fileExists(destination_));
+    EXPECT_FALSE(testsupport::fileExists(scenario_.packagePath));
+    EXPECT_TRUE(installer::isDirectory(folder_.file(L"Program Files")));
+}
+
+TEST_F(InstallSequence, NonEmptyDestinationGives20002AndIsNeverRemoved)
+{
+    ASSERT_TRUE(installer::tryCreateDirectoryTree(destination_));
+    ASSERT_TRUE(testsupport::writeFile(destination_ + L"\\mine.txt", "keep me"));
+    EXPECT_EQ(run(), 20002u);
+    ASSERT_EQ(scenario_.errors.size(), 1u);
+    const auto &logged = scenario_.errors[0];
+    expectError(1, 20002, logged[2], 0, 0, logged[2]);
+    EXPECT_EQ(testsupport::readFile(destination_ + L"\\mine.txt"), std::optional<std::string>("keep me"));
+}
+
+TEST_F(InstallSequence, NonEmptyDestinationStaysWhenACancelArrivesDuringItsCheck)
+{
+    ASSERT_TRUE(installer::tryCreateDirectoryTree(destination_));
+    ASSERT_TRUE(testsupport::writeFile(destination_ + L"\\mine.txt", "keep me"));
+    requestCancel();
+    EXPECT_EQ(run(), 20100u);
+    expectCancelled(1);
+    EXPECT_TRUE(testsupport::fileExists(destination_ + L"\\mine.txt"));
+}
+
+TEST_F(InstallSequence, ReadOnlyEmptyDestinationGives20003WhenTheSystemRefusesWriting)
+{
+    ASSERT_TRUE(installer::tryCreateDirectoryTree(destination_));
+    ASSERT_TRUE(::SetFileAttributesW(destination_.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY));
+    const bool refused = _waccess_s(destination_.c_str(), 2) != 0;
+    if (!refused) {
+        ::SetFileAttributesW(destination_.c_str(), FILE_ATTRIBUTE_DIRECTORY);
+        GTEST_SKIP() << "folders are always writable for _waccess_s here";
+    }
+    EXPECT_EQ(run(), 20003u);
+    expectError(1, 20003, scenario_.errors.empty() ? 0 : scenario_.errors[0][2], 0, 0,
+                scenario_.errors.empty() ? 0 : scenario_.errors[0][2]);
+    EXPECT_FALSE(scenario_.downloadCalled);
+}
+
+TEST_F(InstallSequence, CancelBeforeTheFirstStepReportsStep1WithNoTime)
+{
+    requestCancel();
+    EXPECT_EQ(run(), 20100u);
+    expectCancelled(1);
+    EXPECT_EQ(scenario_.stops[0].second, 0);
+    EXPECT_FALSE(testsupport::fileExists(destination_)) << "the created destination was left behind";
+}
+
+TEST_F(InstallSequence, ManifestFailureReportsRequestCodesAndRemovesTheDestination)
+{
+    scenario_.manifestResult = 20021;
+    scenario_.requestError = 12007;
+    scenario_.sslErrors = 8;
+    EXPECT_EQ(run(), 20021u);
+    expectError(2, 20021, 12007, 8, 1, 12007);
+    EXPECT_EQ(statuses(), (std::vector<int64_t>{0, 1}));
+    EXPECT_FALSE(scenario_.downloadCalled);
+    EXPECT_FALSE(testsupport::fileExists(destination_));
+}
+
+TEST_F(InstallSequence, CancelDuringTheManifestWinsOverItsFailure)
+{
+    scenario_.manifestResult = 20022;
+    scenario_.duringManifest = [this] { requestCancel(); };
+    EXPECT_EQ(run(), 20100u);
+    expectCancelled(2);
+    EXPECT_FALSE(testsupport::fileExists(destination_));
+}
+
+TEST_F(InstallSequence, MinimumSizeAboveFreeSpaceGives20004WithTheSizeIn64Bits)
+{
+    // More than any disk has, and above 4 GiB so that a 32-bit value would wrap.
+    scenario_.minSize = 1ULL << 60;
+    EXPECT_EQ(run(), 20004u);
+    expectError(3, 20004, 0, 0, 0, static_cast<int64_t>(1ULL << 60));
+    EXPECT_FALSE(scenario_.downloadCalled);
+    EXPECT_FALSE(testsupport::fileExists(destination_));
+}
+
+TEST_F(InstallSequence, EnoughFreeSpacePassesTheCheck)
+{
+    scenario_.minSize = 0;
+    EXPECT_EQ(run(), 0u);
+    EXPECT_TRUE(scenario_.downloadCalled);
+}
+
+TEST_F(InstallSequence, DownloadFailureCarriesTheDownloadsCodes)
+{
+    scenario_.downloadResult = 20004;
+    scenario_.requestError = ERROR_DISK_FULL;
+    scenario_.sslErrors = 0x10;
+    EXPECT_EQ(run(), 20004u);
+    expectError(4, 20004, ERROR_DISK_FULL, 0x10, 2, ERROR_DISK_FULL);
+    EXPECT_FALSE(scenario_.extractionCalled);
+    EXPECT_FALSE(testsupport::fileExists(destination_));
+}
+
+TEST_F(InstallSequence, CancelDuringTheDownloadStopsItThroughTheCallbackAndTimesTheStep)
+{
+    scenario_.downloadMs = 200;
+    scenario_.downloadProgress = {{1000, 100}, {1000, 200}, {1000, 300}};
+    scenario_.duringDownload = [this] { requestCancel(); };
+    EXPECT_EQ(run(), 20100u);
+    expectCancelled(4);
+    EXPECT_GE(scenario_.stops[0].second, 150);
+    EXPECT_LT(scenario_.stops[0].second, 10000);
+    EXPECT_FALSE(scenario_.extractionCalled);
+    EXPECT_FALSE(testsupport::fileExists(destination_));
+}
+
+TEST_F(InstallSequence, CancelAfterACompleteDownloadIsNoticedBeforeExtraction)
+{
+    scenario_.duringDownload = [this] { requestCancel(); };
+    EXPECT_EQ(run(), 20100u);
+    expectCancelled(4);
+    EXPECT_FALSE(scenario_.extractionCalled);
+}
+
+TEST_F(InstallSequence, ExtractionFailuresMapToTheirIds)
+{
+    struct Row {
+        DWORD lastError;
+        uint32_t extractorCode;
+        int32_t zipCode;
+        uint16_t id;
+    };
+    const Row rows[] = {
+        {ERROR_DISK_FULL, 65003, 0, 20004},
+        {ERROR_DISK_FULL, 65001, 0, 20004},
+        {0, 65003, 0, 20005},
+        {ERROR_ACCESS_DENIED, 65002, 0, 20040},
+        {0, 65012, -3, 20040},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.id);
+        scenario_ = Scenario{};
+        scenario_.extractionSucceeds = false;
+        scenario_.extractionError = row.lastError;
+        scenario_.extractorCode = row.extractorCode;
+        scenario_.zipCode = row.zipCode;
+        EXPECT_EQ(run(), row.id);
+        expectError(5, row.id, row.lastError, row.extractorCode, static_cast<uint32_t>(row.zipCode), row.lastError);
+        EXPECT_FALSE(scenario_.destinationExistedAtError) << "the tree was not removed before the report";
+        EXPECT_FALSE(testsupport::fileExists(scenario_.packagePath));
+        EXPECT_FALSE(scenario_.updaterCalled);
+    }
+}
+
+TEST_F(InstallSequence, ExtractorStoppedByTheCallbackEndsAsCancelled)
+{
+    scenario_.extractionProgress = {{100, 10}, {100, 20}};
+    scenario_.duringExtraction = [this] { requestCancel(); };
+    EXPECT_EQ(run(), 20100u);
+    expectCancelled(5);
+    EXPECT_FALSE(testsupport::fileExists(destination_));
+    EXPECT_FALSE(scenario_.updaterCalled);
+}
+
+TEST_F(InstallSequence, CancelAfterACompleteExtractionIsStillNoticed)
+{
+    scenario_.duringExtraction = [this] { requestCancel(); };
+    EXPECT_EQ(run(), 20100u);
+    expectCancelled(5);
+    EXPECT_FALSE(testsupport::fileExists(scenario_.packagePath));
+    EXPECT_FALSE(testsupport::fileExists(destination_));
+}
+
+TEST_F(InstallSequence, CancelDuringRegistrationHasNoEffect)
+{
+    scenario_.duringRegistration = [this] { requestCancel(); };
+    EXPECT_EQ(run(), 0u);
+    EXPECT_EQ(scenario_.successes, 1);
+    EXPECT_TRUE(scenario_.stops.empty());
+    EXPECT_EQ(sink_.values(kFinish, 1), std::vector<int64_t>{0});
+    EXPECT_TRUE(testsupport::fileExists(destination_ + L"\\player.dat"));
+}
+
+TEST_F(InstallSequence, UpdaterFailureGivesItsIdAndExitCode)
+{
+    scenario_.updaterResult = 20061;
+    scenario_.updaterDetail = 2;
+    EXPECT_EQ(run(), 20061u);
+    expectError(6, 20061, 2, 0, 0, 2);
+    EXPECT_EQ(installer_.options().installSucceeded, 0);
+    EXPECT_FALSE(testsupport::fileExists(destination_));
+}
+
+TEST_F(InstallSequence, ProgressFillsEachHalfOfTheBarWithAtMostAHundredMessages)
+{
+    for (uint64_t done = 0; done <= 1000000; done += 1000) {
+        scenario_.downloadProgress.emplace_back(1000000, done);
+    }
+    for (uint64_t done = 0; done <= 3000; ++done) {
+        scenario_.extractionProgress.emplace_back(3000, done);
+    }
+    EXPECT_EQ(run(), 0u);
+    const std::vector<int64_t> positions = progress();
+    std::vector<int64_t> download;
+    std::vector<int64_t> extraction;
+    for (int64_t position : positions) {
+        (position <= 5000 && extraction.empty() ? download : extraction).push_back(position);
+    }
+    ASSERT_FALSE(download.empty());
+    ASSERT_FALSE(extraction.empty());
+    EXPECT_LE(download.size(), 101u);
+    EXPECT_LE(extraction.size(), 101u);
+    EXPECT_GE(download.size(), 99u);
+    // Whole percents are compared after rounding: the step to 99.5% is the
+    // last one that rounds higher, and it posts trunc(99.5 x 50).
+    EXPECT_EQ(download.back(), 4975);
+    EXPECT_GT(extraction.front(), 5000);
+    EXPECT_EQ(extraction.back(), 9975);
+    for (size_t i = 1; i < positions.size(); ++i) {
+        EXPECT_GT(positions[i], positions[i - 1]) << "at " << i;
+    }
+}
+
+TEST_F(InstallSequence, UnknownDownloadSizeLeavesTheBarUntilExtraction)
+{
+    for (uint64_t done = 0; done <= 50000; done += 500) {
+        scenario_.downloadProgress.emplace_back(-1, done);
+    }
+    scenario_.extractionProgress = {{10, 5}, {10, 10}};
+    EXPECT_EQ(run(), 0u);
+    EXPECT_EQ(progress(), (std::vector<int64_t>{7500, 10000}));
+}
+
+TEST_F(InstallSequence, RetryAfterAnErrorReportsProgressFromTheStart)
+{
+    scenario_.downloadProgress = {{100, 50}};
+    scenario_.downloadResult = 20012;
+    EXPECT_EQ(run(), 20012u);
+    EXPECT_EQ(progress(), std::vector<int64_t>{2500});
+    EXPECT_EQ(installer_.options().downloadPercent, 0.0f);
+
+    scenario_ = Scenario{};
+    scenario_.downloadProgress = {{100, 50}, {100, 100}};
+    EXPECT_EQ(run(), 0u);
+    EXPECT_EQ(progress(), (std::vector<int64_t>{2500, 5000}));
+}
+
+TEST(ProgressArithmetic, WholePercentStepsOnly)
+{
+    EXPECT_FALSE(installer::progressPosition(0.0f, 0.4f, 0));
+    EXPECT_EQ(installer::progressPosition(0.0f, 0.6f, 0), std::optional<int64_t>(30));
+    EXPECT_FALSE(installer::progressPosition(1.2f, 1.4f, 0));
+    EXPECT_EQ(installer::progressPosition(99.4f, 100.0f, 5000), std::optional<int64_t>(10000));
+    EXPECT_FALSE(installer::progressPosition(0.0f, -100000.0f, 0));
+    EXPECT_EQ(installer::progressPosition(100.0f, 150.0f, 0), std::optional<int64_t>(5000))
+        << "more bytes than announced spilled into the extraction's half";
+    EXPECT_EQ(installer::progressPercent(-1, 2000), -200000.0f);
+    EXPECT_EQ(installer::progressPercent(0, 10), 0.0f);
+    EXPECT_EQ(installer::progressPercent(8LL << 30, 4ULL << 30), 50.0f);
+}
+
+// A popup owned by the main window, like the stop question.
+LRESULT CALLBACK popupProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+{
+    if (message == WM_CLOSE) {
+        ::SetPropW(window, L"closeRequested", reinterpret_cast<HANDLE>(1));
+        return 0;
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+TEST(ClosePopup, EndOfRunClosesTheOpenQuestionButNeverTheWindow)
+{
+    const RECT rect = {10, 10, 777, 454};
+    PageMessageSink sink(&rect);
+    ASSERT_NE(sink.window(), nullptr);
+    WNDCLASSW popupClass = {};
+    popupClass.lpfnWndProc = popupProc;
+    popupClass.hInstance = ::GetModuleHandleW(nullptr);
+    popupClass.lpszClassName = L"KestruneTestPopup";
+    ::RegisterClassW(&popupClass);
+
+    TempFolder folder;
+    Scenario scenario;
+    scenario.manifestResult = 20021;
+    Installer installer;
+    installer.options().destination = folder.file(L"dest");
+    installer.useWindowForTesting(sink.window());
+    installer.replaceStepsForTesting(fakeSteps(scenario, installer.options().destination));
+
+    auto runWorker = [&] {
+        Win32Lib::UniqueHandle worker(::CreateThread(nullptr, 0, Installer::installThreadMain, &installer, 0, nullptr));
+        ASSERT_TRUE(testsupport::pumpUntilSignalled(worker.get(), kWorkerTimeoutMs));
+    };
+
+    // No question open: the window itself must not be asked to close.
+    runWorker();
+    EXPECT_EQ(sink.closeRequests(), 0);
+
+    HWND popup = ::CreateWindowExW(0, L"KestruneTestPopup", L"question", WS_POPUP | WS_VISIBLE, 100, 100, 200, 100,
+                                   sink.window(), nullptr, popupClass.hInstance, nullptr);
+    ASSERT_NE(popup, nullptr);
+    runWorker();
+    EXPECT_EQ(::GetPropW(popup, L"closeRequested"), reinterpret_cast<HANDLE>(1));
+    EXPECT_EQ(sink.closeRequests(), 0);
+    ::RemovePropW(popup, L"closeRequested");
+    ::DestroyWindow(popup);
+}
+
+TEST(BeginInstall, ElevatedProcessShowsTheInstallingPageAndStartsTheWorker)
+{
+    app::storeProcessPrivileges(TokenElevationTypeFull, 0x3000);
+    PageMessageSink sink;
+    TempFolder folder;
+    Scenario scenario;
+    scenario.manifestResult = 20024;
+    Installer installer;
+    const std::wstring destination = folder.file(L"dest");
+    installer.options().destination = destination;
+    installer.useWindowForTesting(sink.window());
+    installer.replaceStepsForTesting(fakeSteps(scenario, destination));
+
+    installer.beginInstall();
+    const ULONGLONG deadline = ::GetTickCount64() + kWorkerTimeoutMs;
+    while (sink.shownPages().size() < 2 && ::GetTickCount64() < deadline) {
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+        testsupport::pumpMessages();
+    }
+    ASSERT_EQ(sink.shownPages(), (std::vector<WPARAM>{kInstalling, kError}));
+    EXPECT_EQ(sink.messages.front().message, kMsgShowView) << "the installing page was not shown first";
+    // The detached worker removes the destination after its last message.
+    while (testsupport::fileExists(destination) && ::GetTickCount64() < deadline) {
+        ::Sleep(20);
+    }
+    EXPECT_FALSE(testsupport::fileExists(destination));
+}
+
+TEST(FinishActions, OpenTheFinishPageAndStartThePlayerOnlyAfterASuccess)
+{
+    struct Case {
+        BYTE succeeded;
+        BYTE startWhenFinished;
+        int opened;
+        int started;
+    };
+    for (const Case &c : {Case{0, 1, 0, 0}, Case{1, 0, 1, 0}, Case{1, 1, 1, 1}}) {
+        Installer installer;
+        installer.options().destination = L"C:\\Program Files\\Kestrune Software";
+        installer.options().installSucceeded = c.succeeded;
+        installer.options().startWhenFinished = c.startWhenFinished;
+        installer::InstallSteps steps = installer::defaultInstallSteps();
+        int opened = 0;
+        int started = 0;
+        std::wstring address;
+        std::wstring file;
+        std::wstring folder;
+        steps.openInBrowser = [&](const std::wstring &page) {
+            ++opened;
+            address = page;
+        };
+        steps.startUnelevated = [&](const std::wstring &program, const std::wstring &directory) {
+            ++started;
+            file = program;
+            folder = directory;
+        };
+        installer.replaceStepsForTesting(std::move(steps));
+        installer.finishActions();
+        EXPECT_EQ(opened, c.opened);
+        EXPECT_EQ(started, c.started);
+        if (c.opened) {
+            EXPECT_EQ(address.rfind(L"http", 0), 0u);
+        }
+        if (c.started) {
+            EXPECT_EQ(file, L"C:\\Program Files\\Kestrune Software\\Kestrune\\KestruneLauncher.exe");
+            EXPECT_EQ(folder, L"C:\\Program Files\\Kestrune Software\\Kestrune");
+        }
+    }
+}
+
+TEST(DefaultDestination, IsTheVendorFolderUnderProgramFiles)
+{
+    Installer installer;
+    installer.setDefaultDestination();
+    wchar_t programFiles[MAX_PATH] = {};
+    ASSERT_NE(::ExpandEnvironmentStringsW(L"%ProgramFiles%", programFiles, MAX_PATH), 0u);
+    EXPECT_EQ(installer.options().destination, std::wstring(programFiles) + L"\\Kestrune Software");
+}
+
+} // namespace

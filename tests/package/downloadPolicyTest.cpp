@@ -1,0 +1,59 @@
+#include "package/download.h"
+#include "package/downloadPolicy.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+using package::classifyDownloadFailure;
+
+namespace {
+
+struct Case {
+    const char *operation;
+    uint32_t error;
+    bool firstAttempt;
+    bool retry;
+    uint16_t installError;
+};
+
+} // namespace
+
+TEST(DownloadFailureMapping, OperationFirstThenCode)
+{
+    const Case cases[] = {
+        {"CreateFile", 5, true, false, 20006},
+        {"WriteFile", 112, true, false, 20005}, // disk full while writing: a write failure
+        {"WriteFile", 5, false, false, 20005},
+        {"WinHttpReadData", 112, true, false, 20004},
+        {"WinHttpSendRequest", 12002, true, true, 0},
+        {"WinHttpSendRequest", 12007, true, true, 0},
+        {"WinHttpReceiveResponse", 12030, true, true, 0},
+        {"WinHttpSendRequest", 12002, false, false, 20011},
+        {"WinHttpSendRequest", 12007, false, false, 20011},
+        {"WinHttpReceiveResponse", 12030, false, false, 20011},
+        {"MyZlib::gzipDecompress", 65001, true, false, 20025},
+        {"callback", 65002, true, false, 20100},
+        {"", 65003, true, false, 20012},
+        {"WinHttpSendRequest", 12029, true, false, 20011}, // refused: no retry
+        {"WinHttpReadData", 10054, true, false, 20011},
+        {"WinHttpCrackUrl", 87, true, false, 20011},
+    };
+    for (const Case &c : cases) {
+        const package::DownloadFailure failure = classifyDownloadFailure(c.operation, c.error, c.firstAttempt);
+        EXPECT_EQ(failure.retry, c.retry) << c.operation << " " << c.error;
+        EXPECT_EQ(failure.installError, c.installError) << c.operation << " " << c.error;
+    }
+}
+
+TEST(RandomName, NineCharactersFromTheAlphabet)
+{
+    const std::wstring name = package::makeRandomName(10);
+    ASSERT_EQ(name.size(), 9u);
+    for (wchar_t c : name) {
+        EXPECT_TRUE((c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'));
+    }
+    // Nine characters of a seeded generator: not all the same one.
+    EXPECT_GT(std::set<wchar_t>(name.begin(), name.end()).size(), 1u);
+    EXPECT_EQ(package::makeRandomName(1), L"");
+}

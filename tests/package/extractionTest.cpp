@@ -1,0 +1,364 @@
+#include "package/extraction.h"
+
+#include "tests/package/fixtures.h"
+#include "tests/support/process.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <windows.h>
+
+#include <sstream>
+#include <vector>
+
+namespace {
+
+using package::extractArchive;
+using package::ExtractResult;
+using testsupport::packageFixture;
+using testsupport::TempFolder;
+
+struct ListedEntry {
+    bool folder = false;
+    uint64_t size = 0;
+    uint32_t crc = 0;
+    std::wstring name;
+};
+
+std::wstring widen(const std::string &text)
+{
+    const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+    return wide;
+}
+
+// The sample package as Python's zipfile read it.
+std::vector<ListedEntry> samplePackageListing()
+{
+    const auto text = testsupport::readFile(packageFixture(L"sample-package.listing"));
+    std::vector<ListedEntry> entries;
+    if (!text) {
+        return entries;
+    }
+    std::istringstream lines(*text);
+    std::string kind;
+    while (lines >> kind) {
+        ListedEntry entry;
+        std::string name;
+        lines >> entry.size >> entry.crc >> name;
+        entry.folder = kind == "D";
+        entry.name = widen(name);
+        entries.push_back(entry);
+    }
+    return entries;
+}
+
+uint32_t crcOf(const std::string &bytes)
+{
+    return static_cast<uint32_t>(
+        ::crc32(0, reinterpret_cast<const Bytef *>(bytes.data()), static_cast<uInt>(bytes.size())));
+}
+
+bool isFolder(const std::wstring &path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+struct Extracted {
+    bool succeeded = false;
+    uint32_t code = 0;
+    int32_t zipCode = 0;
+    DWORD lastError = 0;
+};
+
+Extracted extract(const std::wstring &archive, const std::wstring &destination, ExtractResult result = {})
+{
+    Extracted extracted;
+    ::SetLastError(0);
+    extracted.succeeded = extractArchive(result, archive, destination);
+    extracted.lastError = ::GetLastError();
+    extracted.code = result.code;
+    extracted.zipCode = result.zipCode;
+    return extracted;
+}
+
+TEST(Extraction, WholePackageUnpacksWithProgressTotalsWithoutFolders)
+{
+    const std::vector<ListedEntry> listing = samplePackageListing();
+    ASSERT_GT(listing.size(), 10u);
+    uint64_t expectedTotal = 0;
+    for (const ListedEntry &entry : listing) {
+        expectedTotal += entry.folder ? 0 : entry.size;
+    }
+
+    TempFolder destination;
+    std::vector<int64_t> totals;
+    uint64_t lastDone = 0;
+    bool doneGrew = true;
+    ExtractResult result;
+    result.progress = [&](int64_t total, uint64_t done) {
+        totals.push_back(total);
+        doneGrew = doneGrew && done > lastDone;
+        lastDone = done;
+        return false;
+    };
+    const Extracted extracted = extract(testsupport::kSamplePackage, destination.path(), result);
+    ASSERT_TRUE(extracted.succeeded) << extracted.code << " " << extracted.zipCode << " " << extracted.lastError;
+
+    ASSERT_FALSE(totals.empty());
+    for (int64_t total : totals) {
+        ASSERT_EQ(total, static_cast<int64_t>(expectedTotal));
+    }
+    EXPECT_TRUE(doneGrew);
+    EXPECT_EQ(lastDone, expectedTotal);
+
+    for (const ListedEntry &entry : listing) {
+        const std::wstring path = destination.path() + L"\\" + entry.name;
+        if (entry.folder) {
+            EXPECT_TRUE(isFolder(path)) << testing::PrintToString(path);
+            continue;
+        }
+        const auto bytes = testsupport::readFile(path);
+        ASSERT_TRUE(bytes.has_value()) << testing::PrintToString(path);
+        EXPECT_EQ(bytes->size(), entry.size);
+        EXPECT_EQ(crcOf(*bytes), entry.crc) << testing::PrintToString(path);
+    }
+}
+
+TEST(Extraction, WithoutCallbackUnpacksTheSameFiles)
+{
+    TempFolder destination;
+    ASSERT_TRUE(extract(testsupport::kSamplePackage, destination.path()).succeeded);
+    for (const ListedEntry &entry : samplePackageListing()) {
+        EXPECT_TRUE(testsupport::fileExists(destination.path() + L"\\" + entry.name));
+    }
+}
+
+TEST(Extraction, FilesInFoldersTheArchiveDoesNotListFailToBeCreated)
+{
+    TempFolder destination;
+    const Extracted extracted = extract(packageFixture(L"files-without-folders.zip"), destination.path());
+    EXPECT_FALSE(extracted.succeeded);
+    EXPECT_EQ(extracted.code, package::kExtractCreateFile);
+    EXPECT_EQ(extracted.zipCode, 0);
+    EXPECT_EQ(extracted.lastError, static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    // The file before it stays.
+    EXPECT_TRUE(testsupport::fileExists(destination.file(L"readme.txt")));
+}
+
+TEST(Extraction, NamesWithoutUtf8FlagUseTheAnsiCodePage)
+{
+    TempFolder destination;
+    ASSERT_TRUE(extract(packageFixture(L"cp437-name.zip"), destination.path()).succeeded);
+    // The same bytes read through the code page, independently of the extractor.
+    const char bytes[] = "caf\x82-s\x94t.txt";
+    wchar_t expected[64] = {};
+    ASSERT_GT(::MultiByteToWideChar(CP_ACP, 0, bytes, -1, expected, 64), 0);
+    EXPECT_TRUE(testsupport::fileExists(destination.file(expected))) << "ANSI code page " << ::GetACP();
+    if (::GetACP() == 1252) {
+        EXPECT_TRUE(testsupport::fileExists(destination.file(L"caf\u201A-s\u201Dt.txt")));
+    }
+    EXPECT_TRUE(testsupport::fileExists(destination.file(L"utf8-\u00e9t\u00e9.txt")));
+}
+
+TEST(Extraction, InvalidUtf8NameFailsConversion)
+{
+    TempFolder destination;
+    const Extracted extracted = extract(packageFixture(L"invalid-utf8-name.zip"), destination.path());
+    EXPECT_FALSE(extracted.succeeded);
+    EXPECT_EQ(extracted.code, package::kExtractConvertName);
+    EXPECT_EQ(extracted.lastError, static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
+}
+
+TEST(Extraction, Bzip2EntryUnpacksToItsOriginalBytes)
+{
+    TempFolder destination;
+    ASSERT_TRUE(extract(packageFixture(L"bzip2-entry.zip"), destination.path()).succeeded);
+    const auto expected = testsupport::readFile(packageFixture(L"bzip2-entry.expected"));
+    const auto unpacked = testsupport::readFile(destination.file(L"payload.bin"));
+    ASSERT_TRUE(expected.has_value());
+    ASSERT_TRUE(unpacked.has_value());
+    EXPECT_EQ(unpacked->size(), expected->size());
+    EXPECT_TRUE(*unpacked == *expected);
+}
+
+TEST(Extraction, CancelInTheLastBlockStillCancels)
+{
+    TempFolder destination;
+    int calls = 0;
+    ExtractResult result;
+    result.progress = [&](int64_t total, uint64_t done) {
+        ++calls;
+        return static_cast<uint64_t>(total) == done;
+    };
+    const Extracted extracted = extract(testsupport::kSamplePackage, destination.path(), result);
+    EXPECT_FALSE(extracted.succeeded);
+    EXPECT_EQ(extracted.code, package::kExtractCancelled);
+    EXPECT_EQ(extracted.zipCode, 0);
+    EXPECT_NE(extracted.lastError, static_cast<DWORD>(ERROR_DISK_FULL));
+    EXPECT_GT(calls, 1);
+}
+
+TEST(Extraction, CancelInTheFirstBlockStopsAtOnce)
+{
+    TempFolder destination;
+    int calls = 0;
+    ExtractResult result;
+    result.progress = [&](int64_t, uint64_t) {
+        ++calls;
+        return true;
+    };
+    const Extracted extracted = extract(testsupport::kSamplePackage, destination.path(), result);
+    EXPECT_EQ(extracted.code, package::kExtractCancelled);
+    EXPECT_EQ(calls, 1);
+    EXPECT_FALSE(testsupport::fileExists(destination.path() + L"\\Kestrune\\KestruneLauncher.exe"));
+}
+
+class UnsafeNames : public testing::TestWithParam<const wchar_t *> {};
+
+TEST_P(UnsafeNames, AreRefusedBeforeAnythingLeavesTheDestination)
+{
+    TempFolder outer;
+    const std::wstring destination = outer.file(L"a\\b");
+    ASSERT_TRUE(::CreateDirectoryW(outer.file(L"a").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW(destination.c_str(), nullptr));
+
+    const Extracted extracted = extract(packageFixture(std::wstring(L"unsafe-") + GetParam() + L".zip"), destination);
+    EXPECT_FALSE(extracted.succeeded);
+    EXPECT_EQ(extracted.code, package::kExtractUnsafeName);
+    EXPECT_EQ(extracted.zipCode, 0);
+    EXPECT_EQ(extracted.lastError, static_cast<DWORD>(ERROR_INVALID_NAME));
+    EXPECT_TRUE(testsupport::fileExists(destination + L"\\harmless.txt"));
+    EXPECT_FALSE(testsupport::fileExists(outer.file(L"a\\escaped.txt")));
+    EXPECT_FALSE(testsupport::fileExists(outer.file(L"a\\escaped")));
+    EXPECT_FALSE(testsupport::fileExists(outer.file(L"escaped.txt")));
+    EXPECT_FALSE(testsupport::fileExists(L"C:\\escaped.txt"));
+    EXPECT_FALSE(testsupport::fileExists(destination + L"\\.. \\escaped.txt"));
+    EXPECT_FALSE(testsupport::fileExists(destination + L"\\...\\escaped.txt"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Extraction, UnsafeNames,
+                         testing::Values(L"parent", L"parent-backslash", L"nested-parent", L"parent-with-space",
+                                         L"three-dots", L"root-slash", L"root-backslash", L"drive", L"drive-relative",
+                                         L"unc", L"stream", L"parent-folder", L"device"));
+
+TEST(Extraction, WrongCrcIsReportedAsReadFailure)
+{
+    TempFolder destination;
+    const Extracted extracted = extract(packageFixture(L"wrong-crc.zip"), destination.path());
+    EXPECT_FALSE(extracted.succeeded);
+    EXPECT_EQ(extracted.code, package::kExtractReadEntry);
+    EXPECT_EQ(extracted.zipCode, UNZ_CRCERROR);
+    EXPECT_EQ(extracted.lastError, static_cast<DWORD>(ERROR_CRC));
+}
+
+// The long name is 150 characters: the target is the destination, a
+// backslash and the name.
+std::wstring destinationOfLength(const TempFolder &base, size_t length)
+{
+    std::wstring destination = base.path() + L"\\";
+    destination.append(length - destination.size(), L'd');
+    ::CreateDirectoryW(destination.c_str(), nullptr);
+    return destination;
+}
+
+TEST(Extraction, TargetOf259CharactersIsWritten)
+{
+    TempFolder base;
+    const std::wstring destination = destinationOfLength(base, 259 - 1 - 150);
+    ASSERT_TRUE(isFolder(destination));
+    const Extracted extracted = extract(packageFixture(L"long-name.zip"), destination);
+    EXPECT_TRUE(extracted.succeeded) << extracted.code << " " << extracted.lastError;
+    EXPECT_TRUE(testsupport::fileExists(destination + L"\\" + std::wstring(146, L'n') + L".txt"));
+}
+
+TEST(Extraction, TargetLongerThan259CharactersIsRefusedNotCut)
+{
+    TempFolder base;
+    const std::wstring destination = destinationOfLength(base, 260 - 1 - 150);
+    const Extracted extracted = extract(packageFixture(L"long-name.zip"), destination);
+    EXPECT_FALSE(extracted.succeeded);
+    EXPECT_EQ(extracted.code, package::kExtractCreateFile);
+    EXPECT_EQ(extracted.lastError, static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
+    WIN32_FIND_DATAW found = {};
+    Win32Lib::UniqueFindHandle search(::FindFirstFileW((destination + L"\\*.*").c_str(), &found));
+    size_t entries = 0;
+    if (search) {
+        do {
+            ++entries;
+        } while (::FindNextFileW(search.get(), &found));
+    }
+    EXPECT_EQ(entries, 2u) << "only . and ..";
+}
+
+TEST(Extraction, NameLongerThanItsBufferIsRefusedNotCut)
+{
+    TempFolder destination;
+    const Extracted extracted = extract(packageFixture(L"very-long-name.zip"), destination.path());
+    EXPECT_FALSE(extracted.succeeded);
+    EXPECT_EQ(extracted.code, package::kExtractCreateFile);
+    EXPECT_EQ(extracted.lastError, static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
+}
+
+TEST(Extraction, MissingArchiveFailsToOpenWithTheWindowsError)
+{
+    TempFolder destination;
+    const Extracted extracted = extract(destination.file(L"missing.zip"), destination.path());
+    EXPECT_FALSE(extracted.succeeded);
+    EXPECT_EQ(extracted.code, package::kExtractOpenArchive);
+    EXPECT_EQ(extracted.lastError, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
+TEST(Extraction, FileThatIsNoArchiveFailsToOpen)
+{
+    TempFolder destination;
+    ASSERT_TRUE(testsupport::writeFile(destination.file(L"not-a.zip"), std::string(5000, 'x')));
+    const Extracted extracted = extract(destination.file(L"not-a.zip"), destination.path());
+    EXPECT_FALSE(extracted.succeeded);
+    EXPECT_EQ(extracted.code, package::kExtractOpenArchive);
+}
+
+// An archive without entries installs nothing: it must not pass as success.
+TEST(Extraction, EmptyArchiveIsRefused)
+{
+    TempFolder destination;
+    int calls = 0;
+    ExtractResult result;
+    result.progress = [&](int64_t, uint64_t) {
+        ++calls;
+        return false;
+    };
+    const Extracted extracted = extract(packageFixture(L"empty.zip"), destination.path(), result);
+    EXPECT_FALSE(extracted.succeeded);
+    EXPECT_EQ(extracted.code, package::kExtractOpenArchive);
+    EXPECT_EQ(calls, 0);
+}
+
+TEST(Extraction, FolderEntryOverAFileFailsWithAlreadyExists)
+{
+    TempFolder destination;
+    ASSERT_TRUE(testsupport::writeFile(destination.file(L"Update"), "a file"));
+    const Extracted extracted = extract(testsupport::kSamplePackage, destination.path());
+    EXPECT_FALSE(extracted.succeeded);
+    EXPECT_EQ(extracted.code, package::kExtractCreateDirectory);
+    EXPECT_EQ(extracted.lastError, static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+}
+
+// Needs drive T: to be a small volume (with-small-drive.sh); skipped otherwise.
+TEST(ExtractionDiskFull, FullVolumeFailsWritingWithDiskFull)
+{
+    if (!testsupport::fileExists(L"T:\\kestrune-small-drive")) {
+        GTEST_SKIP() << "drive T: is not the small test volume";
+    }
+    const std::wstring destination = L"T:\\install";
+    ASSERT_TRUE(::CreateDirectoryW(destination.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS);
+    const Extracted extracted = extract(packageFixture(L"twelve-mib.zip"), destination);
+    EXPECT_FALSE(extracted.succeeded);
+    EXPECT_EQ(extracted.code, package::kExtractWriteFile);
+    EXPECT_EQ(extracted.zipCode, 0);
+    EXPECT_EQ(extracted.lastError, static_cast<DWORD>(ERROR_DISK_FULL));
+}
+
+} // namespace

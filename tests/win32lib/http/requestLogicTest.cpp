@@ -1,0 +1,65 @@
+#include "win32lib/http/requestLogic.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <winhttp.h>
+
+namespace http = Win32Lib::wrappers::http;
+using http::SendFailureAction;
+
+TEST(SendRetry, ResendRequestIsRetriedUntilTheFourthAttemptFails)
+{
+    EXPECT_EQ(http::classifySendFailure(ERROR_WINHTTP_RESEND_REQUEST, 1), SendFailureAction::Retry);
+    EXPECT_EQ(http::classifySendFailure(ERROR_WINHTTP_RESEND_REQUEST, 2), SendFailureAction::Retry);
+    EXPECT_EQ(http::classifySendFailure(ERROR_WINHTTP_RESEND_REQUEST, 3), SendFailureAction::Retry);
+    EXPECT_EQ(http::classifySendFailure(ERROR_WINHTTP_RESEND_REQUEST, 4), SendFailureAction::Fail);
+}
+
+TEST(SendRetry, CertificateRejectionMeansTheCallbackClosedTheRequest)
+{
+    EXPECT_EQ(http::classifySendFailure(65104, 1), SendFailureAction::FailRequestHandleGone);
+}
+
+TEST(SendRetry, OtherErrorsFailAtOnce)
+{
+    for (const uint32_t error : std::initializer_list<uint32_t>{
+             ERROR_WINHTTP_SECURE_FAILURE, ERROR_WINHTTP_TIMEOUT, ERROR_WINHTTP_CANNOT_CONNECT,
+             ERROR_WINHTTP_NAME_NOT_RESOLVED, ERROR_WINHTTP_CONNECTION_ERROR, 0u}) {
+        EXPECT_EQ(http::classifySendFailure(error, 1), SendFailureAction::Fail) << error;
+    }
+}
+
+TEST(RequestParsing, OnlyLowerCaseHttpsIsSecure)
+{
+    EXPECT_TRUE(http::isSecureScheme(L"https"));
+    EXPECT_FALSE(http::isSecureScheme(L"HTTPS"));
+    EXPECT_FALSE(http::isSecureScheme(L"http"));
+    EXPECT_FALSE(http::isSecureScheme(L""));
+}
+
+TEST(RequestParsing, StatusCodeIsDecimal)
+{
+    EXPECT_EQ(http::parseStatusCode(L"200"), 200);
+    EXPECT_EQ(http::parseStatusCode(L"465"), 465);
+    EXPECT_EQ(http::parseStatusCode(L"x"), 0);
+}
+
+TEST(RequestParsing, ContentLengthsOfTwoGibibytesAndMoreKeepTheirValue)
+{
+    EXPECT_EQ(http::parseContentLength(L"0"), 0);
+    EXPECT_EQ(http::parseContentLength(L"2147483647"), 2147483647LL);
+    EXPECT_EQ(http::parseContentLength(L"2147483648"), 2147483648LL);
+    EXPECT_EQ(http::parseContentLength(L"5368709120"), 5368709120LL);
+    EXPECT_EQ(http::parseContentLength(L"junk"), 0);
+}
+
+TEST(RequestParsing, GzipAnywhereInTheEncodingSelectsDecoding)
+{
+    EXPECT_TRUE(http::isGzipEncoding(L"gzip"));
+    EXPECT_TRUE(http::isGzipEncoding(L"x-gzip"));
+    EXPECT_TRUE(http::isGzipEncoding(L"identity, gzip"));
+    EXPECT_FALSE(http::isGzipEncoding(L"deflate"));
+    EXPECT_FALSE(http::isGzipEncoding(L"GZIP"));
+    EXPECT_FALSE(http::isGzipEncoding(L""));
+}

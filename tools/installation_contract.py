@@ -1,0 +1,168 @@
+"""The installation server's side of what the installer sends and relies on,
+loaded by reference_server.py. Settings come from its --contract NAME=VALUE
+options; a GET of /control?NAME=VALUE&... changes them while it runs.
+
+Settings (defaults in brackets):
+  last_version=T     manifest lastVersion [5.2.0.1700]
+  min_size=T         manifest minSize, digits with an optional KB/MB/GB [150MB]
+  package_x64=PATH   file served as the 64-bit package [<root>/kestrune/packages/x64.zip]
+  package_x32=PATH   file served as the 32-bit package [<root>/kestrune/packages/x32.zip]
+  manifest_status=N  status of the manifest answer, e.g. 465 or 503 [200]
+  package_status=N   status of the package answers [200]
+  manifest_encoding=E  identity or gzip [identity]
+  telemetry_log=PATH  also append each telemetry request, one line each
+
+Addresses (the compiled-in defaults point here, on 127.0.0.1:18080):
+  /kestrune/updates.xml            the manifest: <root>/kestrune/updates.xml when
+                                   that file exists, else made from the settings;
+                                   query parameters override them for one answer:
+                                   version, x32, x64, min_size (these make it from
+                                   the settings), code, encoding (identity or gzip)
+  /kestrune/packages/x64.zip, x32.zip   the packages; ?code=N for one answer
+  /probe                           the connectivity probe: 200 "ok"
+  /telemetry/log_success, log_error, log_stop, log_winhttp_error,
+  /telemetry/installed             the reports: 200 with no body
+  /welcome.html                    the page opened after an installation
+  /telemetry-events                the telemetry requests so far, one a line
+"""
+
+import gzip
+import os
+import threading
+import xml.sax.saxutils
+
+import reference_server
+from reference_server import route
+
+SETTINGS = {
+    "last_version": "5.2.0.1700",
+    "min_size": "150MB",
+    "package_x64": "",
+    "package_x32": "",
+    "manifest_status": "200",
+    "package_status": "200",
+    "manifest_encoding": "identity",
+    "telemetry_log": "",
+}
+
+MANIFEST_TEMPLATE = """<?xml version="1.0" encoding="utf-8"?>
+<updates>
+  <lastVersion>{version}</lastVersion>
+  <downloadUrl>
+    <x32>{x32}</x32>
+    <x64>{x64}</x64>
+  </downloadUrl>
+  <minSize>{min_size}</minSize>
+</updates>
+"""
+
+_events = []
+_lock = threading.Lock()
+
+
+def configure(pairs):
+    for pair in pairs:
+        name, separator, value = pair.partition("=")
+        if not separator or name not in SETTINGS:
+            raise ValueError("unknown contract setting: " + pair)
+        SETTINGS[name] = value
+
+
+def _base_address(request):
+    scheme = "https" if request.server.tls_context is not None else "http"
+    host = request.headers.get("Host") or "127.0.0.1:%d" % request.server.server_port
+    return "%s://%s" % (scheme, host)
+
+
+@route(r"^/kestrune/updates\.xml$")
+def manifest_route(request, match):
+    args = request.args
+    base = _base_address(request)
+    code = int(args.get("code", SETTINGS["manifest_status"]))
+    if code != 200:
+        request.send_body(code, b"manifest refused\n", "text/plain")
+        return
+    static = os.path.join(request.state.root, "kestrune", "updates.xml") if request.state.root else ""
+    if static and os.path.isfile(static) and not any(name in args for name in ("version", "x32", "x64", "min_size")):
+        with open(static, "rb") as source:
+            body = source.read()
+    else:
+        escape = xml.sax.saxutils.escape
+        document = MANIFEST_TEMPLATE.format(
+            version=escape(args.get("version", SETTINGS["last_version"])),
+            x32=escape(args.get("x32", base + "/kestrune/packages/x32.zip")),
+            x64=escape(args.get("x64", base + "/kestrune/packages/x64.zip")),
+            min_size=escape(args.get("min_size", SETTINGS["min_size"])))
+        body = document.encode("utf-8")
+    headers = {}
+    if args.get("encoding", SETTINGS["manifest_encoding"]) == "gzip":
+        body = gzip.compress(body, mtime=0)
+        headers["Content-Encoding"] = "gzip"
+    request.send_body(200, body, "application/xml", headers)
+
+
+@route(r"^/kestrune/packages/(x64|x32)\.zip$")
+def package_route(request, match):
+    code = int(request.args.get("code", SETTINGS["package_status"]))
+    if code != 200:
+        request.send_body(code, b"package refused\n", "text/plain")
+        return
+    path = SETTINGS["package_" + match.group(1)]
+    if not path and request.state.root:
+        path = os.path.join(request.state.root, "kestrune", "packages", match.group(1) + ".zip")
+    if not path or not os.path.isfile(path):
+        request.send_body(404, b"no package\n", "text/plain")
+        return
+    rate = int(request.args.get("rate", request.state.default_rate or 0))
+
+    def chunks():
+        with open(path, "rb") as source:
+            while True:
+                block = source.read(reference_server.SEND_CHUNK)
+                if not block:
+                    return
+                yield block
+
+    request.send_stream(200, chunks(), os.path.getsize(path), headers={"Content-Type": "application/zip"},
+                        rate=rate)
+
+
+@route(r"^/probe$")
+def probe_route(request, match):
+    request.send_body(200, b"ok\n", "text/plain")
+
+
+@route(r"^/telemetry/(log_success|log_error|log_stop|log_winhttp_error|installed)$")
+def telemetry_route(request, match):
+    line = "%s %s" % (request.command, request.path)
+    with _lock:
+        _events.append(line)
+        if SETTINGS["telemetry_log"]:
+            with open(SETTINGS["telemetry_log"], "a", encoding="utf-8") as log:
+                log.write(line + "\n")
+    print("telemetry: " + line, flush=True)
+    request.send_body(200, b"", "text/plain")
+
+
+@route(r"^/telemetry-events$")
+def telemetry_events_route(request, match):
+    with _lock:
+        text = "".join(line + "\n" for line in _events)
+    request.send_body(200, text.encode("utf-8"), "text/plain")
+
+
+@route(r"^/control$")
+def control_route(request, match):
+    try:
+        configure("%s=%s" % item for item in request.args.items())
+    except ValueError as error:
+        request.send_body(400, (str(error) + "\n").encode("utf-8"), "text/plain")
+        return
+    request.send_body(200, b"ok\n", "text/plain")
+
+
+@route(r"^/welcome\.html$")
+def welcome_route(request, match):
+    page = (b"<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Welcome to Kestrune</title></head>"
+            b"<body><h1>Kestrune is installed</h1><p>Thank you for installing Kestrune.</p></body></html>\n")
+    request.send_body(200, page, "text/html; charset=utf-8")

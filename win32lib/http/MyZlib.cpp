@@ -1,0 +1,46 @@
+#include "win32lib/http/MyZlib.h"
+
+#include <zlib.h>
+
+#include <array>
+#include <limits>
+
+namespace Win32Lib::wrappers::http::MyZlib {
+
+namespace {
+
+// 15 window bits plus 32: zlib recognises a gzip or a zlib header by itself.
+constexpr int kWindowBitsAutoHeader = 15 + 32;
+constexpr size_t kOutputBlockSize = 8192;
+
+} // namespace
+
+bool gzipDecompress(const uint8_t *input, size_t inputLength, std::vector<uint8_t> &output)
+{
+    // zlib counts its input in 32 bits and the whole body is handed over at once.
+    if (inputLength > std::numeric_limits<uInt>::max()) {
+        return false;
+    }
+    z_stream stream{};
+    if (inflateInit2(&stream, kWindowBitsAutoHeader) != Z_OK) {
+        return false;
+    }
+    stream.next_in = const_cast<Bytef *>(input);
+    stream.avail_in = static_cast<uInt>(inputLength);
+
+    std::array<uint8_t, kOutputBlockSize> block;
+    int result = Z_OK;
+    do {
+        stream.next_out = block.data();
+        stream.avail_out = static_cast<uInt>(block.size());
+        result = inflate(&stream, Z_NO_FLUSH);
+        if (result == Z_OK || result == Z_STREAM_END) {
+            output.insert(output.end(), block.begin(), block.begin() + (block.size() - stream.avail_out));
+        }
+    } while (stream.avail_out == 0 && result == Z_OK);
+
+    inflateEnd(&stream);
+    return result == Z_STREAM_END;
+}
+
+} // namespace Win32Lib::wrappers::http::MyZlib

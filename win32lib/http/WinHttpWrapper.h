@@ -1,0 +1,87 @@
+#pragma once
+
+#include "win32lib/http/ProgressCallback.h"
+#include "win32lib/http/WinHttpWrapperAbstract.h"
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace Win32Lib::wrappers::http {
+
+// The program's HTTP client: synchronous WinHTTP, one connection per host
+// name kept for the life of the object. Every request operation returns true
+// only when every step succeeded; a non-200 status is no failure here (test
+// statusCode()). On false, errorCode(), sslErrors() and failedOperation()
+// tell what went wrong. One thread at a time.
+class WinHttpWrapper : public WinHttpWrapperAbstract {
+public:
+    using CertificateDigest = std::array<uint8_t, 32>;
+
+    explicit WinHttpWrapper(const std::wstring &userAgent);
+    ~WinHttpWrapper() override;
+
+    // False without recording anything when the session could not be opened.
+    [[nodiscard]] bool setTimeouts(const HttpTimeouts &timeouts);
+
+    // HEAD; the answer's headers are inspected, no body is read.
+    [[nodiscard]] bool sendHead(const std::wstring &url);
+    // GET; the body is appended to `body` as bytes, decoded when the
+    // Content-Encoding mentions gzip.
+    [[nodiscard]] bool getToBuffer(const std::wstring &url, std::vector<uint8_t> &body,
+                                   const ProgressCallback &progress = {});
+    // GET; the body is written undecoded to a new file at `path`, which is
+    // created before anything is sent and deleted again when the request fails.
+    [[nodiscard]] bool getToFile(const std::wstring &url, const std::wstring &path,
+                                 const ProgressCallback &progress = {});
+
+    // Pinning, checked when WinHTTP is about to send a secure request.
+    // Certificate pinning accepts a server whose certificate's SHA-256 digest
+    // is pinned for the host, or whose chain validates with the private trust
+    // store; public-key pinning accepts a server whose raw public key (the
+    // SubjectPublicKeyInfo key bits) is pinned for the host.
+    void setCertificatePinning(bool enabled) noexcept { certificatePinning_ = enabled; }
+    void setPublicKeyPinning(bool enabled) noexcept { publicKeyPinning_ = enabled; }
+    void addCertificatePin(const CertificateDigest &digest, const std::wstring &host);
+    void addPublicKeyPin(const std::vector<uint8_t> &publicKey, const std::wstring &host);
+    // Takes ownership of the store; it joins chain building for the chain check.
+    void setPrivateTrustStore(UniqueCertStore store) noexcept;
+    // Keeps its own reference to the certificate, sent as client certificate.
+    [[nodiscard]] bool setClientCertificate(PCCERT_CONTEXT certificate) noexcept;
+
+    // The pin check of a request about to be sent. On false the error code and
+    // failed operation are set.
+    [[nodiscard]] bool validateHttpsRequest(HINTERNET request);
+    // Chain check against the private trust store for server authentication
+    // of `host`. On false the error code and failed operation are set.
+    [[nodiscard]] bool isSslCertificateValid(PCCERT_CONTEXT certificate, const std::wstring &host);
+
+private:
+    bool runRequestSequence(const wchar_t *verb, const std::wstring &url);
+    bool readBody(const ProgressCallback &progress, std::vector<uint8_t> *buffer, HANDLE file);
+    bool openConnection(const std::wstring &host, INTERNET_PORT port, HINTERNET &connection);
+    bool sendWithRetry();
+    bool queryRequestHost(HINTERNET request, std::wstring &host);
+    bool chainEndsInTrustedRoot(PCCERT_CHAIN_CONTEXT chain) const;
+
+    static void CALLBACK statusCallback(HINTERNET handle, DWORD_PTR context, DWORD status, LPVOID information,
+                                        DWORD informationLength) noexcept;
+
+    // One connection per "host:port".
+    std::map<std::wstring, UniqueHInternet> connections_;
+    // The request in flight; the status callback closes it to stop a send.
+    UniqueHInternet request_;
+    std::wstring requestHost_;
+    bool certificatePinning_ = false;
+    bool publicKeyPinning_ = false;
+    std::map<CertificateDigest, std::set<std::wstring>> certificatePins_;
+    std::map<std::vector<uint8_t>, std::set<std::wstring>> publicKeyPins_;
+    UniqueCertStore privateTrustStore_;
+    UniqueCertContext clientCertificate_;
+    WinHttpWrapper *self_ = this;
+};
+
+} // namespace Win32Lib::wrappers::http

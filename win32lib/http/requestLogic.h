@@ -1,0 +1,42 @@
+#pragma once
+
+// Decisions of the request sequence that need no WinHTTP call, apart so that
+// they can be tested directly.
+
+#include <cstdint>
+#include <string_view>
+
+namespace Win32Lib::wrappers::http {
+
+// Error codes of the client itself, above the Windows range.
+inline constexpr uint32_t kErrorGzipDecode = 65001;
+inline constexpr uint32_t kErrorCancelled = 65002;
+inline constexpr uint32_t kErrorLengthMismatch = 65003;
+inline constexpr uint32_t kErrorCertificateRejected = 65104;
+
+inline constexpr int kMaxSendAttempts = 4;
+
+enum class SendFailureAction {
+    Retry,                 // ERROR_WINHTTP_RESEND_REQUEST with attempts left
+    Fail,                  // any other error, or the last attempt
+    FailRequestHandleGone, // the certificate check closed the request handle
+};
+
+// What the send loop does after attempt `attempt` (1-based) failed with `error`.
+[[nodiscard]] SendFailureAction classifySendFailure(uint32_t error, int attempt) noexcept;
+
+// "https" exactly: the scheme is compared case-sensitively.
+[[nodiscard]] bool isSecureScheme(std::wstring_view scheme) noexcept;
+
+// Base-10 status code as WinHTTP reports it; 0 when the text holds no number.
+[[nodiscard]] int32_t parseStatusCode(const wchar_t *text) noexcept;
+
+// Base-10 Content-Length in 64 bits, so that bodies of 2 GiB and more keep
+// their size. Text that is no number gives 0, which the length check then
+// reports as a mismatch.
+[[nodiscard]] int64_t parseContentLength(const wchar_t *text) noexcept;
+
+// The body is decoded when the encoding mentions gzip anywhere.
+[[nodiscard]] bool isGzipEncoding(std::wstring_view contentEncoding) noexcept;
+
+} // namespace Win32Lib::wrappers::http
