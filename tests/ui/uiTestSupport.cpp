@@ -4,6 +4,7 @@
 #include "app/privileges.h"
 #include "tests/framework/frameworkTestSupport.h"
 #include "tests/support/paths.h"
+#include "tests/support/process.h"
 #include "installer/errorModel.h"
 #include "ui/MyMessageBox.h"
 
@@ -204,13 +205,7 @@ application::MyMessageBox &messageBoxOf(HWND box)
 
 std::wstring messageBoxText(HWND box)
 {
-    auto labels = elementsOf<framework::controls::text::Label>(*messageBoxOf(box).getCurrentView());
-    for (auto *label : labels) {
-        if (dynamic_cast<application::MyButton *>(label) == nullptr) {
-            return label->text;
-        }
-    }
-    return {};
+    return testsupport::messageBoxText(box);
 }
 
 struct ScriptedInstall::Events {
