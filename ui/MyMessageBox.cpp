@@ -33,9 +33,7 @@ std::vector<BoxButton> buttonsForFlags(unsigned flags)
 
 MyButton::MyButton(HWND window, int resultCode, std::function<void(int)> onResult, const std::wstring &caption,
                    const framework::text::FontDescription &font, IDWriteFactory *factory)
-    : TextButtonDark(caption, font, factory, 0, 0),
-      window_(window),
-      resultCode_(resultCode),
+    : TextButtonDark(caption, font, factory, 0, 0), window_(window), resultCode_(resultCode),
       onResult_(std::move(onResult))
 {
 }
@@ -66,8 +64,7 @@ SimpleTextView::SimpleTextView(MyMessageBox *box, const std::wstring &text, unsi
 
 MyMessageBox::MyMessageBox(Direct2dWindow *owner, const wchar_t *caption, unsigned width, unsigned height,
                            std::wstring text, unsigned flags)
-    : Direct2dWindow(owner, caption, width, height, kActiveBackground, kInactiveBackground),
-      text_(std::move(text)),
+    : Direct2dWindow(owner, caption, width, height, kActiveBackground, kInactiveBackground), text_(std::move(text)),
       flags_(flags)
 {
 }
@@ -86,8 +83,7 @@ HRESULT MyMessageBox::createContent(intptr_t)
 {
     try {
         nonClientView = std::make_unique<controls::views::NonClientAreaView>(this, false);
-        views.push_back(
-            std::make_unique<SimpleTextView>(this, text_, flags_, app::uiFont(), textFactory.Get()));
+        views.push_back(std::make_unique<SimpleTextView>(this, text_, flags_, app::uiFont(), textFactory.Get()));
     } catch (long error) {
         return static_cast<HRESULT>(error);
     }

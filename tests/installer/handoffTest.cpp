@@ -94,7 +94,13 @@ class Handoff : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        // The test process plays an instance started without elevation.
+        // The test process plays an instance started without elevation, with
+        // what the application's message box needs to measure its text.
+        auto &application = app::Application::instance();
+        if (application.dwriteFactory() == nullptr) {
+            ASSERT_HRESULT_SUCCEEDED(application.createFactories());
+            ASSERT_HRESULT_SUCCEEDED(application.chooseFont());
+        }
         app::storeProcessPrivileges(TokenElevationTypeLimited, 0x2000);
         ASSERT_NE(sink_.window(), nullptr);
         installer_.useWindowForTesting(sink_.window());

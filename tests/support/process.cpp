@@ -1,5 +1,8 @@
 #include "tests/support/process.h"
 
+#include "framework/text/Label.h"
+#include "ui/MyMessageBox.h"
+
 #include <shellapi.h>
 
 #include <string_view>
@@ -140,6 +143,22 @@ std::wstring windowClass(HWND window)
 
 std::wstring messageBoxText(HWND box)
 {
+    // The application's own box draws its text: only a box of this process
+    // can be read, from its element tree.
+    if (windowClass(box) == L"MessageBox") {
+        DWORD processId = 0;
+        ::GetWindowThreadProcessId(box, &processId);
+        auto *window = reinterpret_cast<application::MyMessageBox *>(::GetWindowLongPtrW(box, GWLP_USERDATA));
+        if (processId != ::GetCurrentProcessId() || window == nullptr || window->getCurrentView() == nullptr) {
+            return {};
+        }
+        for (const auto &child : window->getCurrentView()->children) {
+            if (auto *label = dynamic_cast<const framework::controls::text::Label *>(child.get())) {
+                return label->text;
+            }
+        }
+        return {};
+    }
     std::wstring text;
     ::EnumChildWindows(box, findStaticText, reinterpret_cast<LPARAM>(&text));
     return text;

@@ -42,7 +42,8 @@ private:
 std::wstring windowText(HWND window);
 std::wstring windowClass(HWND window);
 
-// Text of the static control of a system message box, if any.
+// Text of a system message box (its static control) or of the application's
+// own box when it belongs to this process; empty otherwise.
 std::wstring messageBoxText(HWND box);
 
 // A fresh, empty folder under the temporary folder, removed with the object.

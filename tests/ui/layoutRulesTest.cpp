@@ -112,3 +112,15 @@ TEST(Browse, LongFoldersUseTheirShortFormUpTo241Characters)
 }
 
 } // namespace
+
+namespace {
+
+TEST(Centring, AnElementSharesItsCentreLineWithItsReference)
+{
+    using application::layout::centredX;
+    EXPECT_FLOAT_EQ(centredX(0.0f, 329.0f, 100.0f), 379.0f) << "an empty title sits on the emblem's centre";
+    EXPECT_FLOAT_EQ(centredX(300.0f, 329.0f, 100.0f), 229.0f);
+    EXPECT_FLOAT_EQ(centredX(100.0f, 329.0f, 100.0f), 329.0f);
+}
+
+} // namespace

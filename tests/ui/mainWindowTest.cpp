@@ -56,8 +56,7 @@ protected:
         return *found;
     }
 
-    template <typename T>
-    T &elementOn(int pageId, size_t index = 0) const
+    template <typename T> T &elementOn(int pageId, size_t index = 0) const
     {
         auto found = uitest::elementsOf<T>(page(pageId));
         EXPECT_LT(index, found.size());
@@ -200,21 +199,13 @@ TEST_F(MainWindowTest, ExpressInstallContentSitsLowerOnlyWhilePressedAndOverTheB
     EXPECT_EQ(button.caption().y, captionY + 2.0f);
     EXPECT_EQ(button.shield().y, shieldY + 2.0f);
 
-    ::PostMessageW(window_->handle(), WM_MOUSEMOVE, MK_LBUTTON,
-                   MAKELPARAM(uitest::toPixels(*window_, insideX, outsideY).x,
-                              uitest::toPixels(*window_, insideX, outsideY).y));
-    uitest::pump(30);
+    uitest::dragTo(*window_, insideX, outsideY);
     EXPECT_EQ(button.caption().y, captionY) << "dragging off raises the content";
 
-    ::PostMessageW(window_->handle(), WM_MOUSEMOVE, MK_LBUTTON,
-                   MAKELPARAM(uitest::toPixels(*window_, insideX, insideY).x,
-                              uitest::toPixels(*window_, insideX, insideY).y));
-    uitest::pump(30);
+    uitest::dragTo(*window_, insideX, insideY);
     EXPECT_EQ(button.caption().y, captionY + 2.0f) << "dragging back lowers it again";
 
-    ::PostMessageW(window_->handle(), WM_MOUSEMOVE, MK_LBUTTON,
-                   MAKELPARAM(uitest::toPixels(*window_, insideX, outsideY).x,
-                              uitest::toPixels(*window_, insideX, outsideY).y));
+    uitest::dragTo(*window_, insideX, outsideY);
     uitest::mouseUp(*window_, insideX, outsideY);
     uitest::pump(50);
     EXPECT_EQ(button.caption().y, captionY);
@@ -244,10 +235,7 @@ protected:
         ASSERT_TRUE(uitest::pumpUntil([&] { return currentPage() == 3 && script_->manifestStepEntered(); }));
     }
 
-    const std::wstring &statusText() const
-    {
-        return static_cast<installer::InstallingView &>(page(3)).status().text;
-    }
+    const std::wstring &statusText() const { return static_cast<installer::InstallingView &>(page(3)).status().text; }
 
     std::unique_ptr<uitest::ScriptedInstall> script_;
 };
@@ -301,8 +289,7 @@ TEST_F(InstallingTest, ClosingDuringTheInstallationAsksAndNoOrClosingTheQuestion
 TEST_F(InstallingTest, ConfirmingTheStopShowsCancellingAtOnceAndEndsCancelled)
 {
     startInstall();
-    uitest::whenMessageBoxOpens(
-        [&](HWND box) { uitest::clickBoxButton(box, app::loadString(app::ids::kYes)); });
+    uitest::whenMessageBoxOpens([&](HWND box) { uitest::clickBoxButton(box, app::loadString(app::ids::kYes)); });
     ::PostMessageW(window_->handle(), WM_CLOSE, 0, 0);
     ASSERT_TRUE(uitest::pumpUntil([&] { return statusText() == app::loadString(app::ids::kStatusCancelling); }));
     // The worker is still held in its manifest step: the text came first.

@@ -88,8 +88,8 @@ TEST_F(MessageBoxTest, LongTextsGrowTheBoxByTheirMeasuredSize)
 {
     const std::wstring text = app::loadString(app::ids::kAlreadyInstalled);
     framework::controls::text::TextMetrics measured{};
-    ASSERT_TRUE(framework::controls::text::measureText(text.c_str(), app::Application::instance().font(), 28.0f,
-                                                       measured));
+    ASSERT_TRUE(
+        framework::controls::text::measureText(text.c_str(), app::Application::instance().font(), 28.0f, measured));
     ASSERT_GT(measured.width, 100.0f);
     float width = 0;
     float height = 0;
@@ -171,9 +171,9 @@ TEST_F(MessageBoxTest, EachButtonReturnsItsResult)
         unsigned caption;
         int result;
     };
-    for (const Case &c : {Case{MB_OK, app::ids::kOk, IDOK}, Case{MB_YESNO, app::ids::kYes, IDYES},
-                          Case{MB_YESNO, app::ids::kNo, IDNO}, Case{MB_OKCANCEL, app::ids::kOk, IDOK},
-                          Case{MB_OKCANCEL, app::ids::kCancel, IDCANCEL}}) {
+    for (const Case &c :
+         {Case{MB_OK, app::ids::kOk, IDOK}, Case{MB_YESNO, app::ids::kYes, IDYES}, Case{MB_YESNO, app::ids::kNo, IDNO},
+          Case{MB_OKCANCEL, app::ids::kOk, IDOK}, Case{MB_OKCANCEL, app::ids::kCancel, IDCANCEL}}) {
         EXPECT_EQ(show(nullptr, L"Question", c.flags,
                        [&](HWND box) { uitest::clickBoxButton(box, app::loadString(c.caption)); }),
                   c.result)
@@ -196,12 +196,9 @@ TEST_F(MessageBoxTest, ClosingOtherwiseReturnsZero)
                        ::PostMessageW(box, WM_LBUTTONUP, 0, MAKELPARAM(point.x, point.y));
                    }),
               0);
-    EXPECT_EQ(show(nullptr, L"Question", MB_YESNO,
-                   [&](HWND box) { ::PostMessageW(box, WM_KEYDOWN, VK_ESCAPE, 0); }),
-              0)
+    EXPECT_EQ(show(nullptr, L"Question", MB_YESNO, [&](HWND box) { ::PostMessageW(box, WM_KEYDOWN, VK_ESCAPE, 0); }), 0)
         << "Escape closes the box";
-    EXPECT_EQ(show(nullptr, L"Question", MB_YESNO,
-                   [&](HWND box) { ::PostMessageW(box, WM_SYSCOMMAND, SC_CLOSE, 0); }),
+    EXPECT_EQ(show(nullptr, L"Question", MB_YESNO, [&](HWND box) { ::PostMessageW(box, WM_SYSCOMMAND, SC_CLOSE, 0); }),
               0);
     // A close sent rather than posted (as Alt+F4 does) must end the box too.
     EXPECT_EQ(show(nullptr, L"Question", MB_YESNO, [&](HWND box) { ::SendMessageW(box, WM_CLOSE, 0, 0); }), 0);

@@ -59,8 +59,7 @@ protected:
         return *found;
     }
 
-    template <typename T>
-    T &elementOn(int pageId, size_t index = 0) const
+    template <typename T> T &elementOn(int pageId, size_t index = 0) const
     {
         return *uitest::elementsOf<T>(page(pageId)).at(index);
     }
@@ -202,7 +201,8 @@ TEST_F(PagesTest, CheckBoxesStackFiveApart)
     EXPECT_GE(first.height, 13.0f);
     const auto &font = app::Application::instance().font();
     EXPECT_FLOAT_EQ(first.captionLabel().x, 91.0f + 19.0f);
-    EXPECT_FLOAT_EQ(first.captionLabel().y, 212.0f - application::layout::checkBoxLabelOffset(font.family, font.weight));
+    EXPECT_FLOAT_EQ(first.captionLabel().y,
+                    212.0f - application::layout::checkBoxLabelOffset(font.family, font.weight));
     EXPECT_EQ(first.captionLabel().text, app::loadString(app::ids::kStartWhenFinished));
 }
 
@@ -282,7 +282,8 @@ TEST_F(PagesTest, ErrorPageCentresItsTextsAndASecondErrorWithTheSameIdKeepsThem)
     options.destination = L"C:\\First\\Kestrune Software";
     sendData(5, 20001, 5);
     EXPECT_EQ(error.title().text, app::loadString(404));
-    EXPECT_NE(error.body().text.find(L"0x5"), std::wstring::npos) << std::string(error.body().text.begin(), error.body().text.end());
+    EXPECT_NE(error.body().text.find(L"0x5"), std::wstring::npos)
+        << std::string(error.body().text.begin(), error.body().text.end());
     EXPECT_NE(error.body().text.find(L"C:\\First\\Kestrune Software"), std::wstring::npos);
     EXPECT_NEAR(centre(error.title()), 329.0f + 50.0f, 0.01f);
     EXPECT_FLOAT_EQ(error.title().y, 196.0f);
@@ -486,7 +487,8 @@ TEST_F(BrowseTest, AFolderWhoseShortFormIsStillTooLongIsRefusedWithAnOwnerlessNo
     ShortNamedFolder base;
     const std::wstring folder = makeFolderOfLength(base.path(), 245, false);
     ASSERT_EQ(folder.size(), 245u);
-    ASSERT_EQ(::GetFileAttributesW(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY, static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+    ASSERT_EQ(::GetFileAttributesW(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY,
+              static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
     wchar_t shortForm[MAX_PATH] = {};
     ASSERT_EQ(::GetShortPathNameW(folder.c_str(), shortForm, MAX_PATH), 245u) << "8.3 names are their own short form";
     std::wstring notice;
@@ -514,8 +516,8 @@ TEST_F(BrowseTest, ALongPathIsCutInTheMiddleKeepingTheLastFolder)
     const auto &path = field().pathText();
     ASSERT_EQ(path.text, longFolder + L"\\Kestrune Software");
     framework::controls::text::TextMetrics full{};
-    ASSERT_TRUE(framework::controls::text::measureText(path.text.c_str(), app::Application::instance().font(), 14.0f,
-                                                       full));
+    ASSERT_TRUE(
+        framework::controls::text::measureText(path.text.c_str(), app::Application::instance().font(), 14.0f, full));
     EXPECT_GT(full.width, path.width) << "the test path must not fit";
     DWRITE_TRIMMING trimming{};
     Microsoft::WRL::ComPtr<IDWriteInlineObject> sign;

@@ -58,8 +58,8 @@ TEST(Screenshots, EveryPageAndTheStopQuestion)
 
     showPage(*window, 2);
     uitest::saveScreenshot(*window, L"2-choose-directory" + suffix);
-    auto &field = *uitest::elementsOf<application::unique::controls::installer::ChooseFileTextField>(*window->page(2))
-                       .at(0);
+    auto &field =
+        *uitest::elementsOf<application::unique::controls::installer::ChooseFileTextField>(*window->page(2)).at(0);
     field.folderPicker = [](HWND) -> std::optional<std::wstring> {
         return L"D:\\Users\\Somebody\\Documents\\Music collections of the whole family\\Players and tools";
     };

@@ -4,6 +4,7 @@
 #include "app/privileges.h"
 #include "tests/framework/frameworkTestSupport.h"
 #include "tests/support/paths.h"
+#include "tests/support/process.h"
 #include "installer/errorModel.h"
 #include "ui/MyMessageBox.h"
 
@@ -125,7 +126,8 @@ bool takeQuit()
 framework::controls::text::Text *findText(const framework::controls::layouts::Layout &layout, const std::wstring &text)
 {
     for (const auto &child : layout.children) {
-        if (auto *element = dynamic_cast<framework::controls::text::Text *>(child.get()); element && element->text == text) {
+        if (auto *element = dynamic_cast<framework::controls::text::Text *>(child.get());
+            element && element->text == text) {
             return element;
         }
         if (auto *nested = dynamic_cast<framework::controls::layouts::Layout *>(child.get())) {
@@ -139,7 +141,8 @@ framework::controls::text::Text *findText(const framework::controls::layouts::La
 
 POINT toPixels(const application::controls::windows::Direct2dWindow &window, float x, float y)
 {
-    return {static_cast<LONG>(std::lround(x * window.getScaleX())), static_cast<LONG>(std::lround(y * window.getScaleY()))};
+    return {static_cast<LONG>(std::lround(x * window.getScaleX())),
+            static_cast<LONG>(std::lround(y * window.getScaleY()))};
 }
 
 void mouseMove(const application::controls::windows::Direct2dWindow &window, float x, float y)
@@ -152,6 +155,12 @@ void mouseDown(const application::controls::windows::Direct2dWindow &window, flo
 {
     ::PostMessageW(window.handle(), WM_LBUTTONDOWN, MK_LBUTTON, pointParam(window, x, y));
     pump(20);
+}
+
+void dragTo(const application::controls::windows::Direct2dWindow &window, float x, float y)
+{
+    ::PostMessageW(window.handle(), WM_MOUSEMOVE, MK_LBUTTON, pointParam(window, x, y));
+    pump(30);
 }
 
 void mouseUp(const application::controls::windows::Direct2dWindow &window, float x, float y)
@@ -204,13 +213,7 @@ application::MyMessageBox &messageBoxOf(HWND box)
 
 std::wstring messageBoxText(HWND box)
 {
-    auto labels = elementsOf<framework::controls::text::Label>(*messageBoxOf(box).getCurrentView());
-    for (auto *label : labels) {
-        if (dynamic_cast<application::MyButton *>(label) == nullptr) {
-            return label->text;
-        }
-    }
-    return {};
+    return testsupport::messageBoxText(box);
 }
 
 struct ScriptedInstall::Events {
@@ -226,7 +229,8 @@ ScriptedInstall::ScriptedInstall(uint16_t manifestResult, bool gated) : events_(
     auto &options = theInstaller().options();
     wchar_t temp[MAX_PATH] = {};
     ::GetTempPathW(MAX_PATH, temp);
-    options.destination = std::wstring(temp) + L"uitest-" + std::to_wstring(::GetTickCount64()) + L"\\Kestrune Software";
+    options.destination =
+        std::wstring(temp) + L"uitest-" + std::to_wstring(::GetTickCount64()) + L"\\Kestrune Software";
     options.cancelRequested = 0;
     options.installSucceeded = 0;
     options.downloadPercent = 0.0f;

@@ -29,14 +29,15 @@ bool takeQuit();
 
 // The label-like element (label, link, caption) showing exactly `text`,
 // also inside nested layouts.
-framework::controls::text::Text *findText(const framework::controls::layouts::Layout &layout,
-                                          const std::wstring &text);
+framework::controls::text::Text *findText(const framework::controls::layouts::Layout &layout, const std::wstring &text);
 
 // Real mouse messages in client pixels, as the system posts them.
 POINT toPixels(const application::controls::windows::Direct2dWindow &window, float x, float y);
 void mouseMove(const application::controls::windows::Direct2dWindow &window, float x, float y);
 void mouseDown(const application::controls::windows::Direct2dWindow &window, float x, float y);
 void mouseUp(const application::controls::windows::Direct2dWindow &window, float x, float y);
+// A move with the left button held.
+void dragTo(const application::controls::windows::Direct2dWindow &window, float x, float y);
 // Move onto the element's centre, press and release there.
 void click(const application::controls::windows::Direct2dWindow &window, const framework::controls::Item &item);
 void clickAt(const application::controls::windows::Direct2dWindow &window, float x, float y);
@@ -81,8 +82,7 @@ private:
 std::unique_ptr<installer::MainWindow> openMainWindow(int initialPage = 0);
 
 // A page's elements of one type, in creation order.
-template <typename T>
-std::vector<T *> elementsOf(const framework::controls::layouts::Layout &layout)
+template <typename T> std::vector<T *> elementsOf(const framework::controls::layouts::Layout &layout)
 {
     std::vector<T *> found;
     for (const auto &child : layout.children) {

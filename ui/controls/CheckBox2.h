@@ -20,8 +20,7 @@ public:
 
     void click() override;
     void moveBy(float dx, float dy) override;
-    HRESULT drawComposite(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush,
-                          ID2D1Bitmap *atlas) override;
+    HRESULT drawComposite(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush, ID2D1Bitmap *atlas) override;
 
     virtual void onChecked() = 0;
     virtual void onUnchecked() = 0;

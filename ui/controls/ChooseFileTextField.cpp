@@ -30,8 +30,8 @@ class BrowselUrlButton final : public framework::controls::buttons::UrlButton {
 public:
     BrowselUrlButton(ChooseFileTextField &field, HWND window, const framework::text::FontDescription &font,
                      IDWriteFactory *factory, float x, float y)
-        : UrlButton(window, app::loadString(app::ids::kBrowse).c_str(), font, TextStyle{kTextSize, 0x0892D9, false, false},
-                    factory, 0x1D9FFF, x, y),
+        : UrlButton(window, app::loadString(app::ids::kBrowse).c_str(), font,
+                    TextStyle{kTextSize, 0x0892D9, false, false}, factory, 0x1D9FFF, x, y),
           field_(field)
     {
     }
@@ -64,8 +64,8 @@ ChooseFileTextField::ChooseFileTextField(application::controls::windows::Direct2
                                          IDWriteFactory *factory, float x, float y)
     : Layout(kWidth, kHeight, x, y, window), folderPicker(systemPicker), destination_(destination)
 {
-    frame_ = std::make_unique<framework::controls::pictures::BorderSprite>(kWidth, kHeight, x, y, 5, 103, 599, 133,
-                                                                           14, 14, 10, 10);
+    frame_ = std::make_unique<framework::controls::pictures::BorderSprite>(kWidth, kHeight, x, y, 5, 103, 599, 133, 14,
+                                                                           14, 10, 10);
     add(elements::sprite(x + 13, y + 7, 20, 15, 118, 475));
     auto *browseLink = make<BrowselUrlButton>(*this, window->handle(), font, factory, x + kWidth - 58, y + 7);
 

@@ -25,8 +25,7 @@ public:
                         const framework::text::FontDescription &font, IDWriteFactory *factory, float x, float y);
 
     void moveBy(float dx, float dy) override;
-    HRESULT drawComposite(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush,
-                          ID2D1Bitmap *atlas) override;
+    HRESULT drawComposite(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush, ID2D1Bitmap *atlas) override;
 
     // Picks a folder and makes "<folder>\Kestrune Software" the destination.
     void browse();

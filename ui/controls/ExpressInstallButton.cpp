@@ -37,8 +37,8 @@ ExpressInstallButton::ExpressInstallButton(const framework::text::FontDescriptio
     shield_ = elements::sprite(x + 23, y + iconTop, icon.width, icon.height, static_cast<uint32_t>(icon.left),
                                static_cast<uint32_t>(icon.top));
     arrow_ = elements::sprite(x + kWidth - 62, y + 12, 39, 34, 204, 206);
-    caption_ = elements::label(app::loadString(app::ids::kExpressInstall), font, factory, 26.0f, 0xE5E5E5, x + 67,
-                               y + 12);
+    caption_ =
+        elements::label(app::loadString(app::ids::kExpressInstall), font, factory, 26.0f, 0xE5E5E5, x + 67, y + 12);
 }
 
 void ExpressInstallButton::moveContent(float dy)

@@ -23,8 +23,7 @@ public:
     void mouseDown(const framework::controls::MouseEvent &event) override;
     void mouseUp(const framework::controls::MouseEvent &event) override;
     void moveBy(float dx, float dy) override;
-    HRESULT drawComposite(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush,
-                          ID2D1Bitmap *atlas) override;
+    HRESULT drawComposite(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush, ID2D1Bitmap *atlas) override;
 
     [[nodiscard]] const framework::controls::pictures::Sprite &shield() const noexcept { return *shield_; }
     [[nodiscard]] const framework::controls::text::Label &caption() const noexcept { return *caption_; }

@@ -36,8 +36,7 @@ public:
     [[nodiscard]] const ProgressLine &line() const noexcept { return *fill_; }
 
     void moveBy(float dx, float dy) override;
-    HRESULT drawComposite(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush,
-                          ID2D1Bitmap *atlas) override;
+    HRESULT drawComposite(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush, ID2D1Bitmap *atlas) override;
 
 private:
     std::unique_ptr<framework::controls::pictures::Sprite> track_;

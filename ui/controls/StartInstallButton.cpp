@@ -9,8 +9,8 @@ namespace application::unique::controls::installer {
 
 namespace elements = application::controls::elements;
 
-StartInstallButton::StartInstallButton(const framework::text::FontDescription &font, IDWriteFactory *factory,
-                                       float x, float y)
+StartInstallButton::StartInstallButton(const framework::text::FontDescription &font, IDWriteFactory *factory, float x,
+                                       float y)
     : TextButtonRed(app::loadString(app::ids::kStartInstall), font, factory, x, y)
 {
     const application::layout::AtlasPicture icon =

@@ -13,8 +13,7 @@ public:
     StartInstallButton(const framework::text::FontDescription &font, IDWriteFactory *factory, float x, float y);
 
     void moveBy(float dx, float dy) override;
-    HRESULT drawComposite(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush,
-                          ID2D1Bitmap *atlas) override;
+    HRESULT drawComposite(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush, ID2D1Bitmap *atlas) override;
 
     [[nodiscard]] const framework::controls::pictures::Sprite &shield() const noexcept { return *shield_; }
 

@@ -101,7 +101,7 @@ void TextButton::setBottomRight(float right, float bottom)
 
 void TextButton::centerOn(const framework::controls::Item &other)
 {
-    setX(other.x - (width - other.width) / 2.0f);
+    setX(layout::centredX(width, other.x, other.width));
 }
 
 TextButtonDark::TextButtonDark(const std::wstring &caption, const framework::text::FontDescription &font,

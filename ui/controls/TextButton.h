@@ -34,8 +34,7 @@ public:
     void mouseDown(const framework::controls::MouseEvent &event) override;
     void mouseUp(const framework::controls::MouseEvent &event) override;
     void moveBy(float dx, float dy) override;
-    HRESULT drawComposite(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush,
-                          ID2D1Bitmap *atlas) override;
+    HRESULT drawComposite(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush, ID2D1Bitmap *atlas) override;
 
     virtual void setX(float newX);
     virtual void setY(float newY);
@@ -54,14 +53,14 @@ protected:
 
 class TextButtonDark : public TextButton {
 public:
-    TextButtonDark(const std::wstring &caption, const framework::text::FontDescription &font,
-                   IDWriteFactory *factory, float x, float y);
+    TextButtonDark(const std::wstring &caption, const framework::text::FontDescription &font, IDWriteFactory *factory,
+                   float x, float y);
 };
 
 class TextButtonRed : public TextButton {
 public:
-    TextButtonRed(const std::wstring &caption, const framework::text::FontDescription &font,
-                  IDWriteFactory *factory, float x, float y);
+    TextButtonRed(const std::wstring &caption, const framework::text::FontDescription &font, IDWriteFactory *factory,
+                  float x, float y);
 };
 
 } // namespace application::controls::buttons

@@ -5,9 +5,9 @@
 namespace application::controls::elements {
 
 std::unique_ptr<framework::controls::text::Label> label(const std::wstring &text,
-                                                         const framework::text::FontDescription &font,
-                                                         IDWriteFactory *factory, float size, uint32_t colour,
-                                                         float x, float y, bool underline)
+                                                        const framework::text::FontDescription &font,
+                                                        IDWriteFactory *factory, float size, uint32_t colour, float x,
+                                                        float y, bool underline)
 {
     const framework::controls::text::TextStyle style{size, colour, underline, false};
     return std::make_unique<framework::controls::text::Label>(text.c_str(), font, style, factory, x, y);
@@ -16,14 +16,12 @@ std::unique_ptr<framework::controls::text::Label> label(const std::wstring &text
 std::unique_ptr<framework::controls::pictures::Sprite> sprite(float x, float y, float width, float height,
                                                               uint32_t left, uint32_t top)
 {
-    return std::make_unique<framework::controls::pictures::Sprite>(width, height, x, y, left, top,
-                                                                   left + static_cast<uint32_t>(width),
-                                                                   top + static_cast<uint32_t>(height));
+    return std::make_unique<framework::controls::pictures::Sprite>(
+        width, height, x, y, left, top, left + static_cast<uint32_t>(width), top + static_cast<uint32_t>(height));
 }
 
 std::unique_ptr<framework::controls::buttons::BorderSpriteButton> frameButton(float width, float height, float x,
-                                                                              float y,
-                                                                              const buttons::FrameCells &cells)
+                                                                              float y, const buttons::FrameCells &cells)
 {
     return std::make_unique<framework::controls::buttons::BorderSpriteButton>(
         width, height, x, y,

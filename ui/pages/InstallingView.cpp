@@ -43,7 +43,7 @@ private:
 void askToStopInstallation(HWND window, InstallOptions &options)
 {
     const int answer = application::ShowMessageBox(window, app::loadString(app::ids::kStopQuestion).c_str(),
-                                                    app::loadString(app::ids::kInformation).c_str(), MB_YESNO);
+                                                   app::loadString(app::ids::kInformation).c_str(), MB_YESNO);
     if (answer != IDYES) {
         return;
     }
@@ -61,7 +61,8 @@ InstallingView::InstallingView(MainWindow *window, IDWriteFactory *factory,
     : View(window, kId), window_(window)
 {
     add(elements::sprite(225, 95, 34, 34, 260, 206));
-    status_ = add(elements::label(app::loadString(app::ids::kStatusConnecting), font, factory, 28.0f, 0xE00D53, 280, 95));
+    status_ =
+        add(elements::label(app::loadString(app::ids::kStatusConnecting), font, factory, 28.0f, 0xE00D53, 280, 95));
     progressBar_ = make<application::controls::ProgressBar>(font, factory, 63, 145);
     make<StopButton>(*window, font, factory, 360, 390);
 }

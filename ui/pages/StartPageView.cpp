@@ -103,7 +103,8 @@ StartPageView::StartPageView(MainWindow *window, IDWriteFactory *factory, const 
     make<LicenseAgreementUrlButton>(window->handle(), font, factory,
                                     licenceLine->x + licenceLine->width + spaceWidth(font), 232);
     const auto *express = make<MyExpressInstallButton>(*window, font, factory, 239, 280);
-    make<ManualInstallUrlButton>(window->handle(), font, factory, 343, express->y + express->height + kManualInstallGap);
+    make<ManualInstallUrlButton>(window->handle(), font, factory, 343,
+                                 express->y + express->height + kManualInstallGap);
 }
 
 } // namespace installer
