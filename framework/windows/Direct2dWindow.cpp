@@ -32,6 +32,18 @@ constexpr int kBackgroundSampleY = 20;
 constexpr float kInactiveShiftX = -2.0f;
 constexpr float kInactiveShiftY = 6.0f;
 
+// Progress updates ask for whole-window redraws faster than a frame is drawn
+// (a frame costs tens of milliseconds with software rendering under Wine).
+// Left queued, hundreds of identical frames would hold back the messages
+// posted after them, such as the change to the finish page. A whole-window
+// drawing shows the current state, so it answers every request queued so far.
+void discardQueuedRedraws(HWND hwnd) noexcept
+{
+    MSG queued;
+    while (::PeekMessageW(&queued, hwnd, kMsgRedraw, kMsgRedraw, PM_REMOVE | PM_NOYIELD)) {
+    }
+}
+
 HRESULT lastErrorResult()
 {
     const DWORD error = ::GetLastError();
@@ -369,6 +381,9 @@ LRESULT Direct2dWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
         deliverViewData(static_cast<int32_t>(wParam), reinterpret_cast<PageData *>(lParam));
         return 0;
     case kMsgRedraw:
+        if (lParam == 0) {
+            discardQueuedRedraws(hwnd);
+        }
         render(reinterpret_cast<Item *>(lParam));
         return 0;
     case kMsgSetCursor:

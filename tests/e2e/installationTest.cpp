@@ -122,6 +122,27 @@ HWND visibleWindowOfClass(const ChildProcess &process, const wchar_t *className)
         60000);
 }
 
+// Whether the screen shows the finish page's pink FINISH button at (385, 404)
+// of the window within the time given. The screen's pixels are what the X
+// server shows, not the program's own surface.
+bool finishButtonOnScreenWithin(HWND window, DWORD timeoutMs)
+{
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    do {
+        RECT rect = {};
+        ::GetWindowRect(window, &rect);
+        const HDC screen = ::GetDC(nullptr);
+        const COLORREF colour = ::GetPixel(screen, rect.left + 385, rect.top + 404);
+        ::ReleaseDC(nullptr, screen);
+        if (colour != CLR_INVALID && GetRValue(colour) > 0xB0 && GetGValue(colour) < 0x50 &&
+            GetBValue(colour) > 0x30 && GetBValue(colour) < 0x90) {
+            return true;
+        }
+        ::Sleep(100);
+    } while (::GetTickCount64() < deadline);
+    return false;
+}
+
 // A real click: the pointer moves there and the button goes down and up.
 void clickAt(HWND window, int x, int y)
 {
@@ -190,6 +211,8 @@ TEST_F(Installation, ExpressInstallInstallsRegistersReportsAndStartsThePlayer)
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0], "HEAD /telemetry/installed?campaign=1000&channel=1");
     EXPECT_EQ(events[1], "HEAD /telemetry/log_success?id1=1000&id2=1");
+    // Progress redraws once queued up for tens of seconds before the page change.
+    EXPECT_TRUE(finishButtonOnScreenWithin(window, 8000)) << "the finish page is not on the screen";
 
     const std::wstring root = destination();
     EXPECT_TRUE(testsupport::fileExists(root + L"\\Kestrune\\KestruneLauncher.exe"));

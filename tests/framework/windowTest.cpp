@@ -47,6 +47,18 @@ public:
     InvisibleHotspot(float x, float y) : Item(framework::controls::kKindComposite, 40, 40, x, y) { interactive = true; }
 };
 
+// Counts the drawings it is asked for.
+class CountingWindow : public TestWindow {
+public:
+    HRESULT render(Item *item) override
+    {
+        ++(item == nullptr ? wholeDrawings : itemDrawings);
+        return TestWindow::render(item);
+    }
+    int wholeDrawings = 0;
+    int itemDrawings = 0;
+};
+
 class Window : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { useTestPictures(); }
@@ -190,6 +202,38 @@ TEST_F(Window, ShowViewSwitchesPagesAndAnUnknownIdOnlyRedraws)
     EXPECT_TRUE(window->secondPage->active);
     EXPECT_EQ(window->secondPage->shows, 1);
     EXPECT_EQ(window->getRenderer().pixelAt(210, 210), colorRef(kPlainBackground));
+}
+
+TEST_F(Window, ABurstOfRedrawRequestsIsDrawnOnceAndDoesNotHoldBackAPageChange)
+{
+    CountingWindow window;
+    ASSERT_HRESULT_SUCCEEDED(window.initialize(0));
+    pump(50);
+    window.wholeDrawings = 0;
+    // What a fast extraction sends: far more requests than frames can be drawn.
+    for (int i = 0; i < 200; ++i) {
+        ASSERT_TRUE(::PostMessageW(window.handle(), kMsgRedraw, 0, 0));
+    }
+    ::PostMessageW(window.handle(), kMsgShowView, 2, 0);
+    MSG message;
+    ASSERT_TRUE(::PeekMessageW(&message, window.handle(), kMsgRedraw, kMsgRedraw, PM_REMOVE));
+    ::DispatchMessageW(&message);
+    EXPECT_EQ(window.wholeDrawings, 1);
+    // The page change is next in the queue.
+    ASSERT_TRUE(::PeekMessageW(&message, window.handle(), 0, 0, PM_REMOVE));
+    EXPECT_EQ(message.message, kMsgShowView);
+    ::DispatchMessageW(&message);
+    EXPECT_EQ(window.currentView, window.secondPage);
+    EXPECT_EQ(window.wholeDrawings, 2);
+
+    // A request for one element is drawn as asked, and later ones stay queued.
+    Item *overlay = window.nonClientView.get();
+    ::PostMessageW(window.handle(), kMsgRedraw, 0, reinterpret_cast<LPARAM>(overlay));
+    ::PostMessageW(window.handle(), kMsgRedraw, 0, reinterpret_cast<LPARAM>(overlay));
+    ASSERT_TRUE(::PeekMessageW(&message, window.handle(), kMsgRedraw, kMsgRedraw, PM_REMOVE));
+    ::DispatchMessageW(&message);
+    EXPECT_EQ(window.itemDrawings, 1);
+    EXPECT_TRUE(::PeekMessageW(&message, window.handle(), kMsgRedraw, kMsgRedraw, PM_NOREMOVE));
 }
 
 TEST_F(Window, ViewDataReachesItsPageAndUnknownPagesDropIt)
