@@ -31,26 +31,26 @@ DownloadFailure classifyDownloadFailure(std::string_view failedOperation, uint32
                                         bool firstAttempt) noexcept
 {
     if (failedOperation == "CreateFile") {
-        return {false, errors::kCreateFileFailed};
+        return {false, installer::kErrorCreatePackage};
     }
     if (failedOperation == "WriteFile") {
-        return {false, errors::kWriteFailed};
+        return {false, installer::kErrorDiskWrite};
     }
     switch (errorCode) {
     case kDiskFull:
-        return {false, errors::kDiskFull};
+        return {false, installer::kErrorNoFreeSpace};
     case kTimeout:
     case kNameNotResolved:
     case kConnectionError:
-        return firstAttempt ? DownloadFailure{true, 0} : DownloadFailure{false, errors::kRequestFailed};
+        return firstAttempt ? DownloadFailure{true, 0} : DownloadFailure{false, installer::kErrorInternetConnection};
     case kUndecodable:
-        return {false, errors::kUndecodableBody};
+        return {false, installer::kErrorDecodeBody};
     case kCancelledByCallback:
-        return {false, errors::kCancelled};
+        return {false, installer::kErrorCancelled};
     case kLengthMismatch:
-        return {false, errors::kLengthMismatch};
+        return {false, installer::kErrorDownloadInterrupted};
     default:
-        return {false, errors::kRequestFailed};
+        return {false, installer::kErrorInternetConnection};
     }
 }
 
@@ -89,7 +89,7 @@ uint16_t downloadPackageReportingTo(UpdateInfo &info, const std::wstring &packag
             return failure.installError;
         }
     }
-    return errors::kRequestFailed;
+    return installer::kErrorInternetConnection;
 }
 
 std::wstring makeRandomName(unsigned length)

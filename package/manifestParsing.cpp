@@ -82,7 +82,7 @@ uint16_t readManifest(std::span<const char> body, bool windows64, UpdateInfo &in
     const pugi::xml_parse_result parsed =
         document.load_buffer(body.data(), body.size(), pugi::parse_default, pugi::encoding_auto);
     if (parsed.status != pugi::status_ok) {
-        return errors::kBadManifest;
+        return installer::kErrorBadManifest;
     }
     const pugi::xml_node updates = document.child(L"updates");
     const std::wstring lastVersion = updates.child(L"lastVersion").text().get();
@@ -91,12 +91,12 @@ uint16_t readManifest(std::span<const char> body, bool windows64, UpdateInfo &in
     const std::wstring x64 = downloadUrl.child(L"x64").text().get();
     const std::wstring minSize = updates.child(L"minSize").text().get();
     if (!validateManifestFields(lastVersion, x32, x64, minSize)) {
-        return errors::kBadManifest;
+        return installer::kErrorBadManifest;
     }
     copyTruncated(info.lastVersion, lastVersion);
     copyTruncated(info.downloadUrl, windows64 ? x64 : x32);
     info.minSize = parseMinSize(minSize);
-    return errors::kNone;
+    return installer::kInstallOk;
 }
 
 } // namespace package
