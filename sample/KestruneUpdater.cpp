@@ -3,7 +3,9 @@
 // mapping names is the folder it was unpacked into, and exits 0.
 //
 // Tests choose another exit code with the environment variable
-// KESTRUNE_UPDATER_EXIT_CODE or a file "exit-code.txt" next to the program.
+// KESTRUNE_UPDATER_EXIT_CODE or a file "exit-code.txt" next to the program,
+// and make it take its time (registration under way) with
+// KESTRUNE_UPDATER_DELAY_MS.
 
 #include "installer/crossProcess.h"
 #include "installer/productPaths.h"
@@ -80,6 +82,10 @@ bool readInstallRoot(std::wstring &root)
 
 int wmain(int argc, wchar_t **argv)
 {
+    wchar_t delay[32] = {};
+    if (::GetEnvironmentVariableW(L"KESTRUNE_UPDATER_DELAY_MS", delay, 32) > 0) {
+        ::Sleep(static_cast<DWORD>(std::wcstoul(delay, nullptr, 10)));
+    }
     const std::wstring folder = moduleFolder();
     int code = 0;
     if (chosenExitCode(folder, code)) {

@@ -11,6 +11,14 @@ Settings (defaults in brackets):
   package_status=N   status of the package answers [200]
   manifest_encoding=E  identity or gzip [identity]
   telemetry_log=PATH  also append each telemetry request, one line each
+  x64_url=URL, x32_url=URL   the manifest's download addresses instead of
+                     this server's package addresses (e.g. a /scenario/ one)
+  manifest_file=PATH  file served as the manifest body, as it is
+  package_rate=B     throttle the packages to B bytes per second [0: no limit]
+  manifest_fault=F, probe_fault=F, telemetry_fault=F
+                     how those addresses misbehave [none]: "close" or "reset"
+                     (no answer), "delay:S" (answer after S seconds),
+                     "stall:S" (no answer for S seconds, then close)
 
 Addresses (the compiled-in defaults point here, on 127.0.0.1:18080):
   /kestrune/updates.xml            the manifest: <root>/kestrune/updates.xml when
@@ -43,6 +51,13 @@ SETTINGS = {
     "package_status": "200",
     "manifest_encoding": "identity",
     "telemetry_log": "",
+    "x64_url": "",
+    "x32_url": "",
+    "manifest_file": "",
+    "package_rate": "0",
+    "manifest_fault": "",
+    "probe_fault": "",
+    "telemetry_fault": "",
 }
 
 MANIFEST_TEMPLATE = """<?xml version="1.0" encoding="utf-8"?>
@@ -56,6 +71,8 @@ MANIFEST_TEMPLATE = """<?xml version="1.0" encoding="utf-8"?>
 </updates>
 """
 
+FAULTS = ("close", "reset", "delay", "stall")
+
 _events = []
 _lock = threading.Lock()
 
@@ -65,7 +82,27 @@ def configure(pairs):
         name, separator, value = pair.partition("=")
         if not separator or name not in SETTINGS:
             raise ValueError("unknown contract setting: " + pair)
+        if name.endswith("_fault") and value and value.partition(":")[0] not in FAULTS:
+            raise ValueError("unknown fault: " + pair)
         SETTINGS[name] = value
+
+
+def _misbehave(request, setting):
+    """Applies the fault a setting names; True when no answer must follow."""
+    fault = SETTINGS[setting]
+    if not fault:
+        return False
+    mode, _, seconds = fault.partition(":")
+    if mode in ("close", "reset"):
+        request.drop(mode)
+        return True
+    if mode == "delay":
+        return request.state.stopping.wait(float(seconds or "5"))
+    if mode == "stall":
+        request.state.stopping.wait(float(seconds or "30"))
+        request.drop("close")
+        return True
+    raise ValueError("unknown fault: " + fault)
 
 
 def _base_address(request):
@@ -77,21 +114,26 @@ def _base_address(request):
 @route(r"^/kestrune/updates\.xml$")
 def manifest_route(request, match):
     args = request.args
+    if _misbehave(request, "manifest_fault"):
+        return
     base = _base_address(request)
     code = int(args.get("code", SETTINGS["manifest_status"]))
     if code != 200:
         request.send_body(code, b"manifest refused\n", "text/plain")
         return
     static = os.path.join(request.state.root, "kestrune", "updates.xml") if request.state.root else ""
-    if static and os.path.isfile(static) and not any(name in args for name in ("version", "x32", "x64", "min_size")):
+    if SETTINGS["manifest_file"] and not any(name in args for name in ("version", "x32", "x64", "min_size")):
+        with open(SETTINGS["manifest_file"], "rb") as source:
+            body = source.read()
+    elif static and os.path.isfile(static) and not any(name in args for name in ("version", "x32", "x64", "min_size")):
         with open(static, "rb") as source:
             body = source.read()
     else:
         escape = xml.sax.saxutils.escape
         document = MANIFEST_TEMPLATE.format(
             version=escape(args.get("version", SETTINGS["last_version"])),
-            x32=escape(args.get("x32", base + "/kestrune/packages/x32.zip")),
-            x64=escape(args.get("x64", base + "/kestrune/packages/x64.zip")),
+            x32=escape(args.get("x32", SETTINGS["x32_url"] or base + "/kestrune/packages/x32.zip")),
+            x64=escape(args.get("x64", SETTINGS["x64_url"] or base + "/kestrune/packages/x64.zip")),
             min_size=escape(args.get("min_size", SETTINGS["min_size"])))
         body = document.encode("utf-8")
     headers = {}
@@ -113,7 +155,7 @@ def package_route(request, match):
     if not path or not os.path.isfile(path):
         request.send_body(404, b"no package\n", "text/plain")
         return
-    rate = int(request.args.get("rate", request.state.default_rate or 0))
+    rate = int(request.args.get("rate", int(SETTINGS["package_rate"]) or request.state.default_rate or 0))
 
     def chunks():
         with open(path, "rb") as source:
@@ -129,6 +171,8 @@ def package_route(request, match):
 
 @route(r"^/probe$")
 def probe_route(request, match):
+    if _misbehave(request, "probe_fault"):
+        return
     request.send_body(200, b"ok\n", "text/plain")
 
 
@@ -141,6 +185,8 @@ def telemetry_route(request, match):
             with open(SETTINGS["telemetry_log"], "a", encoding="utf-8") as log:
                 log.write(line + "\n")
     print("telemetry: " + line, flush=True)
+    if _misbehave(request, "telemetry_fault"):
+        return
     request.send_body(200, b"", "text/plain")
 
 

@@ -3,6 +3,7 @@
 
 import gzip
 import http.client
+import socket
 import os
 import subprocess
 import sys
@@ -108,6 +109,61 @@ class InstallationContractTest(unittest.TestCase):
         self.assertEqual(events[len(before):], ["HEAD " + path for path in sent])
         with open(self.telemetry_log) as log:
             self.assertEqual(log.read().splitlines()[-4:], ["HEAD " + path for path in sent])
+
+
+    def test_download_addresses_and_manifest_file_from_settings(self):
+        self.assertEqual(self.request("/control?x64_url=http%3A%2F%2F127.0.0.1%3A1%2Fscenario%2Fshort%3Fsize%3D9"
+                                      "%26declared%3D10")[0].status, 200)
+        try:
+            self.assertEqual(self.manifest_fields(self.request("/kestrune/updates.xml")[1])[2],
+                             "http://127.0.0.1:1/scenario/short?size=9&declared=10")
+        finally:
+            self.request("/control?x64_url=")
+        manifest = os.path.join(self.work.name, "broken.xml")
+        with open(manifest, "wb") as broken:
+            broken.write(b"<updates><lastVersion>1")
+        self.request("/control?manifest_file=" + manifest)
+        try:
+            self.assertEqual(self.request("/kestrune/updates.xml")[1], b"<updates><lastVersion>1")
+        finally:
+            self.request("/control?manifest_file=")
+        self.assertTrue(self.request("/kestrune/updates.xml")[1].startswith(b"<?xml"))
+
+    def test_faults_on_demand(self):
+        self.assertEqual(self.request("/control?probe_fault=bogus")[0].status, 400)
+        self.request("/control?probe_fault=reset&manifest_fault=delay:0.5")
+        try:
+            with self.assertRaises((ConnectionError, http.client.HTTPException)):
+                self.request("/probe")
+            started = time.monotonic()
+            self.assertEqual(self.request("/kestrune/updates.xml")[0].status, 200)
+            self.assertGreaterEqual(time.monotonic() - started, 0.5)
+        finally:
+            self.request("/control?probe_fault=&manifest_fault=")
+        self.assertEqual(self.request("/probe")[0].status, 200)
+
+    def test_stalled_telemetry_is_still_recorded(self):
+        self.request("/control?telemetry_fault=stall:2")
+        try:
+            connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=0.5)
+            connection.request("HEAD", "/telemetry/log_stop?stepId=1&timeElapsed=0")
+            with self.assertRaises(socket.timeout):
+                connection.getresponse()
+            connection.close()
+        finally:
+            self.request("/control?telemetry_fault=")
+        self.assertEqual(self.request("/telemetry-events")[1].decode().splitlines()[-1],
+                         "HEAD /telemetry/log_stop?stepId=1&timeElapsed=0")
+
+    def test_throttled_package(self):
+        self.request("/control?package_rate=40000")
+        try:
+            started = time.monotonic()
+            response, body = self.request("/kestrune/packages/x64.zip")
+            self.assertEqual(len(body), 17000)
+            self.assertGreaterEqual(time.monotonic() - started, 0.3)
+        finally:
+            self.request("/control?package_rate=0")
 
 
 if __name__ == "__main__":

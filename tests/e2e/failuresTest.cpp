@@ -1,0 +1,309 @@
+// Every way an installation can fail, reached for real: the real program
+// against the reference server, which refuses, breaks connections and
+// serves bad manifests and hostile archives on demand. Each run must end
+// with exactly one error report (after the request-failure reports), the
+// error page, and nothing left behind but what the user had before.
+#include "tests/e2e/harness.h"
+#include "tests/support/paths.h"
+#include "win32lib/UniqueResource.h"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace e2e;
+
+const std::wstring kE2eFixtures = KESTRUNE_E2E_FIXTURES_LINUX_PATH;
+const std::wstring kPackageFixtures = KESTRUNE_PACKAGE_FIXTURES_LINUX_PATH;
+
+bool startsWith(const std::string &text, const std::string &prefix)
+{
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+std::string errorReport(int step, int id)
+{
+    return "HEAD /telemetry/log_error?stepId=" + std::to_string(step) + "&installerErrorId=" + std::to_string(id) +
+           "&winApiErrorId=";
+}
+
+class Failure : public Installation {
+protected:
+    // Starts the installer, clicks Express Install and waits until the
+    // error report arrives: the request-failure reports come first.
+    std::vector<std::string> expressInstallUntilError(const std::vector<std::wstring> &environment = {})
+    {
+        window_ = start(environment);
+        if (window_ == nullptr) {
+            ADD_FAILURE() << "the main window did not open";
+            return {};
+        }
+        clickAt(window_, kExpressInstall);
+        return untilErrorReport();
+    }
+
+    std::vector<std::string> untilErrorReport()
+    {
+        const ULONGLONG deadline = ::GetTickCount64() + kTimeoutMs;
+        std::vector<std::string> events;
+        do {
+            ::Sleep(200);
+            events = newEvents();
+        } while ((events.empty() || !startsWith(events.back(), "HEAD /telemetry/log_error?")) &&
+                 ::GetTickCount64() < deadline);
+        // Nothing more may follow the report.
+        ::Sleep(1000);
+        return newEvents();
+    }
+
+    // The error page is on the screen and the destination this run created
+    // is gone.
+    void expectErrorPageAndNoLeftovers(const std::string &name)
+    {
+        EXPECT_TRUE(pageOnScreenWithin(window_, Page::Error, 8000)) << "no error page";
+        saveScreenshot(window_, name);
+        EXPECT_FALSE(directoryExists(destination_)) << "the destination was left behind";
+        EXPECT_TRUE(readMachineString(kUninstallKey, L"DisplayName").empty());
+        EXPECT_FALSE(testsupport::fileExists(programsShortcut()));
+    }
+
+    // EXIT on the error page ends the program.
+    void exitFromErrorPage()
+    {
+        const auto code = closeAndWait(window_);
+        ASSERT_TRUE(code) << "the program did not end";
+    }
+
+    HWND window_ = nullptr;
+};
+
+TEST_F(Failure, DestinationThatCannotBeCreatedEndsWith20001AndKeepsTheUsersFile)
+{
+    // A file where the folder should be.
+    ASSERT_TRUE(testsupport::writeFile(destination_, "the user's own file"));
+    const std::vector<std::string> events = expressInstallUntilError();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_TRUE(startsWith(events[0], errorReport(1, 20001))) << events[0];
+    EXPECT_EQ(events[0].find("winApiErrorId=0&"), std::string::npos) << "the Windows error is lost";
+    EXPECT_TRUE(pageOnScreenWithin(window_, Page::Error, 8000));
+    const auto content = testsupport::readFile(destination_);
+    ASSERT_TRUE(content) << "the user's file is gone";
+    EXPECT_EQ(*content, "the user's own file");
+    exitFromErrorPage();
+}
+
+TEST_F(Failure, NonEmptyDestinationEndsWith20002AndIsLeftUntouched)
+{
+    ASSERT_TRUE(::CreateDirectoryW(destination_.c_str(), nullptr));
+    ASSERT_TRUE(testsupport::writeFile(destination_ + L"\\notes.txt", "keep me"));
+    const std::vector<std::string> events = expressInstallUntilError();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_TRUE(startsWith(events[0], errorReport(1, 20002))) << events[0];
+    EXPECT_TRUE(pageOnScreenWithin(window_, Page::Error, 8000));
+    EXPECT_EQ(folderEntries(destination_), std::vector<std::wstring>{L"notes.txt"});
+    exitFromErrorPage();
+}
+
+TEST_F(Failure, ManifestAnswersMapToTheirIds)
+{
+    struct Case {
+        const wchar_t *settings;
+        int id;
+    };
+    const std::wstring broken = kE2eFixtures + L"/broken-manifest.xml";
+    const std::wstring invalid = kE2eFixtures + L"/invalid-manifest.xml";
+    const std::wstring brokenSetting = L"manifest_file=" + broken;
+    const std::wstring invalidSetting = L"manifest_file=" + invalid;
+    for (const Case &c : {Case{L"manifest_status=404", 20020}, Case{brokenSetting.c_str(), 20021},
+                          Case{invalidSetting.c_str(), 20021}, Case{L"manifest_status=465", 20023}}) {
+        SCOPED_TRACE(testing::Message() << c.settings);
+        control(defaultSettings());
+        control(c.settings);
+        eventsBefore_ = telemetry().size();
+        const std::vector<std::string> events = expressInstallUntilError();
+        ASSERT_EQ(events.size(), 1u);
+        EXPECT_EQ(events[0], errorReport(2, c.id) + "0&id1=0&id2=1");
+        expectErrorPageAndNoLeftovers("manifest-" + std::to_string(c.id));
+        exitFromErrorPage();
+        installer_.reset();
+    }
+}
+
+TEST_F(Failure, FailedManifestRequestIs20011WhenTheProbeAnswersAnd20022WhenItDoesNot)
+{
+    for (const auto &[probeFault, id] : {std::pair{L"", 20011}, std::pair{L"reset", 20022}}) {
+        SCOPED_TRACE(id);
+        control(L"manifest_fault=reset&probe_fault=" + std::wstring(probeFault));
+        eventsBefore_ = telemetry().size();
+        const std::vector<std::string> events = expressInstallUntilError();
+        ASSERT_EQ(events.size(), 2u);
+        EXPECT_TRUE(startsWith(events[0], "HEAD /telemetry/log_winhttp_error?placeId=1&")) << events[0];
+        EXPECT_TRUE(startsWith(events[1], errorReport(2, id))) << events[1];
+        EXPECT_EQ(events[1].find("winApiErrorId=0&"), std::string::npos) << "the request's error is lost";
+        expectErrorPageAndNoLeftovers("request-" + std::to_string(id));
+        exitFromErrorPage();
+        installer_.reset();
+    }
+}
+
+TEST_F(Failure, TooLittleFreeSpaceIs20004BeforeAnyDownload)
+{
+    control(L"min_size=4000GB");
+    const std::vector<std::string> events = expressInstallUntilError();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0], errorReport(3, 20004) + "0&id1=0&id2=0");
+    expectErrorPageAndNoLeftovers("free-space-20004");
+    exitFromErrorPage();
+}
+
+TEST_F(Failure, RefusedPackageIs20020AndAShortBodyIs20012)
+{
+    control(L"package_status=404");
+    std::vector<std::string> events = expressInstallUntilError();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0], errorReport(4, 20020) + "0&id1=0&id2=2");
+    expectErrorPageAndNoLeftovers("package-20020");
+
+    // RETRY on the same page: now the body ends before its announced length.
+    control(L"package_status=200&x64_url=" +
+            queryValue(std::wstring(kServer) + L"/scenario/short?size=100000&declared=200000"));
+    eventsBefore_ = telemetry().size();
+    clickAt(window_, kRetry);
+    events = untilErrorReport();
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_TRUE(startsWith(events[0], "HEAD /telemetry/log_winhttp_error?placeId=2&winApiErrorId=65003&")) << events[0];
+    EXPECT_EQ(events[1], errorReport(4, 20012) + "65003&id1=0&id2=2");
+    expectErrorPageAndNoLeftovers("package-20012");
+    exitFromErrorPage();
+}
+
+TEST_F(Failure, ConnectionResetDuringTheDownloadIs20011)
+{
+    control(L"x64_url=" + queryValue(std::wstring(kServer) + L"/scenario/cut?size=3000000&stall_after=500000"));
+    const std::vector<std::string> events = expressInstallUntilError();
+    ASSERT_GE(events.size(), 2u);
+    for (size_t i = 0; i + 1 < events.size(); ++i) {
+        EXPECT_TRUE(startsWith(events[i], "HEAD /telemetry/log_winhttp_error?placeId=2&")) << events[i];
+    }
+    EXPECT_TRUE(startsWith(events.back(), errorReport(4, 20011))) << events.back();
+    expectErrorPageAndNoLeftovers("download-reset-20011");
+    exitFromErrorPage();
+}
+
+TEST_F(Failure, ServerStallingMidBodyEndsInTheTimeOutNotAHang)
+{
+    // The server stops sending for two minutes: the receive time-out (10 s)
+    // must end each of the two attempts long before that.
+    control(L"x64_url=" +
+            queryValue(std::wstring(kServer) + L"/scenario/stall?size=3000000&stall_after=500000&stall=120"));
+    const ULONGLONG started = ::GetTickCount64();
+    const std::vector<std::string> events = expressInstallUntilError();
+    const ULONGLONG elapsed = ::GetTickCount64() - started;
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_TRUE(startsWith(events[0], "HEAD /telemetry/log_winhttp_error?placeId=2&winApiErrorId=12002&")) << events[0];
+    EXPECT_TRUE(startsWith(events[1], "HEAD /telemetry/log_winhttp_error?placeId=2&winApiErrorId=12002&")) << events[1];
+    EXPECT_EQ(events[2], errorReport(4, 20011) + "12002&id1=0&id2=2");
+    EXPECT_LT(elapsed, 60000u) << "the stall was waited out";
+    expectErrorPageAndNoLeftovers("download-stall-20011");
+    exitFromErrorPage();
+}
+
+TEST_F(Failure, DamagedAndHostileArchivesAre20040AndWriteNothingOutsideTheDestination)
+{
+    const std::wstring programFiles = knownFolder(FOLDERID_ProgramFiles);
+    const std::wstring escaped = programFiles + L"\\escaped.txt";
+    bool first = true;
+    for (const wchar_t *fixture : {L"wrong-crc.zip", L"unsafe-parent.zip", L"unsafe-nested-parent.zip",
+                                   L"unsafe-drive.zip", L"unsafe-stream.zip", L"unsafe-device.zip"}) {
+        SCOPED_TRACE(testing::Message() << fixture);
+        control(L"package_x64=" + kPackageFixtures + L"/" + fixture);
+        eventsBefore_ = telemetry().size();
+        std::vector<std::string> events;
+        if (first) {
+            events = expressInstallUntilError();
+            first = false;
+        } else {
+            // Each next archive is tried with RETRY.
+            clickAt(window_, kRetry);
+            events = untilErrorReport();
+        }
+        ASSERT_EQ(events.size(), 1u);
+        EXPECT_TRUE(startsWith(events[0], errorReport(5, 20040))) << events[0];
+        expectErrorPageAndNoLeftovers("archive-20040");
+        EXPECT_FALSE(testsupport::fileExists(escaped));
+        EXPECT_FALSE(testsupport::fileExists(L"C:\\escaped.txt"));
+    }
+    exitFromErrorPage();
+}
+
+TEST_F(Failure, UpdaterThatCannotStartIs20060AndOneThatFailsIs20061)
+{
+    control(L"package_x64=" + kE2eFixtures + L"/no-updater.zip");
+    std::vector<std::string> events = expressInstallUntilError();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_TRUE(events[0] == errorReport(6, 20060) + "2&id1=0&id2=0" ||
+                events[0] == errorReport(6, 20060) + "3&id1=0&id2=0")
+        << events[0];
+    expectErrorPageAndNoLeftovers("updater-20060");
+    exitFromErrorPage();
+    installer_.reset();
+
+    control(defaultSettings());
+    eventsBefore_ = telemetry().size();
+    events = expressInstallUntilError({L"KESTRUNE_UPDATER_EXIT_CODE=3"});
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0], errorReport(6, 20061) + "3&id1=0&id2=0");
+    expectErrorPageAndNoLeftovers("updater-20061");
+    EXPECT_FALSE(testsupport::fileExists(desktopShortcut()));
+    exitFromErrorPage();
+}
+
+class Telemetry : public Installation {
+protected:
+    // Seconds an Express Install takes from the click to the finish page.
+    double timedInstall()
+    {
+        HWND window = start();
+        if (window == nullptr) {
+            ADD_FAILURE() << "the main window did not open";
+            return 0;
+        }
+        const ULONGLONG started = ::GetTickCount64();
+        clickAt(window, kExpressInstall);
+        const ULONGLONG deadline = started + kTimeoutMs;
+        while (readMachineString(kUninstallKey, L"DisplayName").empty() && ::GetTickCount64() < deadline) {
+            ::Sleep(50);
+        }
+        EXPECT_TRUE(pageOnScreenWithin(window, Page::Finish, kTimeoutMs)) << "no finish page";
+        const double seconds = static_cast<double>(::GetTickCount64() - started) / 1000.0;
+        const auto code = closeAndWait(window);
+        EXPECT_TRUE(code && *code == 0u);
+        installer_.reset();
+        killProcesses(L"KestruneLauncher.exe");
+        ::Sleep(300);
+        removeProduct(destination_);
+        return seconds;
+    }
+};
+
+TEST_F(Telemetry, AnUnreachableOrStalledServerCostsNoMoreThanTheReportTimeOuts)
+{
+    const double normal = timedInstall();
+    control(L"telemetry_fault=reset");
+    const double unreachable = timedInstall();
+    // Two reports (installed, success), each bounded by 3 s resolve + 1 s
+    // connect + 1 s send + 1 s receive.
+    control(L"telemetry_fault=stall:60");
+    const double stalled = timedInstall();
+    std::printf("install with telemetry answering: %.1f s, refused: %.1f s, stalled: %.1f s\n", normal,
+                unreachable, stalled);
+    EXPECT_LT(unreachable, normal + 2 * 6.0);
+    EXPECT_LT(stalled, normal + 2 * 6.0);
+    // The requests did reach the server each time.
+    const std::vector<std::string> events = newEvents();
+    ASSERT_EQ(events.size(), 6u);
+    EXPECT_EQ(events[5], "HEAD /telemetry/log_success?id1=1000&id2=1");
+}
+
+} // namespace

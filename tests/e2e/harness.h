@@ -1,0 +1,99 @@
+#pragma once
+
+// What the whole-program scenarios share: the reference server on the
+// compiled-in address, the installed product's traces, real pointer input
+// and what the screen shows.
+#include "tests/support/process.h"
+
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+inline constexpr wchar_t kServer[] = L"http://127.0.0.1:18080";
+inline constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kestrune";
+inline constexpr DWORD kTimeoutMs = 120000;
+
+// Points of the main window (96 DPI) the scenarios click or look at.
+inline constexpr POINT kExpressInstall = {389, 310};
+inline constexpr POINT kManualInstall = {362, 361};
+inline constexpr POINT kStartWhenFinishedBox = {97, 218};
+inline constexpr POINT kDesktopShortcutBox = {97, 237};
+inline constexpr POINT kBrowse = {638, 171};
+inline constexpr POINT kStartInstall = {458, 404};
+inline constexpr POINT kStop = {385, 404};
+inline constexpr POINT kRetry = {300, 405};
+inline constexpr POINT kFinish = {385, 404};
+
+// The server's answer to a GET of `pathAndQuery`, or nothing unless 200.
+std::string get(const std::wstring &pathAndQuery);
+// Changes the installation server's settings ("name=value&...").
+void control(const std::wstring &settings);
+// `text` made safe as one query value.
+std::wstring queryValue(const std::wstring &text);
+// The telemetry requests the server received, in order.
+std::vector<std::string> telemetry();
+bool waitForTelemetry(size_t count, DWORD timeoutMs);
+
+std::wstring knownFolder(REFKNOWNFOLDERID id);
+// Where Express Install puts the product.
+std::wstring expressDestination();
+std::wstring programsShortcut();
+std::wstring desktopShortcut();
+void removeTree(const std::wstring &path);
+// Everything an installation leaves: files, registry, shortcuts.
+void removeProduct(const std::wstring &destination);
+std::wstring readMachineString(const wchar_t *key, const wchar_t *name);
+bool directoryExists(const std::wstring &path);
+// Entries of a folder, "." and ".." left out.
+std::vector<std::wstring> folderEntries(const std::wstring &folder);
+// Whether a process with this executable name runs.
+bool processRunning(const wchar_t *exeName);
+void killProcesses(const wchar_t *exeName);
+
+// A real click: the pointer moves there and the button goes down and up.
+void clickAt(HWND window, POINT point);
+// The colour the screen shows at a point of the window.
+COLORREF screenColour(HWND window, POINT point);
+bool isPink(COLORREF colour);
+
+enum class Page { Finish, Error };
+// Whether the screen shows the page within the time given: FINISH alone in
+// the middle, or RETRY beside EXIT.
+bool pageOnScreenWithin(HWND window, Page page, DWORD timeoutMs);
+// Saves what the screen shows of the window as a BMP under the build's
+// e2e-screenshots folder, for a person to look at.
+void saveScreenshot(HWND window, const std::string &name);
+
+// The stop question's YES button, clicked once the box is on the screen.
+bool answerStopQuestionYes(const testsupport::ChildProcess &process, DWORD timeoutMs);
+
+class Installation : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Starts the installer and waits for its main window.
+    HWND start(const std::vector<std::wstring> &environment = {});
+    [[nodiscard]] std::vector<std::string> newEvents() const;
+    // Waits for `count` new telemetry events and returns all new ones.
+    std::vector<std::string> awaitEvents(size_t count, DWORD timeoutMs = kTimeoutMs);
+    // The window closes with the close button's message; the exit code.
+    std::optional<DWORD> closeAndWait(HWND window);
+
+    std::optional<testsupport::ChildProcess> installer_;
+    size_t eventsBefore_ = 0;
+    std::wstring destination_ = expressDestination();
+};
+
+// The settings every scenario starts from: the sample package, the sample
+// version, a modest minSize, and nothing misbehaving.
+std::wstring defaultSettings();
+
+} // namespace e2e
