@@ -200,10 +200,20 @@ TEST_F(Failure, ServerStallingMidBodyEndsInTheTimeOutNotAHang)
     const ULONGLONG started = ::GetTickCount64();
     const std::vector<std::string> events = expressInstallUntilError();
     const ULONGLONG elapsed = ::GetTickCount64() - started;
-    ASSERT_EQ(events.size(), 3u);
-    EXPECT_TRUE(startsWith(events[0], "HEAD /telemetry/log_winhttp_error?placeId=2&winApiErrorId=12002&")) << events[0];
-    EXPECT_TRUE(startsWith(events[1], "HEAD /telemetry/log_winhttp_error?placeId=2&winApiErrorId=12002&")) << events[1];
-    EXPECT_EQ(events[2], errorReport(4, 20011) + "12002&id1=0&id2=2");
+    // Windows reports 12002 and tries once more; Wine reports the socket's
+    // 10060, which is not retried.
+    ASSERT_GE(events.size(), 2u);
+    ASSERT_LE(events.size(), 3u);
+    const std::string code = events.size() == 3 ? "12002" : "10060";
+    for (size_t i = 0; i + 1 < events.size(); ++i) {
+        EXPECT_TRUE(startsWith(events[i], "HEAD /telemetry/log_winhttp_error?placeId=2&winApiErrorId=" + code + "&"))
+            << events[i];
+        // Mid-body: the wait for more data failed, not the request.
+        EXPECT_TRUE(events[i].find("operation=WinHttpQueryDataAvailable") != std::string::npos ||
+                    events[i].find("operation=WinHttpReadData") != std::string::npos)
+            << events[i];
+    }
+    EXPECT_EQ(events.back(), errorReport(4, 20011) + code + "&id1=0&id2=2");
     EXPECT_LT(elapsed, 60000u) << "the stall was waited out";
     expectErrorPageAndNoLeftovers("download-stall-20011");
     exitFromErrorPage();
@@ -296,6 +306,7 @@ TEST_F(Telemetry, AnUnreachableOrStalledServerCostsNoMoreThanTheReportTimeOuts)
     // connect + 1 s send + 1 s receive.
     control(L"telemetry_fault=stall:60");
     const double stalled = timedInstall();
+    control(L"telemetry_fault=");
     std::printf("install with telemetry answering: %.1f s, refused: %.1f s, stalled: %.1f s\n", normal,
                 unreachable, stalled);
     EXPECT_LT(unreachable, normal + 2 * 6.0);

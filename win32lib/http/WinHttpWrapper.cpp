@@ -122,6 +122,14 @@ bool WinHttpWrapper::setTimeouts(const HttpTimeouts &timeouts)
         recordError(error, "WinHttpSetTimeouts");
         return false;
     }
+    // The wait for the answer's headers must end with the receive time-out
+    // too: Wine waits for them without limit, so a server that accepts and
+    // never answers held the installation (or one telemetry report) for as
+    // long as it kept the connection open. Windows applies the receive
+    // time-out there already.
+    DWORD responseTimeout = timeouts.receive;
+    (void)::WinHttpSetOption(session_.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseTimeout,
+                             sizeof(responseTimeout));
     return true;
 }
 

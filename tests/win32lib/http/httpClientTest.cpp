@@ -410,22 +410,19 @@ TEST_F(HttpClient, ServerThatNeverAcceptsTimesOutInSendRequest)
     ::closesocket(listener);
 }
 
-TEST_F(HttpClient, SlowAnswerEitherTimesOutInReceiveResponseOrArrivesWhole)
+TEST_F(HttpClient, AnswerSlowerThanTheReceiveTimeOutFailsInReceiveResponse)
 {
+    // Wine left the wait for the status line without a limit.
     ASSERT_TRUE(client.setTimeouts(HttpTimeouts{2000, 1000, 1000, 1000}));
     std::vector<uint8_t> body;
     const DWORD started = ::GetTickCount();
-    const bool received = client.getToBuffer(ReferenceServer::http(L"/scenario/slow?delay=3&size=100"), body);
+    EXPECT_FALSE(client.getToBuffer(ReferenceServer::http(L"/scenario/slow?delay=5&size=100"), body));
     const DWORD elapsed = ::GetTickCount() - started;
-    if (received) {
-        // Wine waits for the status line without the receive time-out
-        // (measured: the full delay, then success); Windows gives 12002.
-        EXPECT_GE(elapsed, 2900u);
-        EXPECT_EQ(body, patternBytes(100));
-    } else {
-        EXPECT_EQ(client.failedOperation(), "WinHttpReceiveResponse");
-        EXPECT_EQ(client.errorCode(), static_cast<uint32_t>(ERROR_WINHTTP_TIMEOUT));
-    }
+    EXPECT_EQ(client.failedOperation(), "WinHttpReceiveResponse");
+    // Wine reports the socket's WSAETIMEDOUT where Windows says 12002.
+    EXPECT_TRUE(client.errorCode() == ERROR_WINHTTP_TIMEOUT || client.errorCode() == WSAETIMEDOUT)
+        << client.errorCode();
+    EXPECT_LT(elapsed, 4000u);
 }
 
 TEST_F(HttpClient, ConnectionClosedBeforeAnyAnswerFailsInReceiveResponse)
