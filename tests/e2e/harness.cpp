@@ -226,6 +226,18 @@ bool isPink(COLORREF colour)
            GetBValue(colour) < 0x90;
 }
 
+bool pinkNear(HWND window, POINT point, int radius)
+{
+    for (int dy = -radius; dy <= radius; ++dy) {
+        for (int dx = -radius; dx <= radius; ++dx) {
+            if (isPink(screenColour(window, {point.x + dx, point.y + dy}))) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 bool pageOnScreenWithin(HWND window, Page page, DWORD timeoutMs)
 {
     // RETRY's left half and the middle of the button row tell the two apart.

@@ -23,8 +23,8 @@ inline constexpr DWORD kTimeoutMs = 120000;
 // Points of the main window (96 DPI) the scenarios click or look at.
 inline constexpr POINT kExpressInstall = {389, 310};
 inline constexpr POINT kManualInstall = {362, 361};
-inline constexpr POINT kStartWhenFinishedBox = {97, 218};
-inline constexpr POINT kDesktopShortcutBox = {97, 237};
+inline constexpr POINT kStartWhenFinishedBox = {96, 219};
+inline constexpr POINT kDesktopShortcutBox = {96, 238};
 inline constexpr POINT kBrowse = {638, 171};
 inline constexpr POINT kStartInstall = {458, 404};
 inline constexpr POINT kStop = {385, 404};
@@ -62,6 +62,8 @@ void clickAt(HWND window, POINT point);
 // The colour the screen shows at a point of the window.
 COLORREF screenColour(HWND window, POINT point);
 bool isPink(COLORREF colour);
+// Whether any pixel within `radius` of the point is pink (thin strokes).
+bool pinkNear(HWND window, POINT point, int radius);
 
 enum class Page { Finish, Error };
 // Whether the screen shows the page within the time given: FINISH alone in
