@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cwctype>
 #include <limits>
-#include <regex>
 
 namespace package {
 
@@ -28,6 +27,56 @@ bool isCrackableUrl(const std::wstring &url)
     return ::WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &components) != FALSE;
 }
 
+bool isAsciiDigit(wchar_t c)
+{
+    return c >= L'0' && c <= L'9';
+}
+
+// The whole text matches ^(\d+\.)?(\d+\.)?(\d+\.)?(\d+)?$: at most three
+// "digits." groups, then digits or nothing. Written out rather than with
+// std::wregex, which doubled the size of the program; \d is ASCII only.
+bool matchesVersionPattern(const std::wstring &text)
+{
+    size_t position = 0;
+    int groups = 0;
+    for (;;) {
+        const size_t digitsStart = position;
+        while (position < text.size() && isAsciiDigit(text[position])) {
+            ++position;
+        }
+        if (position == text.size()) {
+            return true;
+        }
+        if (position == digitsStart || text[position] != L'.' || groups == 3) {
+            return false;
+        }
+        ++position;
+        ++groups;
+    }
+}
+
+// ^\d+(MB|KB|GB)?$, the unit in any case.
+bool matchesSizePattern(const std::wstring &text)
+{
+    size_t digits = 0;
+    while (digits < text.size() && isAsciiDigit(text[digits])) {
+        ++digits;
+    }
+    if (digits == 0) {
+        return false;
+    }
+    const size_t rest = text.size() - digits;
+    if (rest == 0) {
+        return true;
+    }
+    if (rest != 2) {
+        return false;
+    }
+    const wchar_t unit = static_cast<wchar_t>(std::towupper(text[digits]));
+    const wchar_t b = static_cast<wchar_t>(std::towupper(text[digits + 1]));
+    return (unit == L'M' || unit == L'K' || unit == L'G') && b == L'B';
+}
+
 template <std::size_t N> void copyTruncated(wchar_t (&target)[N], const std::wstring &text)
 {
     const std::size_t length = std::min(text.size(), N - 1);
@@ -40,18 +89,14 @@ template <std::size_t N> void copyTruncated(wchar_t (&target)[N], const std::wst
 bool validateManifestFields(const std::wstring &lastVersion, const std::wstring &x32, const std::wstring &x64,
                             const std::wstring &minSize)
 {
-    static const std::wregex versionPattern(LR"(^(\d+\.)?(\d+\.)?(\d+\.)?(\d+)?$)",
-                                            std::regex::ECMAScript | std::regex::icase);
-    static const std::wregex sizePattern(LR"(^\d+(MB|KB|GB)?$)", std::regex::ECMAScript | std::regex::icase);
-
-    if (lastVersion.empty() || !std::regex_match(lastVersion, versionPattern)) {
+    if (lastVersion.empty() || !matchesVersionPattern(lastVersion)) {
         return false;
     }
     // Both addresses must be usable although only one is downloaded.
     if (x32.empty() || x64.empty() || !isCrackableUrl(x32) || !isCrackableUrl(x64)) {
         return false;
     }
-    return !minSize.empty() && std::regex_match(minSize, sizePattern);
+    return !minSize.empty() && matchesSizePattern(minSize);
 }
 
 uint64_t parseMinSize(const std::wstring &minSize)

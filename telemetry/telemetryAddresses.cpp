@@ -6,7 +6,7 @@
 
 #include <cstdio>
 #include <cwchar>
-#include <sstream>
+#include <type_traits>
 
 namespace telemetry {
 
@@ -14,12 +14,51 @@ using Win32Lib::encryption::SecureAllocator;
 using Win32Lib::encryption::SecureWString;
 
 namespace {
-using SecureStream = std::basic_ostringstream<wchar_t, std::char_traits<wchar_t>, SecureAllocator<wchar_t>>;
-}
+
+// Appends texts and decimal numbers to a wiping string. (A wide string
+// stream did the same and pulled the locale machinery into the program.)
+class AddressBuilder {
+public:
+    AddressBuilder &operator<<(std::wstring_view text)
+    {
+        address_.append(text.data(), text.size());
+        return *this;
+    }
+
+    template <typename Number, std::enable_if_t<std::is_integral_v<Number>, int> = 0>
+    AddressBuilder &operator<<(Number number)
+    {
+        using Unsigned = std::make_unsigned_t<Number>;
+        Unsigned magnitude = static_cast<Unsigned>(number);
+        if constexpr (std::is_signed_v<Number>) {
+            if (number < 0) {
+                address_.push_back(L'-');
+                magnitude = static_cast<Unsigned>(Unsigned{0} - magnitude);
+            }
+        }
+        wchar_t digits[24];
+        size_t count = 0;
+        do {
+            digits[count++] = static_cast<wchar_t>(L'0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude != 0);
+        while (count > 0) {
+            address_.push_back(digits[--count]);
+        }
+        return *this;
+    }
+
+    SecureWString str() { return std::move(address_); }
+
+private:
+    SecureWString address_;
+};
+
+} // namespace
 
 SecureWString logSuccessAddress(std::wstring_view base, std::wstring_view campaign, std::wstring_view channel)
 {
-    SecureStream address;
+    AddressBuilder address;
     address << base << L"log_success" << L"?" << L"id1=" << campaign << L"&" << L"id2=" << channel;
     return address.str();
 }
@@ -27,7 +66,7 @@ SecureWString logSuccessAddress(std::wstring_view base, std::wstring_view campai
 SecureWString logErrorAddress(std::wstring_view base, uint32_t stepId, uint32_t installerErrorId,
                               uint32_t winApiErrorId, uint32_t id1, uint32_t id2)
 {
-    SecureStream address;
+    AddressBuilder address;
     address << base << L"log_error" << L"?" << L"stepId=" << stepId << L"&" << L"installerErrorId=" << installerErrorId
             << L"&" << L"winApiErrorId=" << winApiErrorId << L"&" << L"id1=" << id1 << L"&" << L"id2=" << id2;
     return address.str();
@@ -35,7 +74,7 @@ SecureWString logErrorAddress(std::wstring_view base, uint32_t stepId, uint32_t 
 
 SecureWString logStopAddress(std::wstring_view base, uint32_t stepId, int64_t timeElapsed)
 {
-    SecureStream address;
+    AddressBuilder address;
     address << base << L"log_stop" << L"?" << L"stepId=" << stepId << L"&" << L"timeElapsed=" << timeElapsed;
     return address.str();
 }
@@ -43,11 +82,12 @@ SecureWString logStopAddress(std::wstring_view base, uint32_t stepId, int64_t ti
 SecureWString logWinHttpErrorAddress(std::wstring_view base, uint32_t placeId, uint32_t winApiErrorId,
                                      uint32_t sslErrors, std::string_view operation)
 {
-    SecureStream address;
+    AddressBuilder address;
     address << base << L"log_winhttp_error" << L"?" << L"placeId=" << placeId << L"&" << L"winApiErrorId="
             << winApiErrorId << L"&" << L"sslErrors=" << sslErrors << L"&" << L"operation=";
     for (char c : operation) {
-        address << static_cast<wchar_t>(static_cast<unsigned char>(c));
+        const wchar_t widened = static_cast<wchar_t>(static_cast<unsigned char>(c));
+        address << std::wstring_view(&widened, 1);
     }
     return address.str();
 }

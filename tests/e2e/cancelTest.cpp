@@ -14,11 +14,6 @@ using namespace e2e;
 
 const std::wstring kE2eFixtures = KESTRUNE_E2E_FIXTURES_LINUX_PATH;
 
-bool startsWith(const std::string &text, const std::string &prefix)
-{
-    return text.compare(0, prefix.size(), prefix) == 0;
-}
-
 // The elapsed milliseconds a stop report carries.
 long long elapsedOf(const std::string &report)
 {

@@ -17,11 +17,6 @@ using namespace e2e;
 const std::wstring kE2eFixtures = KESTRUNE_E2E_FIXTURES_LINUX_PATH;
 const std::wstring kPackageFixtures = KESTRUNE_PACKAGE_FIXTURES_LINUX_PATH;
 
-bool startsWith(const std::string &text, const std::string &prefix)
-{
-    return text.compare(0, prefix.size(), prefix) == 0;
-}
-
 std::string errorReport(int step, int id)
 {
     return "HEAD /telemetry/log_error?stepId=" + std::to_string(step) + "&installerErrorId=" + std::to_string(id) +
@@ -41,20 +36,6 @@ protected:
         }
         clickAt(window_, kExpressInstall);
         return untilErrorReport();
-    }
-
-    std::vector<std::string> untilErrorReport()
-    {
-        const ULONGLONG deadline = ::GetTickCount64() + kTimeoutMs;
-        std::vector<std::string> events;
-        do {
-            ::Sleep(200);
-            events = newEvents();
-        } while ((events.empty() || !startsWith(events.back(), "HEAD /telemetry/log_error?")) &&
-                 ::GetTickCount64() < deadline);
-        // Nothing more may follow the report.
-        ::Sleep(1000);
-        return newEvents();
     }
 
     // The error page is on the screen and the destination this run created

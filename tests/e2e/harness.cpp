@@ -226,6 +226,11 @@ bool isPink(COLORREF colour)
            GetBValue(colour) < 0x90;
 }
 
+bool startsWith(const std::string &text, const std::string &prefix)
+{
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
 bool pinkNear(HWND window, POINT point, int radius)
 {
     for (int dy = -radius; dy <= radius; ++dy) {
@@ -372,6 +377,19 @@ std::vector<std::string> Installation::newEvents() const
 std::vector<std::string> Installation::awaitEvents(size_t count, DWORD timeoutMs)
 {
     waitForTelemetry(eventsBefore_ + count, timeoutMs);
+    return newEvents();
+}
+
+std::vector<std::string> Installation::untilErrorReport()
+{
+    const ULONGLONG deadline = ::GetTickCount64() + kTimeoutMs;
+    std::vector<std::string> events;
+    do {
+        ::Sleep(200);
+        events = newEvents();
+    } while ((events.empty() || !startsWith(events.back(), "HEAD /telemetry/log_error?")) &&
+             ::GetTickCount64() < deadline);
+    ::Sleep(1000);
     return newEvents();
 }
 

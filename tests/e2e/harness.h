@@ -62,6 +62,7 @@ void clickAt(HWND window, POINT point);
 // The colour the screen shows at a point of the window.
 COLORREF screenColour(HWND window, POINT point);
 bool isPink(COLORREF colour);
+bool startsWith(const std::string &text, const std::string &prefix);
 // Whether any pixel within `radius` of the point is pink (thin strokes).
 bool pinkNear(HWND window, POINT point, int radius);
 
@@ -86,6 +87,9 @@ protected:
     [[nodiscard]] std::vector<std::string> newEvents() const;
     // Waits for `count` new telemetry events and returns all new ones.
     std::vector<std::string> awaitEvents(size_t count, DWORD timeoutMs = kTimeoutMs);
+    // Waits for an error report (the request-failure reports come first),
+    // then a second for anything that must not follow; all new events.
+    std::vector<std::string> untilErrorReport();
     // The window closes with the close button's message; the exit code.
     std::optional<DWORD> closeAndWait(HWND window);
 

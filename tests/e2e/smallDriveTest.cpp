@@ -15,11 +15,6 @@ using namespace e2e;
 
 const std::wstring kE2eFixtures = KESTRUNE_E2E_FIXTURES_LINUX_PATH;
 
-bool startsWith(const std::string &text, const std::string &prefix)
-{
-    return text.compare(0, prefix.size(), prefix) == 0;
-}
-
 std::wstring smallDrive()
 {
     const char *drive = std::getenv("KESTRUNE_TEST_SMALL_DRIVE");
@@ -78,19 +73,6 @@ protected:
         saveScreenshot(window_, "small-drive-chosen");
         clickAt(window_, kStartInstall);
         return true;
-    }
-
-    std::vector<std::string> untilErrorReport()
-    {
-        const ULONGLONG deadline = ::GetTickCount64() + kTimeoutMs;
-        std::vector<std::string> events;
-        do {
-            ::Sleep(200);
-            events = newEvents();
-        } while ((events.empty() || !startsWith(events.back(), "HEAD /telemetry/log_error?")) &&
-                 ::GetTickCount64() < deadline);
-        ::Sleep(1000);
-        return newEvents();
     }
 
     void expectNothingLeftOnTheDrive()

@@ -48,10 +48,11 @@ uint16_t read(const std::string &body, bool windows64, UpdateInfo &info)
 
 TEST(ManifestValidation, VersionPattern)
 {
-    for (const wchar_t *version : {L"1.2.3.4", L"7", L"1.2", L"1.2.", L"10.0.19045.3803"}) {
+    for (const wchar_t *version : {L"1.2.3.4", L"7", L"1.2", L"1.2.", L"1.2.3.", L"10.0.19045.3803"}) {
         EXPECT_TRUE(versionPasses(version)) << narrow(version);
     }
-    for (const wchar_t *version : {L"", L"1.2.3.4.5", L"v1.2", L"1..2", L".1", L"1.2a", L" 1.2"}) {
+    for (const wchar_t *version : {L"", L"1.2.3.4.5", L"1.2.3.4.", L"v1.2", L"1..2", L".1", L"1.2a", L" 1.2",
+                                   L"1.2\n", L"\xFF11.\xFF12", L"1\u0662"}) {
         EXPECT_FALSE(versionPasses(version)) << narrow(version);
     }
 }
@@ -61,7 +62,8 @@ TEST(ManifestValidation, SizePatternAcceptsUnitsInAnyCase)
     for (const wchar_t *size : {L"150MB", L"150mb", L"150Mb", L"4096", L"12KB", L"1kb", L"4GB", L"0"}) {
         EXPECT_TRUE(sizePasses(size)) << narrow(size);
     }
-    for (const wchar_t *size : {L"", L"150 MB", L"1.5GB", L"MB", L"150TB", L"150B", L"-5", L"150MBs"}) {
+    for (const wchar_t *size : {L"", L"150 MB", L"1.5GB", L"MB", L"150TB", L"150B", L"-5", L"150MBs", L"150M",
+                                L"150\n", L"\xFF11\xFF15MB", L"150BM"}) {
         EXPECT_FALSE(sizePasses(size)) << narrow(size);
     }
 }

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 using namespace telemetry;
 
 namespace {
@@ -32,6 +34,9 @@ TEST(TelemetryAddresses, StopReportCarriesSigned64BitTime)
     EXPECT_EQ(plain(logStopAddress(kBase, 1, 0)), kBase + L"log_stop?stepId=1&timeElapsed=0");
     EXPECT_EQ(plain(logStopAddress(kBase, 4, 5000000000ll)), kBase + L"log_stop?stepId=4&timeElapsed=5000000000");
     EXPECT_EQ(plain(logStopAddress(kBase, 4, -3)), kBase + L"log_stop?stepId=4&timeElapsed=-3");
+    EXPECT_EQ(plain(logStopAddress(kBase, 4, INT64_MIN)),
+              kBase + L"log_stop?stepId=4&timeElapsed=-9223372036854775808");
+    EXPECT_EQ(plain(logStopAddress(kBase, 4, INT64_MAX)), kBase + L"log_stop?stepId=4&timeElapsed=9223372036854775807");
 }
 
 TEST(TelemetryAddresses, RequestFailureReportKeepsOperationTextAsIs)
