@@ -5,6 +5,7 @@
 //   kestrune_bench install URL FOLDER      (download into FOLDER, then unpack)
 #include "package/download.h"
 #include "package/extraction.h"
+#include "tools/benchClock.h"
 #include "win32lib/UniqueResource.h"
 
 #include <windows.h>
@@ -15,15 +16,6 @@
 #include <string>
 
 namespace {
-
-double nowMs()
-{
-    LARGE_INTEGER frequency;
-    LARGE_INTEGER counter;
-    ::QueryPerformanceFrequency(&frequency);
-    ::QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
 
 int download(const wchar_t *url, const std::wstring &file, double &elapsed)
 {

@@ -4,6 +4,7 @@
 // the screen. Then ends the program. Prints one line per run and the median.
 //   kestrune_first_frame RUNS PROGRAM [ARGUMENTS]
 #include "win32lib/UniqueResource.h"
+#include "tools/benchClock.h"
 
 #include <windows.h>
 
@@ -14,15 +15,6 @@
 #include <vector>
 
 namespace {
-
-double nowMs()
-{
-    LARGE_INTEGER frequency;
-    LARGE_INTEGER counter;
-    ::QueryPerformanceFrequency(&frequency);
-    ::QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
 
 COLORREF screenCentre()
 {

@@ -4,7 +4,6 @@
 #include "win32lib/UniqueResource.h"
 #include "win32lib/http/WinHttpWrapper.h"
 
-#include <shellapi.h>
 #include <tlhelp32.h>
 
 #include <sstream>
@@ -91,17 +90,6 @@ std::wstring desktopShortcut()
     return knownFolder(FOLDERID_PublicDesktop) + L"\\Kestrune.lnk";
 }
 
-void removeTree(const std::wstring &path)
-{
-    std::wstring from = path;
-    from.push_back(L'\0');
-    SHFILEOPSTRUCTW operation = {};
-    operation.wFunc = FO_DELETE;
-    operation.pFrom = from.c_str();
-    operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_NOCONFIRMMKDIR;
-    ::SHFileOperationW(&operation);
-}
-
 void removeProduct(const std::wstring &destination)
 {
     for (REGSAM view : {REGSAM{0}, REGSAM{KEY_WOW64_32KEY}}) {
@@ -116,7 +104,7 @@ void removeProduct(const std::wstring &destination)
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         ::DeleteFileW(destination.c_str());
     } else {
-        removeTree(destination);
+        testsupport::removeTree(destination);
     }
     ::DeleteFileW(programsShortcut().c_str());
     ::DeleteFileW(desktopShortcut().c_str());

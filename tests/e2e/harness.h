@@ -46,7 +46,6 @@ std::wstring knownFolder(REFKNOWNFOLDERID id);
 std::wstring expressDestination();
 std::wstring programsShortcut();
 std::wstring desktopShortcut();
-void removeTree(const std::wstring &path);
 // Everything an installation leaves: files, registry, shortcuts.
 void removeProduct(const std::wstring &destination);
 std::wstring readMachineString(const wchar_t *key, const wchar_t *name);

@@ -176,7 +176,12 @@ TempFolder::TempFolder()
 
 TempFolder::~TempFolder()
 {
-    std::wstring from = path_;
+    removeTree(path_);
+}
+
+void removeTree(const std::wstring &path)
+{
+    std::wstring from = path;
     from.push_back(L'\0');
     SHFILEOPSTRUCTW operation = {};
     operation.wFunc = FO_DELETE;

@@ -60,6 +60,8 @@ private:
     std::wstring path_;
 };
 
+// Deletes a folder with everything in it, without questions.
+void removeTree(const std::wstring &path);
 bool fileExists(const std::wstring &path);
 bool writeFile(const std::wstring &path, const std::string &bytes);
 std::optional<std::string> readFile(const std::wstring &path);
