@@ -3,6 +3,12 @@ set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(KESTRUNE_TRIPLET x86_64-w64-mingw32)
 
+include(${CMAKE_CURRENT_LIST_DIR}/RequireSetup.cmake)
+find_program(KESTRUNE_CROSS_CXX ${KESTRUNE_TRIPLET}-g++-posix)
+if(NOT KESTRUNE_CROSS_CXX)
+  kestrune_require_setup("The cross compiler ${KESTRUNE_TRIPLET}-g++-posix")
+endif()
+
 set(CMAKE_C_COMPILER   ${KESTRUNE_TRIPLET}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${KESTRUNE_TRIPLET}-g++-posix)
 set(CMAKE_RC_COMPILER  ${KESTRUNE_TRIPLET}-windres)

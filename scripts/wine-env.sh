@@ -12,9 +12,5 @@ export HOME="$wine_home"
 export XDG_CONFIG_HOME="$wine_home/.config" XDG_DATA_HOME="$wine_home/.local/share" XDG_CACHE_HOME="$wine_home/.cache"
 export XDG_RUNTIME_DIR="$wine_home/.runtime"
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-if [ -x /usr/lib/wine/wine64 ]; then
-  KESTRUNE_WINE64=/usr/lib/wine/wine64
-else
-  KESTRUNE_WINE64=wine64
-fi
-KESTRUNE_WINESERVER=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+. "$(dirname "${BASH_SOURCE[0]}")/wine-loaders.sh"
+export WINELOADER=$KESTRUNE_WINE64

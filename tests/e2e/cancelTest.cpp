@@ -116,7 +116,8 @@ TEST_F(Cancel, DuringTheExtractionReportsStep5AndRemovesWhatWasUnpacked)
     ASSERT_NE(window_, nullptr);
     clickAt(window_, kExpressInstall);
     ASSERT_TRUE(waitUntil([&] { return directoryExists(destination_ + L"\\Update"); }, 60000))
-        << "the extraction did not start";
+        << "the extraction did not start; reports so far: " << testing::PrintToString(newEvents())
+        << "; package file: " << hasPackageFile(destination_);
     stop();
     expectCancelled(5);
 }
