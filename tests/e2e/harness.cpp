@@ -186,7 +186,12 @@ void clickAt(HWND window, POINT point)
 {
     RECT rect = {};
     ::GetWindowRect(window, &rect);
-    ::SetForegroundWindow(window);
+    // A click on a window that is not yet in front only brings it there
+    // (Wine takes its time under load): wait until it is.
+    const ULONGLONG deadline = ::GetTickCount64() + 5000;
+    while (::SetForegroundWindow(window), ::GetForegroundWindow() != window && ::GetTickCount64() < deadline) {
+        ::Sleep(50);
+    }
     ::SetCursorPos(rect.left + point.x, rect.top + point.y);
     ::Sleep(150);
     INPUT inputs[2] = {};
@@ -348,9 +353,19 @@ HWND Installation::start(const std::vector<std::wstring> &environment)
     if (!installer_) {
         return nullptr;
     }
-    return installer_->waitForWindow(
+    const HWND window = installer_->waitForWindow(
         [](HWND window) { return ::IsWindowVisible(window) && testsupport::windowClass(window) == L"Main Window"; },
         60000);
+    // Visible is not yet on the screen: under load the X server maps the
+    // window a while later, and a click before that goes to the desktop.
+    // The start page is there once its Express Install button is (below
+    // the button's text).
+    constexpr POINT kExpressInstallFace = {389, 330};
+    const ULONGLONG deadline = ::GetTickCount64() + 30000;
+    while (window != nullptr && !isPink(screenColour(window, kExpressInstallFace)) && ::GetTickCount64() < deadline) {
+        ::Sleep(50);
+    }
+    return window;
 }
 
 std::vector<std::string> Installation::newEvents() const
