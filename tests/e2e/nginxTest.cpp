@@ -11,6 +11,7 @@
 
 #include <zlib.h>
 
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -124,12 +125,14 @@ protected:
         EXPECT_TRUE(pageOnScreenWithin(window, Page::Finish, 8000)) << "the finish page is not on the screen";
         EXPECT_TRUE(testsupport::fileExists(destination_ + L"\\Kestrune\\KestruneLauncher.exe"));
         EXPECT_EQ(readMachineString(kUninstallKey, L"DisplayVersion"), KESTRUNE_E2E_VERSION);
-        // The reports carry the program's user agent with the Windows numbers.
+        // The reports carry the program's user agent with the seven Windows numbers.
+        const std::regex agent(std::regex_replace(kAgent, std::regex(R"([().])"), R"(\$&)") +
+                               R"( \(\d+(\.\d+){6}\))");
         const auto lines = nginxLog(L"telemetry.log");
         ASSERT_GE(lines.size(), 2u);
         for (auto line = lines.end() - 2; line != lines.end(); ++line) {
             ASSERT_EQ(line->size(), 4u);
-            EXPECT_TRUE(startsWith((*line)[3], std::string(kAgent) + " (")) << (*line)[3];
+            EXPECT_TRUE(std::regex_match((*line)[3], agent)) << (*line)[3];
         }
     }
 
@@ -238,6 +241,29 @@ TEST_F(Nginx, MissingPackageIs20020WithOneErrorReport)
 #endif
     ASSERT_EQ(answers.size(), 1u) << "a 404 is no reason to ask again";
     EXPECT_EQ(answers[0][kStatus], "404");
+}
+
+// The finish page, the site's pages on the HTTPS block and the probe.
+TEST(NginxSite, ThePagesAndTheProbeAnswer)
+{
+    struct Case {
+        std::wstring url;
+        std::string contains;
+    };
+    const std::vector<Case> cases = {
+        {std::wstring(kServer) + L"/welcome.html", "<title>Welcome to Kestrune</title>"},
+        {std::wstring(kHttpsBase) + L"/terms-of-service.html", "<h1>Terms of service</h1>"},
+        {std::wstring(kHttpsBase) + L"/", "<title>Kestrune</title>"},
+        {std::wstring(kServer) + L"/probe", "ok"},
+    };
+    Win32Lib::wrappers::http::WinHttpWrapper client(L"Mozilla/5.0 (Windows NT 10.0; Win64; x64)");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(narrow(c.url));
+        std::vector<uint8_t> body;
+        ASSERT_TRUE(client.getToBuffer(c.url, body));
+        EXPECT_EQ(client.statusCode(), 200);
+        EXPECT_NE(std::string(body.begin(), body.end()).find(c.contains), std::string::npos);
+    }
 }
 
 // The installer pins nothing; what a pinned client does against nginx's
