@@ -87,8 +87,12 @@ protected:
             ASSERT_TRUE(::CopyFileW(package.c_str(), (root + L"\\kestrune\\packages\\" + name).c_str(), FALSE));
         }
         ::DeleteFileW(manifestPath(L".gz").c_str());
+        ::DeleteFileW(busyPath().c_str());
         accessLinesBefore_ = nginxLog(L"access.log").size();
     }
+
+    // The vendor's maintenance switch: while it exists the manifest is refused.
+    static std::wstring busyPath() { return ReferenceServer::documentRoot() + L"\\kestrune\\busy"; }
 
     static std::wstring manifestPath(const wchar_t *suffix = L"")
     {
@@ -243,27 +247,59 @@ TEST_F(Nginx, MissingPackageIs20020WithOneErrorReport)
     EXPECT_EQ(answers[0][kStatus], "404");
 }
 
-// The finish page, the site's pages on the HTTPS block and the probe.
-TEST(NginxSite, ThePagesAndTheProbeAnswer)
+// The finish page, the site's pages on the HTTPS block, the probe, and the
+// manifest refused to an installer older than the one served.
+TEST(NginxSite, PagesProbeAndOutdatedInstallersAreAnswered)
 {
     struct Case {
+        const wchar_t *userAgent;
         std::wstring url;
+        int status;
         std::string contains;
     };
+    constexpr wchar_t kBrowser[] = L"Mozilla/5.0 (Windows NT 10.0; Win64; x64)";
+    const std::wstring manifest = std::wstring(kServer) + L"/kestrune/updates.xml";
     const std::vector<Case> cases = {
-        {std::wstring(kServer) + L"/welcome.html", "<title>Welcome to Kestrune</title>"},
-        {std::wstring(kHttpsBase) + L"/terms-of-service.html", "<h1>Terms of service</h1>"},
-        {std::wstring(kHttpsBase) + L"/", "<title>Kestrune</title>"},
-        {std::wstring(kServer) + L"/probe", "ok"},
+        {kBrowser, std::wstring(kServer) + L"/welcome.html", 200, "<title>Welcome to Kestrune</title>"},
+        {kBrowser, std::wstring(kHttpsBase) + L"/terms-of-service.html", 200, "<h1>Terms of service</h1>"},
+        {kBrowser, std::wstring(kHttpsBase) + L"/", 200, "<title>Kestrune</title>"},
+        {kBrowser, std::wstring(kServer) + L"/probe", 200, "ok"},
+        {L"KestruneInstaller/1.0.4 (x64)", manifest, 465, ""},
+        {L"KestruneInstaller/0.9.1 (x86)", manifest, 465, ""},
     };
-    Win32Lib::wrappers::http::WinHttpWrapper client(L"Mozilla/5.0 (Windows NT 10.0; Win64; x64)");
     for (const Case &c : cases) {
-        SCOPED_TRACE(narrow(c.url));
+        SCOPED_TRACE(narrow(std::wstring(c.userAgent) + L" " + c.url));
+        Win32Lib::wrappers::http::WinHttpWrapper client(c.userAgent);
         std::vector<uint8_t> body;
         ASSERT_TRUE(client.getToBuffer(c.url, body));
-        EXPECT_EQ(client.statusCode(), 200);
+        EXPECT_EQ(client.statusCode(), c.status);
         EXPECT_NE(std::string(body.begin(), body.end()).find(c.contains), std::string::npos);
     }
+}
+
+TEST_F(Nginx, BusyServerEndsOnTheErrorPageAndRetryInstallsOnceItIsGone)
+{
+    publishManifest(std::wstring(kServer) + L"/kestrune/packages");
+    const std::wstring busy = busyPath();
+    ASSERT_TRUE(testsupport::writeFile(busy, ""));
+    HWND window = start();
+    ASSERT_NE(window, nullptr);
+    clickAt(window, kExpressInstall);
+    std::vector<std::string> events = untilErrorReport();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0], "HEAD /telemetry/log_error?stepId=2&installerErrorId=20024&winApiErrorId=0&id1=0&id2=1");
+    EXPECT_TRUE(pageOnScreenWithin(window, Page::Error, 8000));
+
+    ASSERT_TRUE(::DeleteFileW(busy.c_str()));
+    clickAt(window, kRetry);
+    events = awaitEvents(3);
+    ASSERT_EQ(events.size(), 3u) << "the retry did not complete";
+    EXPECT_EQ(events[1], "HEAD /telemetry/installed?campaign=1000&channel=1");
+    EXPECT_EQ(events[2], "HEAD /telemetry/log_success?id1=1000&id2=1");
+    const auto answers = accessesTo("/kestrune/updates.xml");
+    ASSERT_EQ(answers.size(), 2u);
+    EXPECT_EQ(answers[0][kStatus], "503");
+    EXPECT_EQ(answers[1][kStatus], "200");
 }
 
 // The installer pins nothing; what a pinned client does against nginx's
