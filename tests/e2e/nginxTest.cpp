@@ -130,8 +130,7 @@ protected:
         EXPECT_TRUE(testsupport::fileExists(destination_ + L"\\Kestrune\\KestruneLauncher.exe"));
         EXPECT_EQ(readMachineString(kUninstallKey, L"DisplayVersion"), KESTRUNE_E2E_VERSION);
         // The reports carry the program's user agent with the seven Windows numbers.
-        const std::regex agent(std::regex_replace(kAgent, std::regex(R"([().])"), R"(\$&)") +
-                               R"( \(\d+(\.\d+){6}\))");
+        const std::regex agent(std::regex_replace(kAgent, std::regex(R"([().])"), R"(\$&)") + R"( \(\d+(\.\d+){6}\))");
         const auto lines = nginxLog(L"telemetry.log");
         ASSERT_GE(lines.size(), 2u);
         for (auto line = lines.end() - 2; line != lines.end(); ++line) {
@@ -188,7 +187,8 @@ TEST_F(Nginx, ExpressInstallOverHttpWithTheManifestCompressedOnTheFly)
     EXPECT_EQ(packages[0][kUserAgent], kAgent);
     // The two reports are HEAD requests nginx answers with 204, and neither
     // is sent before the package was read whole.
-    for (const char *report : {"/telemetry/installed?campaign=1000&channel=1", "/telemetry/log_success?id1=1000&id2=1"}) {
+    for (const char *report :
+         {"/telemetry/installed?campaign=1000&channel=1", "/telemetry/log_success?id1=1000&id2=1"}) {
         const auto answers = accessesTo(report);
         ASSERT_EQ(answers.size(), 1u) << report;
         EXPECT_EQ(answers[0][kMethod], "HEAD");
