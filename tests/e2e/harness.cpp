@@ -1,6 +1,7 @@
 #include "tests/e2e/harness.h"
 
 #include "tests/support/paths.h"
+#include "tests/support/referenceServer.h"
 #include "win32lib/UniqueResource.h"
 #include "win32lib/http/WinHttpWrapper.h"
 
@@ -42,9 +43,39 @@ std::wstring queryValue(const std::wstring &text)
     return value;
 }
 
+bool servedByNginx()
+{
+    return !testsupport::environmentValue(L"KESTRUNE_TEST_NGINX_LOGS").empty();
+}
+
+std::vector<std::vector<std::string>> nginxLog(const wchar_t *name)
+{
+    std::vector<std::vector<std::string>> lines;
+    const auto text = testsupport::readFile(testsupport::environmentValue(L"KESTRUNE_TEST_NGINX_LOGS") + L"\\" + name);
+    std::istringstream stream(text.value_or(std::string()));
+    for (std::string line; std::getline(stream, line);) {
+        std::vector<std::string> fields;
+        std::istringstream fieldStream(line);
+        for (std::string field; std::getline(fieldStream, field, '\t');) {
+            fields.push_back(field);
+        }
+        lines.push_back(fields);
+    }
+    return lines;
+}
+
 std::vector<std::string> telemetry()
 {
     std::vector<std::string> lines;
+    if (servedByNginx()) {
+        // Time, method, request URI, user agent.
+        for (const auto &fields : nginxLog(L"telemetry.log")) {
+            if (fields.size() >= 3) {
+                lines.push_back(fields[1] + " " + fields[2]);
+            }
+        }
+        return lines;
+    }
     std::istringstream text(get(L"/telemetry-events"));
     for (std::string line; std::getline(text, line);) {
         if (!line.empty()) {
@@ -321,7 +352,9 @@ std::wstring defaultSettings()
 void Installation::SetUp()
 {
     removeProduct(destination_);
-    control(defaultSettings());
+    if (!servedByNginx()) {
+        control(defaultSettings());
+    }
     eventsBefore_ = telemetry().size();
 }
 
@@ -344,7 +377,9 @@ void Installation::TearDown()
     killProcesses(L"KestruneUpdater.exe");
     ::Sleep(300);
     removeProduct(destination_);
-    control(defaultSettings());
+    if (!servedByNginx()) {
+        control(defaultSettings());
+    }
 }
 
 HWND Installation::start(const std::vector<std::wstring> &environment)

@@ -37,8 +37,15 @@ std::string get(const std::wstring &pathAndQuery);
 void control(const std::wstring &settings);
 // `text` made safe as one query value.
 std::wstring queryValue(const std::wstring &text);
-// The telemetry requests the server received, in order.
+// The telemetry requests the server received, in order, as "METHOD URI".
 std::vector<std::string> telemetry();
+// Whether nginx serves (support/server-test --nginx) instead of the
+// reference server: its telemetry log is then the record, and the scenario
+// shapes the answers through the served folder's files.
+bool servedByNginx();
+// The tab-separated fields of each line of one of nginx's logs
+// ("access.log", "telemetry.log"; deploy/nginx/nginx.conf.in has their formats).
+std::vector<std::vector<std::string>> nginxLog(const wchar_t *name);
 bool waitForTelemetry(size_t count, DWORD timeoutMs);
 
 std::wstring knownFolder(REFKNOWNFOLDERID id);

@@ -1,16 +1,18 @@
 # kestrune_add_server_test(NAME name SOURCES ... [TLS] [SMALL_DRIVE letter:size]
 #                          [SERVER_ROOT dir] [SERVER_EXTENSION file.py] [SERVER_RATE bytes/s]
-#                          [SERVER_PORT port]
+#                          [SERVER_PORT port] [NGINX_HTTPS_PORT port]
 #                          <any other kestrune_add_test argument>)
 # A test program run against its own reference server (tools/reference_server.py),
 # started and stopped around it by support/server-test, which also documents
 # the KESTRUNE_TEST_* variables the program finds (ports, request log, TLS
 # files, small drive). Read them with testsupport::ReferenceServer
-# (support/referenceServer.h).
+# (support/referenceServer.h). With NGINX_HTTPS_PORT the deployment of
+# deploy/nginx serves instead, on SERVER_PORT and that HTTPS port, with its
+# prefix under the build tree.
 set(KESTRUNE_SERVER_TEST ${CMAKE_CURRENT_LIST_DIR}/server-test)
 
 function(kestrune_add_server_test)
-  cmake_parse_arguments(S "TLS" "NAME;SMALL_DRIVE;SERVER_ROOT;SERVER_EXTENSION;SERVER_RATE;SERVER_PORT" "" ${ARGN})
+  cmake_parse_arguments(S "TLS" "NAME;SMALL_DRIVE;SERVER_ROOT;SERVER_EXTENSION;SERVER_RATE;SERVER_PORT;NGINX_HTTPS_PORT" "" ${ARGN})
   set(launcher ${KESTRUNE_SERVER_TEST})
   if(S_TLS)
     list(APPEND launcher --tls)
@@ -29,6 +31,9 @@ function(kestrune_add_server_test)
   endif()
   if(S_SERVER_PORT)
     list(APPEND launcher --port ${S_SERVER_PORT})
+  endif()
+  if(S_NGINX_HTTPS_PORT)
+    list(APPEND launcher --nginx ${CMAKE_BINARY_DIR}/nginx/${S_NAME} --https-port ${S_NGINX_HTTPS_PORT})
   endif()
   list(APPEND launcher --)
   kestrune_add_test(NAME ${S_NAME} ${S_UNPARSED_ARGUMENTS} LAUNCHER ${launcher})
