@@ -29,7 +29,7 @@ namespace package {
 namespace {
 
 constexpr uLong kNameBufferSize = 512;
-constexpr unsigned kBlockSize = 8192;
+constexpr unsigned kBlockSize = 65536;
 constexpr uLong kUtf8NameFlag = 0x800;
 // Targets are used without a long-path prefix: a longer one is refused, not cut.
 constexpr size_t kMaxTargetLength = MAX_PATH - 1;
