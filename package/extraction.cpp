@@ -249,8 +249,13 @@ bool Planner::addEntry(unzFile archive, const Entry &entry)
         return fail(failure_, directory ? kExtractCreateDirectory : kExtractCreateFile, 0, ERROR_FILENAME_EXCED_RANGE);
     }
     if (directory) {
+        // A listed folder brings its parents with it, as it always has.
         const std::wstring_view folder(entry.name.data(), entry.name.size() - 1);
-        listed_.insert(folderKey(folder));
+        for (size_t end = 1; end <= folder.size(); ++end) {
+            if (end == folder.size() || isSeparator(folder[end])) {
+                listed_.insert(folderKey(folder.substr(0, end)));
+            }
+        }
         target.pop_back();
         plan_.folders.push_back(std::move(target));
         return true;

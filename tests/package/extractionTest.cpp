@@ -309,6 +309,14 @@ TEST(Extraction, FilesInFoldersTheArchiveDoesNotListFailBeforeAnythingIsWritten)
     EXPECT_FALSE(testsupport::fileExists(destination.file(L"readme.txt")));
 }
 
+TEST(Extraction, FileInAParentOfAListedFolderIsWritten)
+{
+    TempFolder destination;
+    const Extracted extracted = extract(packageFixture(L"parent-of-listed-folder.zip"), destination.path());
+    EXPECT_TRUE(extracted.succeeded) << extracted.code << " " << extracted.lastError;
+    EXPECT_TRUE(testsupport::fileExists(destination.file(L"docs\\readme.txt")));
+}
+
 TEST(Extraction, NamesWithoutUtf8FlagUseTheAnsiCodePage)
 {
     TempFolder destination;

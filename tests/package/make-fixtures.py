@@ -72,6 +72,12 @@ def main(output, sample_package):
         {"name": b"docs/guide/intro.txt", "data": text(500, 2), "method": DEFLATED},
     ])
 
+    # Only the deepest folder is listed; its parents come with it.
+    write_zip(fixture("parent-of-listed-folder.zip"), [
+        {"name": b"docs/guide/", "data": b""},
+        {"name": b"docs/readme.txt", "data": text(300, 1)},
+    ])
+
     # 0x82 and 0x94 are e-acute and o-umlaut in code page 437.
     write_zip(fixture("cp437-name.zip"), [
         {"name": b"caf\x82-s\x94t.txt", "data": b"code page name\r\n"},
