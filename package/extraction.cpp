@@ -589,8 +589,8 @@ bool writeFilesOnThreads(const std::wstring &archivePath, const Plan &plan, unsi
     return true;
 }
 
-bool extract(ExtractResult &result, const std::wstring &archivePath, const std::wstring &destination,
-             unsigned threads, Failure &failure)
+bool extract(ExtractResult &result, const std::wstring &archivePath, const std::wstring &destination, unsigned threads,
+             Failure &failure)
 {
     ArchiveReader reader;
     if (!reader.open(archivePath, failure)) {

@@ -9,8 +9,8 @@ namespace {
 TEST(EntryName, SafeNamesStayInsideTheDestination)
 {
     for (const wchar_t *name : {L"Update/KestruneUpdater.exe", L"Kestrune/1.0.5.0/", L"a\\b\\c.txt", L"file",
-                                L"dots..inside/name.txt", L"..name", L"name..txt", L".hidden/file", L"a//b", L"console/",
-                                L"nullable.txt", L"COM10.txt", L"LPT.txt", L"auxiliary/file"}) {
+                                L"dots..inside/name.txt", L"..name", L"name..txt", L".hidden/file", L"a//b",
+                                L"console/", L"nullable.txt", L"COM10.txt", L"LPT.txt", L"auxiliary/file"}) {
         EXPECT_TRUE(package::isSafeEntryName(name)) << testing::PrintToString(std::wstring(name));
     }
 }

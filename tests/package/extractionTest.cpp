@@ -368,8 +368,7 @@ TEST_P(UnsafeNames, AreRefusedBeforeAnythingLeavesTheDestination)
 INSTANTIATE_TEST_SUITE_P(Extraction, UnsafeNames,
                          testing::Values(L"parent", L"parent-backslash", L"nested-parent", L"parent-with-space",
                                          L"three-dots", L"root-slash", L"root-backslash", L"drive", L"drive-relative",
-                                         L"unc", L"stream", L"parent-folder", L"device", L"trailing-dot",
-                                         L"control"));
+                                         L"unc", L"stream", L"parent-folder", L"device", L"trailing-dot", L"control"));
 
 // The long name is 150 characters: the target is the destination, a
 // backslash and the name.
@@ -452,7 +451,6 @@ TEST(Extraction, EmptyArchiveIsRefused)
     EXPECT_EQ(extracted.code, package::kExtractOpenArchive);
     EXPECT_EQ(calls, 0);
 }
-
 
 // Needs the links with-links.sh plants in C:\kestrune-links (Unix links in
 // the prefix, which Windows programs see as reparse points); skipped otherwise.
