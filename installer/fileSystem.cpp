@@ -2,7 +2,6 @@
 
 #include "win32lib/UniqueResource.h"
 
-#include <shellapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
 #include <shobjidl.h>
@@ -64,20 +63,52 @@ bool tryCreateDirectoryTree(const std::wstring &path)
     }
 }
 
+namespace {
+
+// A link (junction or symbolic link) is removed as itself: what it points to
+// is not part of the tree, and may be anything an unelevated process chose.
+DWORD removeTreeEntry(const std::wstring &path, DWORD attributes)
+{
+    const bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 && folder) {
+        DWORD firstError = 0;
+        WIN32_FIND_DATAW entry = {};
+        Win32Lib::UniqueFindHandle search(::FindFirstFileW((path + L"\\*").c_str(), &entry));
+        if (search) {
+            do {
+                if (wcscmp(entry.cFileName, L".") == 0 || wcscmp(entry.cFileName, L"..") == 0) {
+                    continue;
+                }
+                const DWORD error = removeTreeEntry(path + L"\\" + entry.cFileName, entry.dwFileAttributes);
+                firstError = firstError != 0 ? firstError : error;
+            } while (::FindNextFileW(search.get(), &entry));
+        }
+        search.reset();
+        if (!::RemoveDirectoryW(path.c_str())) {
+            const DWORD error = ::GetLastError();
+            return firstError != 0 ? firstError : error;
+        }
+        return firstError;
+    }
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        ::SetFileAttributesW(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    }
+    const BOOL removed = folder ? ::RemoveDirectoryW(path.c_str()) : ::DeleteFileW(path.c_str());
+    return removed ? 0 : ::GetLastError();
+}
+
+} // namespace
+
 int removeDirectoryTree(const std::wstring &path)
 {
-    // Room for 259 characters and the double terminator the shell expects.
-    wchar_t source[MAX_PATH + 1] = {};
     if (path.empty() || path.size() >= MAX_PATH) {
         return 0;
     }
-    path.copy(source, path.size());
-
-    SHFILEOPSTRUCTW operation = {};
-    operation.wFunc = FO_DELETE;
-    operation.pFrom = source;
-    operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
-    return ::SHFileOperationW(&operation);
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return 0;
+    }
+    return static_cast<int>(removeTreeEntry(path, attributes));
 }
 
 uint64_t directorySize(const std::wstring &path)

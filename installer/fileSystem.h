@@ -17,9 +17,10 @@ void createDirectoryTree(const std::wstring &path);
 [[nodiscard]] bool tryCreateDirectoryTree(const std::wstring &path);
 
 // Deletes the folder and everything below it, read-only files included,
-// without any dialog and without the recycle bin. Paths longer than 259
-// characters and empty paths are left alone (result 0). Callers ignore the
-// shell's result.
+// without the recycle bin. Links inside (junctions, symbolic links) are
+// deleted as links, never followed. Paths longer than 259 characters and
+// empty paths are left alone (result 0). The result is 0 or the first
+// Windows error met; callers ignore it.
 int removeDirectoryTree(const std::wstring &path);
 
 // Total size of the files below `path`, in 64 bits. Linked folders (reparse

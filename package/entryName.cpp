@@ -11,9 +11,22 @@ bool isSeparator(wchar_t character) noexcept
     return character == L'\\' || character == L'/';
 }
 
-bool isOnlyDotsAndSpaces(std::wstring_view segment) noexcept
+// Windows drops trailing dots and spaces from a segment, so "name." opens
+// "name" and ".. " opens the parent folder: the name on disk would not be
+// the name in the archive.
+bool endsInDotOrSpace(std::wstring_view segment) noexcept
 {
-    return segment.find_first_not_of(L". ") == std::wstring_view::npos;
+    return !segment.empty() && (segment.back() == L'.' || segment.back() == L' ');
+}
+
+bool hasControlCharacter(std::wstring_view name) noexcept
+{
+    for (const wchar_t character : name) {
+        if (character < L'\x20') {
+            return true;
+        }
+    }
+    return false;
 }
 
 // Windows opens a device for these names in any folder, whatever extension
@@ -50,7 +63,8 @@ bool isDirectoryEntry(std::wstring_view name) noexcept
 
 bool isSafeEntryName(std::wstring_view name) noexcept
 {
-    if (name.empty() || isSeparator(name.front()) || name.find(L':') != std::wstring_view::npos) {
+    if (name.empty() || isSeparator(name.front()) || name.find(L':') != std::wstring_view::npos ||
+        hasControlCharacter(name)) {
         return false;
     }
     size_t start = 0;
@@ -60,7 +74,7 @@ bool isSafeEntryName(std::wstring_view name) noexcept
             ++end;
         }
         const std::wstring_view segment = name.substr(start, end - start);
-        if (!segment.empty() && (isOnlyDotsAndSpaces(segment) || isDeviceName(segment))) {
+        if (!segment.empty() && (endsInDotOrSpace(segment) || isDeviceName(segment))) {
             return false;
         }
         start = end + 1;

@@ -10,9 +10,10 @@ namespace package {
 
 // True when joining the name to the destination folder cannot leave it: not
 // empty, no root, drive, UNC or device prefix, no ':' (drives, alternate data
-// streams), no segment made only of dots and spaces (Windows trims trailing
-// dots and spaces, so ".. " and "..." resolve like "..") and no device name
-// ("NUL", "COM1.txt") that Windows would open instead of a file.
+// streams), no control character, no segment ending in a dot or a space
+// (Windows trims them, so ".. " and "..." resolve like "..", and "a." names
+// "a") and no device name ("NUL", "COM1.txt") that Windows would open
+// instead of a file.
 [[nodiscard]] bool isSafeEntryName(std::wstring_view name) noexcept;
 
 // Entry name bytes to wide characters: UTF-8 when the entry says so (general

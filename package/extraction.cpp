@@ -1,6 +1,5 @@
 #include "package/extraction.h"
 
-#include "installer/fileSystem.h"
 #include "package/entryName.h"
 #include "package/zipReadCache.h"
 #include "win32lib/UniqueResource.h"
@@ -10,18 +9,64 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cwctype>
+#include <memory>
+#include <mutex>
+#include <new>
 #include <string_view>
+#include <system_error>
+#include <thread>
+#include <unordered_set>
+#include <vector>
 
 namespace package {
 
 namespace {
 
 constexpr uLong kNameBufferSize = 512;
-constexpr unsigned kBlockSize = 8192;
+constexpr unsigned kBlockSize = 65536;
 constexpr uLong kUtf8NameFlag = 0x800;
 // Targets are used without a long-path prefix: a longer one is refused, not cut.
 constexpr size_t kMaxTargetLength = MAX_PATH - 1;
+constexpr auto kProgressInterval = std::chrono::milliseconds(50);
+
+struct Failure {
+    uint32_t code = 0;
+    int32_t zipCode = 0;
+    DWORD lastError = 0;
+};
+
+bool fail(Failure &failure, uint32_t code, int32_t zipCode, DWORD lastError)
+{
+    failure = {code, zipCode, lastError};
+    return false;
+}
+
+bool isSeparator(wchar_t character) noexcept
+{
+    return character == L'\\' || character == L'/';
+}
+
+bool isLink(DWORD attributes) noexcept
+{
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// A folder name as the file system compares it, to know a folder once
+// however the archive spells it.
+std::wstring folderKey(std::wstring_view name)
+{
+    std::wstring key(name);
+    for (wchar_t &character : key) {
+        character = isSeparator(character) ? L'\\' : static_cast<wchar_t>(std::towupper(character));
+    }
+    return key;
+}
 
 // WriteFile may report success after writing part of a block (a volume that
 // has just filled up does); the rest is written again so that the real
@@ -43,214 +88,561 @@ bool writeAll(HANDLE file, const char *bytes, DWORD count)
     return true;
 }
 
-class Extraction {
+// Opens the target for writing without ever writing through a link: a new
+// name cannot be one, and an existing name is opened as itself (not what it
+// points to) and refused when it is a link someone planted there.
+Win32Lib::UniqueFile createTarget(const std::wstring &target)
+{
+    Win32Lib::UniqueFile file(::CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file || ::GetLastError() != ERROR_FILE_EXISTS) {
+        return file;
+    }
+    file.reset(::CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file) {
+        return file;
+    }
+    FILE_ATTRIBUTE_TAG_INFO tag = {};
+    if (!::GetFileInformationByHandleEx(file.get(), FileAttributeTagInfo, &tag, sizeof(tag))) {
+        file.reset();
+        return file;
+    }
+    if ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        file.reset();
+        ::SetLastError(kErrorLinkInDestination);
+        return file;
+    }
+    if (!::SetEndOfFile(file.get())) {
+        file.reset();
+    }
+    return file;
+}
+
+// One minizip handle over the package with its own read cache. Not movable:
+// the open streams call through the function tables held here.
+class ArchiveReader {
 public:
-    Extraction(ExtractResult &result, const std::wstring &destination) : result_(result), destination_(destination) {}
+    ArchiveReader() = default;
+    ArchiveReader(const ArchiveReader &) = delete;
+    ArchiveReader &operator=(const ArchiveReader &) = delete;
 
-    bool run(const std::wstring &archivePath);
-    [[nodiscard]] DWORD lastError() const noexcept { return lastError_; }
-
-private:
-    struct Entry {
-        unz_file_info64 info = {};
-        std::wstring name;
-    };
-
-    bool fail(uint32_t code, int32_t zipCode, DWORD lastError)
+    bool open(const std::wstring &archivePath, Failure &failure)
     {
-        result_.code = code;
-        result_.zipCode = zipCode;
-        lastError_ = lastError;
-        return false;
+        ::fill_win32_filefunc64W(&win32Functions_);
+        zlib_filefunc64_def functions = cachedFileFunctions(&win32Functions_);
+        ::SetLastError(0);
+        archive_.reset(::unzOpen2_64(archivePath.c_str(), &functions));
+        if (!archive_) {
+            return fail(failure, kExtractOpenArchive, 0, ::GetLastError());
+        }
+        return true;
     }
 
-    bool readEntry(Entry &entry);
-    bool sumSizes(uint64_t entryCount);
-    bool extractEntry(const Entry &entry);
-    bool extractFile(const std::wstring &target);
+    [[nodiscard]] unzFile get() const noexcept { return archive_.get(); }
 
-    ExtractResult &result_;
-    const std::wstring &destination_;
-    DWORD lastError_ = 0;
+private:
     // Declared before the archive: its streams call through these until closed.
     zlib_filefunc64_def win32Functions_ = {};
     Win32Lib::UniqueUnzFile archive_;
-    uint64_t total_ = 0;
-    uint64_t written_ = 0;
-    std::array<char, kBlockSize> block_ = {};
 };
 
-bool Extraction::readEntry(Entry &entry)
+struct FileJob {
+    unz64_file_pos position = {};
+    uint64_t size = 0;
+    std::wstring target;
+};
+
+// Everything the writing needs, found before any file is written.
+struct Plan {
+    std::vector<std::wstring> folders;
+    std::vector<FileJob> files;
+    uint64_t total = 0;
+};
+
+struct Entry {
+    unz_file_info64 info = {};
+    std::wstring name;
+};
+
+bool readEntry(unzFile archive, Entry &entry, Failure &failure)
 {
     std::array<char, kNameBufferSize> name = {};
     ::SetLastError(0);
     const int status =
-        ::unzGetCurrentFileInfo64(archive_.get(), &entry.info, name.data(), kNameBufferSize, nullptr, 0, nullptr, 0);
+        ::unzGetCurrentFileInfo64(archive, &entry.info, name.data(), kNameBufferSize, nullptr, 0, nullptr, 0);
     if (status != UNZ_OK) {
-        return fail(kExtractEntryInfo, status, ::GetLastError());
+        return fail(failure, kExtractEntryInfo, status, ::GetLastError());
     }
     // A name cut to the buffer would be a different file; it cannot fit in
     // a target path anyway.
     if (entry.info.size_filename >= kNameBufferSize) {
-        return fail(kExtractCreateFile, 0, ERROR_FILENAME_EXCED_RANGE);
+        return fail(failure, kExtractCreateFile, 0, ERROR_FILENAME_EXCED_RANGE);
     }
     const std::string_view bytes(name.data(), entry.info.size_filename);
     if (!convertEntryName(bytes, (entry.info.flag & kUtf8NameFlag) != 0, entry.name)) {
-        return fail(kExtractConvertName, 0, ::GetLastError());
+        return fail(failure, kExtractConvertName, 0, ::GetLastError());
     }
     return true;
 }
 
-bool Extraction::sumSizes(uint64_t entryCount)
+// Reads the central directory once and checks every entry, in archive order,
+// so that a hostile or broken archive is refused before it writes anything.
+class Planner {
+public:
+    Planner(const std::wstring &destination, Plan &plan, Failure &failure)
+        : destination_(destination), plan_(plan), failure_(failure)
+    {
+    }
+
+    bool read(unzFile archive);
+    bool createFolders();
+
+private:
+    bool addEntry(unzFile archive, const Entry &entry);
+    bool walkFolders(std::wstring_view name, bool create);
+
+    const std::wstring &destination_;
+    Plan &plan_;
+    Failure &failure_;
+    // Folders the archive listed so far, and folders known to be real ones.
+    std::unordered_set<std::wstring> listed_;
+    std::unordered_set<std::wstring> ready_;
+};
+
+bool Planner::read(unzFile archive)
 {
+    if (isLink(::GetFileAttributesW(destination_.c_str()))) {
+        return fail(failure_, kExtractCreateDirectory, 0, kErrorLinkInDestination);
+    }
+    unz_global_info64 globalInfo = {};
+    ::SetLastError(0);
+    const int status = ::unzGetGlobalInfo64(archive, &globalInfo);
+    if (status != UNZ_OK) {
+        return fail(failure_, kExtractGlobalInfo, status, ::GetLastError());
+    }
+    const uint64_t entryCount = globalInfo.number_entry;
     for (uint64_t index = 0; index < entryCount; ++index) {
         Entry entry;
-        if (!readEntry(entry)) {
+        if (!readEntry(archive, entry, failure_) || !addEntry(archive, entry)) {
             return false;
-        }
-        if (!isDirectoryEntry(entry.name)) {
-            total_ += entry.info.uncompressed_size;
         }
         if (index + 1 < entryCount) {
             ::SetLastError(0);
-            const int status = ::unzGoToNextFile(archive_.get());
-            if (status != UNZ_OK) {
-                return fail(kExtractGoToNext, status, ::GetLastError());
+            const int next = ::unzGoToNextFile(archive);
+            if (next != UNZ_OK) {
+                return fail(failure_, kExtractGoToNext, next, ::GetLastError());
             }
         }
-    }
-    ::SetLastError(0);
-    const int status = ::unzGoToFirstFile(archive_.get());
-    if (status != UNZ_OK) {
-        return fail(kExtractGoToFirst, status, ::GetLastError());
     }
     return true;
 }
 
-bool Extraction::extractEntry(const Entry &entry)
+bool Planner::addEntry(unzFile archive, const Entry &entry)
 {
-    // Checked before anything of this entry touches the disk.
     if (!isSafeEntryName(entry.name)) {
-        return fail(kExtractUnsafeName, 0, ERROR_INVALID_NAME);
+        return fail(failure_, kExtractUnsafeName, 0, ERROR_INVALID_NAME);
     }
     const bool directory = isDirectoryEntry(entry.name);
     std::wstring target = destination_ + L"\\" + entry.name;
     if (target.size() > kMaxTargetLength) {
-        return fail(directory ? kExtractCreateDirectory : kExtractCreateFile, 0, ERROR_FILENAME_EXCED_RANGE);
+        return fail(failure_, directory ? kExtractCreateDirectory : kExtractCreateFile, 0, ERROR_FILENAME_EXCED_RANGE);
     }
     if (directory) {
-        target.pop_back();
-        if (!installer::tryCreateDirectoryTree(target)) {
-            return fail(kExtractCreateDirectory, 0, ::GetLastError());
+        // A listed folder brings its parents with it, as it always has.
+        const std::wstring_view folder(entry.name.data(), entry.name.size() - 1);
+        for (size_t end = 1; end <= folder.size(); ++end) {
+            if (end == folder.size() || isSeparator(folder[end])) {
+                listed_.insert(folderKey(folder.substr(0, end)));
+            }
         }
+        target.pop_back();
+        plan_.folders.push_back(std::move(target));
         return true;
     }
-    return extractFile(target);
+    // Parent folders are not created for files: the archive lists each
+    // folder before the files inside it, unless the folder is there already.
+    const size_t separator = entry.name.find_last_of(L"\\/");
+    if (separator != std::wstring::npos) {
+        const std::wstring_view parent(entry.name.data(), separator);
+        if (listed_.count(folderKey(parent)) == 0 && !walkFolders(parent, false)) {
+            return false;
+        }
+    }
+    FileJob job;
+    ::SetLastError(0);
+    const int status = ::unzGetFilePos64(archive, &job.position);
+    if (status != UNZ_OK) {
+        return fail(failure_, kExtractEntryInfo, status, ::GetLastError());
+    }
+    job.size = entry.info.uncompressed_size;
+    job.target = std::move(target);
+    plan_.total += job.size;
+    plan_.files.push_back(std::move(job));
+    return true;
 }
 
-bool Extraction::extractFile(const std::wstring &target)
+// Every folder on the way to `name` inside the destination must be a real
+// folder: a link planted there would take the files somewhere else. Missing
+// folders are created when `create` is set, and are an error otherwise.
+bool Planner::walkFolders(std::wstring_view name, bool create)
+{
+    const uint32_t code = create ? kExtractCreateDirectory : kExtractCreateFile;
+    for (size_t end = 1; end <= name.size(); ++end) {
+        if ((end < name.size() && !isSeparator(name[end])) || isSeparator(name[end - 1])) {
+            continue;
+        }
+        const std::wstring_view prefix = name.substr(0, end);
+        std::wstring key = folderKey(prefix);
+        if (ready_.count(key) != 0) {
+            continue;
+        }
+        const std::wstring path = destination_ + L"\\" + std::wstring(prefix);
+        const DWORD attributes = ::GetFileAttributesW(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            if (!create) {
+                return fail(failure_, code, 0, ERROR_PATH_NOT_FOUND);
+            }
+            if (!::CreateDirectoryW(path.c_str(), nullptr)) {
+                return fail(failure_, code, 0, ::GetLastError());
+            }
+        } else if (isLink(attributes)) {
+            return fail(failure_, code, 0, kErrorLinkInDestination);
+        } else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            return fail(failure_, code, 0, create ? ERROR_ALREADY_EXISTS : ERROR_PATH_NOT_FOUND);
+        }
+        ready_.insert(std::move(key));
+    }
+    return true;
+}
+
+bool Planner::createFolders()
+{
+    const size_t start = destination_.size() + 1;
+    for (const std::wstring &folder : plan_.folders) {
+        if (!walkFolders(std::wstring_view(folder).substr(start), true)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Copies the file entry at `job` into its target. `afterBlock(count)` is
+// called after each block written; false from it ends the copy (having set
+// the failure, or leaving it empty when another thread's failure stops this
+// one).
+template <typename AfterBlock>
+bool writeFile(unzFile archive, const FileJob &job, char *block, Failure &failure, AfterBlock &&afterBlock)
 {
     ::SetLastError(0);
-    int status = ::unzOpenCurrentFile(archive_.get());
+    int status = ::unzGoToFilePos64(archive, &job.position);
     if (status != UNZ_OK) {
-        return fail(kExtractOpenEntry, status, ::GetLastError());
+        return fail(failure, kExtractEntryInfo, status, ::GetLastError());
+    }
+    ::SetLastError(0);
+    status = ::unzOpenCurrentFile(archive);
+    if (status != UNZ_OK) {
+        return fail(failure, kExtractOpenEntry, status, ::GetLastError());
     }
     // On a failure below, closing the archive closes the open entry too.
-    // Parent folders are not created here: the archive lists each folder
-    // before the files inside it.
-    Win32Lib::UniqueFile file(::CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    Win32Lib::UniqueFile file = createTarget(job.target);
     if (!file) {
-        return fail(kExtractCreateFile, 0, ::GetLastError());
+        return fail(failure, kExtractCreateFile, 0, ::GetLastError());
     }
     for (;;) {
         ::SetLastError(0);
-        const int count = ::unzReadCurrentFile(archive_.get(), block_.data(), kBlockSize);
+        const int count = ::unzReadCurrentFile(archive, block, kBlockSize);
         if (count < 0) {
-            return fail(kExtractReadEntry, count, ::GetLastError());
+            return fail(failure, kExtractReadEntry, count, ::GetLastError());
         }
         if (count == 0) {
             break;
         }
-        if (!writeAll(file.get(), block_.data(), static_cast<DWORD>(count))) {
-            return fail(kExtractWriteFile, 0, ::GetLastError());
+        if (!writeAll(file.get(), block, static_cast<DWORD>(count))) {
+            return fail(failure, kExtractWriteFile, 0, ::GetLastError());
         }
-        if (result_.progress) {
-            written_ += static_cast<uint64_t>(count);
-            if (result_.progress(static_cast<int64_t>(total_), written_)) {
-                return fail(kExtractCancelled, 0, 0);
-            }
+        if (!afterBlock(static_cast<uint64_t>(count))) {
+            return false;
         }
     }
     file.reset();
     // The CRC of the whole entry is only known here.
     ::SetLastError(0);
-    status = ::unzCloseCurrentFile(archive_.get());
+    status = ::unzCloseCurrentFile(archive);
     if (status == UNZ_CRCERROR) {
-        return fail(kExtractReadEntry, status, ERROR_CRC);
+        return fail(failure, kExtractReadEntry, status, ERROR_CRC);
     }
     if (status != UNZ_OK) {
-        return fail(kExtractReadEntry, status, ::GetLastError());
+        return fail(failure, kExtractReadEntry, status, ::GetLastError());
     }
     return true;
 }
 
-bool Extraction::run(const std::wstring &archivePath)
+// All files in archive order on the calling thread, the callback after
+// every block.
+bool writeFilesInOrder(unzFile archive, const Plan &plan, const ExtractResult &result, Failure &failure)
 {
-    ::fill_win32_filefunc64W(&win32Functions_);
-    zlib_filefunc64_def functions = cachedFileFunctions(&win32Functions_);
-
-    ::SetLastError(0);
-    archive_.reset(::unzOpen2_64(archivePath.c_str(), &functions));
-    if (!archive_) {
-        return fail(kExtractOpenArchive, 0, ::GetLastError());
+    std::unique_ptr<char[]> block(new (std::nothrow) char[kBlockSize]);
+    if (!block) {
+        return fail(failure, kExtractReadEntry, 0, ERROR_NOT_ENOUGH_MEMORY);
     }
-    unz_global_info64 globalInfo = {};
-    ::SetLastError(0);
-    const int status = ::unzGetGlobalInfo64(archive_.get(), &globalInfo);
-    if (status != UNZ_OK) {
-        return fail(kExtractGlobalInfo, status, ::GetLastError());
-    }
-    const uint64_t entryCount = globalInfo.number_entry;
-    if (result_.progress && !sumSizes(entryCount)) {
-        return false;
-    }
-    for (uint64_t index = 0; index < entryCount; ++index) {
-        Entry entry;
-        if (!readEntry(entry) || !extractEntry(entry)) {
+    uint64_t written = 0;
+    const auto afterBlock = [&](uint64_t count) {
+        if (result.progress) {
+            written += count;
+            if (result.progress(static_cast<int64_t>(plan.total), written)) {
+                return fail(failure, kExtractCancelled, 0, 0);
+            }
+        }
+        return true;
+    };
+    for (const FileJob &job : plan.files) {
+        if (!writeFile(archive, job, block.get(), failure, afterBlock)) {
             return false;
         }
-        if (index + 1 < entryCount) {
-            ::SetLastError(0);
-            const int next = ::unzGoToNextFile(archive_.get());
-            if (next != UNZ_OK) {
-                return fail(kExtractGoToNext, next, ::GetLastError());
+    }
+    return true;
+}
+
+// What the worker threads share with the calling thread.
+class WorkQueue {
+public:
+    explicit WorkQueue(const Plan &plan)
+    {
+        order_.reserve(plan.files.size());
+        for (const FileJob &job : plan.files) {
+            order_.push_back(&job);
+        }
+        // The largest first: a large file taken last would keep one thread
+        // busy while the others idle.
+        std::stable_sort(order_.begin(), order_.end(),
+                         [](const FileJob *left, const FileJob *right) { return left->size > right->size; });
+    }
+
+    const FileJob *next() noexcept
+    {
+        if (stopped()) {
+            return nullptr;
+        }
+        const size_t index = next_.fetch_add(1);
+        return index < order_.size() ? order_[index] : nullptr;
+    }
+
+    void addWritten(uint64_t count) noexcept { written_.fetch_add(count, std::memory_order_relaxed); }
+    [[nodiscard]] uint64_t written() const noexcept { return written_.load(std::memory_order_relaxed); }
+    [[nodiscard]] bool stopped() const noexcept { return stop_.load(); }
+    void stop() noexcept { stop_.store(true); }
+
+    // The first failure wins and stops every worker.
+    void fail(const Failure &failure)
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (!failed_) {
+                failed_ = true;
+                failure_ = failure;
+            }
+        }
+        stop();
+    }
+
+    [[nodiscard]] bool failed(Failure &failure)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        failure = failure_;
+        return failed_;
+    }
+
+    void workerStarted()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++running_;
+    }
+
+    void workerEnded()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            --running_;
+        }
+        ended_.notify_all();
+    }
+
+    // True when every worker has ended, false after `interval` otherwise.
+    bool waitForWorkers(std::chrono::milliseconds interval)
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return ended_.wait_for(lock, interval, [this] { return running_ == 0; });
+    }
+
+private:
+    std::vector<const FileJob *> order_;
+    std::atomic<size_t> next_{0};
+    std::atomic<uint64_t> written_{0};
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::condition_variable ended_;
+    unsigned running_ = 0;
+    bool failed_ = false;
+    Failure failure_;
+};
+
+// A worker thread's whole life: its own archive handle, read cache and block.
+void runWorker(const std::wstring &archivePath, WorkQueue &queue) noexcept
+{
+    try {
+        Failure failure;
+        ArchiveReader reader;
+        std::unique_ptr<char[]> block(new (std::nothrow) char[kBlockSize]);
+        if (!block) {
+            queue.fail({kExtractReadEntry, 0, ERROR_NOT_ENOUGH_MEMORY});
+        } else if (!reader.open(archivePath, failure)) {
+            queue.fail(failure);
+        } else {
+            const auto afterBlock = [&queue](uint64_t count) {
+                queue.addWritten(count);
+                return !queue.stopped();
+            };
+            while (const FileJob *job = queue.next()) {
+                if (!writeFile(reader.get(), *job, block.get(), failure, afterBlock)) {
+                    if (failure.code != 0) {
+                        queue.fail(failure);
+                    }
+                    break;
+                }
+            }
+        }
+    } catch (...) {
+        queue.fail({kExtractReadEntry, 0, ERROR_NOT_ENOUGH_MEMORY});
+    }
+    queue.workerEnded();
+}
+
+// Worker threads that are always stopped and joined before the queue they
+// share goes away, however the calling thread leaves.
+class Workers {
+public:
+    explicit Workers(WorkQueue &queue) : queue_(queue) {}
+    Workers(const Workers &) = delete;
+    Workers &operator=(const Workers &) = delete;
+    ~Workers()
+    {
+        queue_.stop();
+        join();
+    }
+
+    // False when not even one thread could be started.
+    bool start(unsigned count, const std::wstring &archivePath)
+    {
+        threads_.reserve(count);
+        for (unsigned index = 0; index < count; ++index) {
+            queue_.workerStarted();
+            try {
+                threads_.emplace_back(runWorker, std::cref(archivePath), std::ref(queue_));
+            } catch (const std::system_error &) {
+                queue_.workerEnded();
+                break;
+            }
+        }
+        return !threads_.empty();
+    }
+
+    void join() noexcept
+    {
+        for (std::thread &thread : threads_) {
+            if (thread.joinable()) {
+                thread.join();
             }
         }
     }
-    archive_.reset();
+
+private:
+    WorkQueue &queue_;
+    std::vector<std::thread> threads_;
+};
+
+// The calling thread reports progress while the workers write, and turns a
+// stop answer into the failure that ends them all.
+bool writeFilesOnThreads(const std::wstring &archivePath, const Plan &plan, unsigned threads,
+                         const ExtractResult &result, unzFile archive, Failure &failure)
+{
+    WorkQueue queue(plan);
+    {
+        Workers workers(queue);
+        if (!workers.start(threads, archivePath)) {
+            return writeFilesInOrder(archive, plan, result, failure);
+        }
+        while (!queue.waitForWorkers(kProgressInterval)) {
+            if (result.progress && !queue.stopped() &&
+                result.progress(static_cast<int64_t>(plan.total), queue.written())) {
+                queue.fail({kExtractCancelled, 0, 0});
+            }
+        }
+        workers.join();
+    }
+    if (queue.failed(failure)) {
+        return false;
+    }
+    if (result.progress && result.progress(static_cast<int64_t>(plan.total), queue.written())) {
+        return fail(failure, kExtractCancelled, 0, 0);
+    }
     return true;
+}
+
+bool extract(ExtractResult &result, const std::wstring &archivePath, const std::wstring &destination, unsigned threads,
+             Failure &failure)
+{
+    ArchiveReader reader;
+    if (!reader.open(archivePath, failure)) {
+        return false;
+    }
+    Plan plan;
+    Planner planner(destination, plan, failure);
+    if (!planner.read(reader.get()) || !planner.createFolders()) {
+        return false;
+    }
+    if (threads <= 1 || plan.files.size() < 2) {
+        return writeFilesInOrder(reader.get(), plan, result, failure);
+    }
+    const auto workerCount = static_cast<unsigned>(std::min<size_t>(threads, plan.files.size()));
+    return writeFilesOnThreads(archivePath, plan, workerCount, result, reader.get(), failure);
 }
 
 } // namespace
 
-bool extractArchive(ExtractResult &result, const std::wstring &archivePath, const std::wstring &destination)
+unsigned defaultExtractionThreads() noexcept
+{
+    SYSTEM_INFO system = {};
+    ::GetSystemInfo(&system);
+    return std::clamp<unsigned>(system.dwNumberOfProcessors, 1, kMaxExtractionThreads);
+}
+
+bool extractArchiveOnThreads(ExtractResult &result, const std::wstring &archivePath, const std::wstring &destination,
+                             unsigned threads)
 {
     result.code = 0;
     result.zipCode = 0;
-    DWORD lastError = 0;
+    Failure failure;
     bool extracted = false;
-    {
-        // The archive, the entry and the target file are closed when this
-        // scope ends; the error is set after that, for the caller to read.
-        Extraction extraction(result, destination);
-        extracted = extraction.run(archivePath);
-        lastError = extraction.lastError();
+    try {
+        // Every archive, entry, target file and thread is closed or joined
+        // when this call returns; the error is set after that, for the
+        // caller to read.
+        extracted = extract(result, archivePath, destination, threads, failure);
+    } catch (const std::bad_alloc &) {
+        failure = {kExtractReadEntry, 0, ERROR_NOT_ENOUGH_MEMORY};
     }
     if (!extracted) {
-        ::SetLastError(lastError);
+        result.code = failure.code;
+        result.zipCode = failure.zipCode;
+        ::SetLastError(failure.lastError);
     }
     return extracted;
+}
+
+bool extractArchive(ExtractResult &result, const std::wstring &archivePath, const std::wstring &destination)
+{
+    return extractArchiveOnThreads(result, archivePath, destination, defaultExtractionThreads());
 }
 
 } // namespace package

@@ -24,6 +24,12 @@ enum ExtractorCode : uint32_t {
     kExtractUnsafeName = 65013,
 };
 
+// The Windows error (ERROR_REPARSE_POINT_ENCOUNTERED, which MinGW-w64's
+// headers lack) when a link (junction or symbolic link) stands in the
+// destination tree where the archive puts a folder or a file: extraction
+// never writes through one.
+constexpr uint32_t kErrorLinkInDestination = 4395;
+
 struct ExtractResult {
     uint32_t code = 0;
     int32_t zipCode = 0;
@@ -31,7 +37,21 @@ struct ExtractResult {
 };
 
 // On false, code, zipCode and the thread's last error describe the failure.
+// Runs on defaultExtractionThreads() threads.
 [[nodiscard]] bool extractArchive(ExtractResult &result, const std::wstring &archivePath,
                                   const std::wstring &destination);
+
+// extractArchive with the file entries written by `threads` worker threads.
+// The archive is read and checked, and the folders are created, on the
+// calling thread before any file is written; the progress callback is only
+// ever called on the calling thread. One thread writes every file on the
+// calling thread, in archive order.
+[[nodiscard]] bool extractArchiveOnThreads(ExtractResult &result, const std::wstring &archivePath,
+                                           const std::wstring &destination, unsigned threads);
+
+// One thread per logical processor, at most kMaxExtractionThreads.
+[[nodiscard]] unsigned defaultExtractionThreads() noexcept;
+
+constexpr unsigned kMaxExtractionThreads = 8;
 
 } // namespace package

@@ -9,8 +9,8 @@ namespace {
 TEST(EntryName, SafeNamesStayInsideTheDestination)
 {
     for (const wchar_t *name : {L"Update/KestruneUpdater.exe", L"Kestrune/1.0.5.0/", L"a\\b\\c.txt", L"file",
-                                L"dots..inside/name.txt", L"..name", L"name..", L".hidden/file", L"a//b", L"console/",
-                                L"nullable.txt", L"COM10.txt", L"LPT.txt", L"auxiliary/file"}) {
+                                L"dots..inside/name.txt", L"..name", L"name..txt", L".hidden/file", L"a//b",
+                                L"console/", L"nullable.txt", L"COM10.txt", L"LPT.txt", L"auxiliary/file"}) {
         EXPECT_TRUE(package::isSafeEntryName(name)) << testing::PrintToString(std::wstring(name));
     }
 }
@@ -46,9 +46,20 @@ TEST(EntryName, NamesThatCouldLeaveTheDestinationAreUnsafe)
                                 L"COM1",
                                 L"lpt9.dat",
                                 L"COM\u00B9",
-                                L"CONOUT$"}) {
+                                L"CONOUT$",
+                                L"name..",
+                                L"name.",
+                                L"folder./file",
+                                L"folder /file",
+                                L"file ",
+                                L"tab\there",
+                                L"line\nfeed/file",
+                                L"unit\x1f.txt",
+                                L"bell\x07"}) {
         EXPECT_FALSE(package::isSafeEntryName(name)) << testing::PrintToString(std::wstring(name));
     }
+    // A NUL inside the stored name would cut it short in every C string.
+    EXPECT_FALSE(package::isSafeEntryName(std::wstring_view(L"cut\0name.txt", 12)));
 }
 
 TEST(EntryName, FoldersEndWithEitherSeparator)

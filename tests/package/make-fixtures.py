@@ -72,6 +72,12 @@ def main(output, sample_package):
         {"name": b"docs/guide/intro.txt", "data": text(500, 2), "method": DEFLATED},
     ])
 
+    # Only the deepest folder is listed; its parents come with it.
+    write_zip(fixture("parent-of-listed-folder.zip"), [
+        {"name": b"docs/guide/", "data": b""},
+        {"name": b"docs/readme.txt", "data": text(300, 1)},
+    ])
+
     # 0x82 and 0x94 are e-acute and o-umlaut in code page 437.
     write_zip(fixture("cp437-name.zip"), [
         {"name": b"caf\x82-s\x94t.txt", "data": b"code page name\r\n"},
@@ -109,6 +115,8 @@ def main(output, sample_package):
         "stream": b"harmless.txt:stream",
         "parent-folder": b"../escaped/",
         "device": b"media/NUL.txt",
+        "trailing-dot": b"media./escaped.txt",
+        "control": b"media/bell\x07.txt",
     }
     for label, name in unsafe_names.items():
         write_zip(fixture(f"unsafe-{label}.zip"), [
@@ -124,11 +132,54 @@ def main(output, sample_package):
         {"name": b"v" * 596 + b".txt", "data": b"too long\r\n"},
     ])
 
-    # Deflated zeros: a tiny archive that unpacks to 12 MiB.
-    write_zip(fixture("twelve-mib.zip"), [
-        {"name": b"filler/", "data": b""},
-        {"name": b"filler/zeros.bin", "data": bytes(12 * 1024 * 1024), "method": DEFLATED},
+    # Deflated zeros: a tiny archive that unpacks to 12 MiB, in files that
+    # several threads write at once.
+    write_zip(fixture("twelve-mib.zip"), [{"name": b"filler/", "data": b""}] + [
+        {"name": b"filler/zeros-%d.bin" % index, "data": bytes(3 * 1024 * 1024), "method": DEFLATED}
+        for index in range(4)
     ])
+    write_zip(fixture("large-zeros.zip"), [{"name": b"large/", "data": b""}] + [
+        {"name": b"large/zeros-%d.bin" % index, "data": bytes(64 * 1024 * 1024), "method": DEFLATED}
+        for index in range(4)
+    ])
+
+    # The damaged entry comes last in the archive and is as large as the
+    # others, so that it is written while other threads are busy.
+    late_data = text(4 * 1024 * 1024, 5)
+    write_zip(fixture("late-wrong-crc.zip"), [{"name": b"late/", "data": b""}] + [
+        {"name": b"late/good-%d.txt" % index, "data": text(4 * 1024 * 1024, 6 + index), "method": DEFLATED}
+        for index in range(6)
+    ] + [{"name": b"late/small.txt", "data": b"small\r\n"}] + [
+        {"name": b"late/damaged.txt", "data": late_data, "method": DEFLATED, "crc": zlib.crc32(late_data) ^ 1},
+    ])
+
+    # Folders and files the extraction must not follow when a link stands
+    # in their place (with-links.sh makes the links).
+    write_zip(fixture("into-linked-folder.zip"), [
+        {"name": b"harmless.txt", "data": b"harmless\r\n"},
+        {"name": b"media/", "data": b""},
+        {"name": b"media/escaped.txt", "data": b"escaped\r\n"},
+    ])
+    write_zip(fixture("into-linked-parent.zip"), [
+        {"name": b"harmless.txt", "data": b"harmless\r\n"},
+        {"name": b"media/escaped.txt", "data": b"escaped\r\n"},
+    ])
+
+    # Twenty thousand small files in folders of a hundred, like a large
+    # product's tree.
+    many = []
+    for folder in range(200):
+        many.append({"name": b"tree/%03d/" % folder, "data": b""})
+        for index in range(100):
+            many.append({"name": b"tree/%03d/file-%03d.txt" % (folder, index),
+                         "data": text(64 + (folder * 100 + index) % 700, folder * 100 + index),
+                         "method": DEFLATED if index % 3 else STORED})
+    write_zip(fixture("many-files.zip"), many)
+    with open(fixture("many-files.listing"), "w", encoding="utf-8", newline="\n") as listing:
+        for entry in many:
+            name = entry["name"].decode()
+            folder = name.endswith("/")
+            listing.write(f"{'D' if folder else 'F'}\t{len(entry['data'])}\t{0 if folder else zlib.crc32(entry['data'])}\t{name}\n")
 
     write_zip(fixture("empty.zip"), [])
 
