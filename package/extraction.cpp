@@ -1,6 +1,7 @@
 #include "package/extraction.h"
 
 #include "installer/fileSystem.h"
+#include "package/bzip2Entry.h"
 #include "package/entryName.h"
 #include "package/zipReadCache.h"
 #include "win32lib/UniqueResource.h"
@@ -144,6 +145,13 @@ bool Extraction::extractEntry(const Entry &entry)
             return fail(kExtractCreateDirectory, 0, ::GetLastError());
         }
         return true;
+    }
+    if (entry.info.compression_method == kBzip2Method) {
+        ::SetLastError(0);
+        const int status = checkBzip2StreamEnds(archive_.get());
+        if (status != UNZ_OK) {
+            return fail(kExtractReadEntry, status, ERROR_INVALID_DATA);
+        }
     }
     return extractFile(target);
 }
