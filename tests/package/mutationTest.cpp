@@ -296,7 +296,7 @@ Bytes mutateManifest(Mutator &mutator, size_t round)
 
 TEST(Mutation, DamagedManifestsEndAsErrorModelOutcomes)
 {
-    constexpr size_t kRounds = 7000;
+    constexpr size_t kRounds = 5000;
     Mutator mutator(20261208);
     size_t accepted = 0;
     size_t tried = 0;
@@ -331,7 +331,7 @@ TEST(Mutation, DamagedManifestsEndAsErrorModelOutcomes)
 
 TEST(Mutation, DamagedPackagesEndAsErrorModelOutcomesInsideTheScratchFolder)
 {
-    constexpr size_t kInputs = 3000;
+    constexpr size_t kInputs = 1500;
     const auto base = testsupport::readFile(testsupport::packageFixture(L"mutation-base.zip"));
     ASSERT_TRUE(base.has_value());
     const ZipLayout layout = layoutOf(*base);
