@@ -147,7 +147,6 @@ bool Extraction::extractEntry(const Entry &entry)
         return true;
     }
     if (entry.info.compression_method == kBzip2Method) {
-        ::SetLastError(0);
         const int status = checkBzip2StreamEnds(archive_.get());
         if (status != UNZ_OK) {
             return fail(kExtractReadEntry, status, ERROR_INVALID_DATA);
