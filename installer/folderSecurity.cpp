@@ -14,8 +14,8 @@ constexpr DWORD kReadAndExecute = FILE_GENERIC_READ | FILE_GENERIC_EXECUTE;
 // Rights that let the holder change the folder, its contents or its
 // protection. Generic rights appear in entries passed on to new files.
 constexpr DWORD kWriteRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA | FILE_DELETE_CHILD |
-                               FILE_WRITE_ATTRIBUTES | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE |
-                               GENERIC_ALL | MAXIMUM_ALLOWED;
+                               FILE_WRITE_ATTRIBUTES | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL |
+                               MAXIMUM_ALLOWED;
 // NT SERVICE\TrustedInstaller, the owner of the Program Files folders.
 constexpr wchar_t kTrustedInstallerSid[] = L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
 constexpr size_t kFullPathChars = 32768;
@@ -108,8 +108,8 @@ bool isInsideFolder(const std::wstring &path, const std::wstring &folder)
     if (base.empty() || path.size() < base.size()) {
         return false;
     }
-    if (::CompareStringOrdinal(path.c_str(), static_cast<int>(base.size()), base.c_str(),
-                               static_cast<int>(base.size()), TRUE) != CSTR_EQUAL) {
+    if (::CompareStringOrdinal(path.c_str(), static_cast<int>(base.size()), base.c_str(), static_cast<int>(base.size()),
+                               TRUE) != CSTR_EQUAL) {
         return false;
     }
     return path.size() == base.size() || path[base.size()] == L'\\';

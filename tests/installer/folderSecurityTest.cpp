@@ -27,9 +27,9 @@ std::string narrow(const std::wstring &text)
 std::wstring sddlOf(PSECURITY_DESCRIPTOR descriptor)
 {
     Win32Lib::UniqueLocalMemory text;
-    if (!::ConvertSecurityDescriptorToStringSecurityDescriptorW(
-            descriptor, SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-            reinterpret_cast<LPWSTR *>(text.put()), nullptr)) {
+    if (!::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
+                                                                OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                                                reinterpret_cast<LPWSTR *>(text.put()), nullptr)) {
         return L"error " + std::to_wstring(::GetLastError());
     }
     return static_cast<const wchar_t *>(text.get());
@@ -49,8 +49,7 @@ TEST(FolderSecurity, ProtectionIsProgramFilesDaclOwnedByAdministrators)
     installer::ProtectedFolderSecurity security;
     ASSERT_TRUE(security.valid());
     EXPECT_TRUE(::IsValidSecurityDescriptor(security.descriptor()));
-    EXPECT_EQ(narrow(sddlOf(security.descriptor())),
-              "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)");
+    EXPECT_EQ(narrow(sddlOf(security.descriptor())), "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)");
     EXPECT_FALSE(installer::grantsWriteToNonAdministrators(security.descriptor()));
 }
 
@@ -99,8 +98,8 @@ TEST(FolderSecurity, WritableByNonAdministrators)
     for (const auto &c : cases) {
         SCOPED_TRACE(narrow(c.sddl));
         Win32Lib::UniqueLocalMemory descriptor;
-        ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(c.sddl, SDDL_REVISION_1,
-                                                                            descriptor.put(), nullptr))
+        ASSERT_TRUE(
+            ::ConvertStringSecurityDescriptorToSecurityDescriptorW(c.sddl, SDDL_REVISION_1, descriptor.put(), nullptr))
             << ::GetLastError();
         EXPECT_EQ(installer::grantsWriteToNonAdministrators(descriptor.get()), c.writable);
     }

@@ -39,9 +39,9 @@ public:
     // Values that sit on the edges parsers get wrong.
     uint32_t edgeValue(uint32_t original)
     {
-        const uint32_t values[] = {0,    1,      original - 1, original + 1, 0x7F,       0x80,       0xFF,
-                                   0xFFFF, 0x10000, 0x7FFFFFFF,   0x80000000,   0xFFFFFFFF, original * 2,
-                                   static_cast<uint32_t>(random_())};
+        const uint32_t values[] = {
+            0,      1,       original - 1, original + 1, 0x7F,       0x80,         0xFF,
+            0xFFFF, 0x10000, 0x7FFFFFFF,   0x80000000,   0xFFFFFFFF, original * 2, static_cast<uint32_t>(random_())};
         return values[below(std::size(values))];
     }
 
@@ -92,8 +92,8 @@ struct ZipLayout {
 // Offsets inside the local header, the central record and the end record.
 constexpr ZipLayout::Field kLocalFields[] = {{4, 2},  {6, 2},  {8, 2},  {10, 4}, {14, 4},
                                              {18, 4}, {22, 4}, {26, 2}, {28, 2}};
-constexpr ZipLayout::Field kCentralFields[] = {{6, 2},  {8, 2},  {10, 2}, {16, 4}, {20, 4}, {24, 4}, {28, 2},
-                                               {30, 2}, {32, 2}, {34, 2}, {38, 4}, {42, 4}};
+constexpr ZipLayout::Field kCentralFields[] = {{6, 2},  {8, 2},  {10, 2}, {16, 4}, {20, 4}, {24, 4},
+                                               {28, 2}, {30, 2}, {32, 2}, {34, 2}, {38, 4}, {42, 4}};
 constexpr ZipLayout::Field kEndFields[] = {{4, 2}, {6, 2}, {8, 2}, {10, 2}, {12, 4}, {16, 4}, {20, 2}};
 // The same field of an entry in its local header and its central record:
 // flags, method, CRC, compressed and uncompressed size.
@@ -128,8 +128,8 @@ ZipLayout layoutOf(const Bytes &zip)
 }
 
 // Bytes that make names unsafe or unreadable, written over part of a name.
-const char *const kNameTokens[] = {"../", "..\\", "/", "\\", ":", ".", " ", "\x01", "\x1f", "\xff",
-                                   "\xc3\x28", "C:", "NUL", "\\\\", "..", "a/", "con"};
+const char *const kNameTokens[] = {"../",  "..\\",     "/",  "\\",  ":",    ".",  " ",  "\x01", "\x1f",
+                                   "\xff", "\xc3\x28", "C:", "NUL", "\\\\", "..", "a/", "con"};
 const size_t kNameTokenLengths[] = {3, 3, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2, 3, 2, 2, 2, 3};
 
 Bytes mutatePackage(const Bytes &base, const ZipLayout &layout, Mutator &mutator)
@@ -214,10 +214,11 @@ void removeTreeAsNamed(const std::wstring &folder)
     ::RemoveDirectoryW(asNamed.c_str());
 }
 
-const Bytes kManifest = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<updates>\n  <lastVersion>5.2.0.1700</lastVersion>\n"
-                        "  <downloadUrl>\n    <x32>http://127.0.0.1:18080/kestrune/packages/x32.zip</x32>\n"
-                        "    <x64>http://127.0.0.1:18080/kestrune/packages/x64.zip</x64>\n  </downloadUrl>\n"
-                        "  <minSize>150MB</minSize>\n</updates>\n";
+const Bytes kManifest =
+    "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<updates>\n  <lastVersion>5.2.0.1700</lastVersion>\n"
+    "  <downloadUrl>\n    <x32>http://127.0.0.1:18080/kestrune/packages/x32.zip</x32>\n"
+    "    <x64>http://127.0.0.1:18080/kestrune/packages/x64.zip</x64>\n  </downloadUrl>\n"
+    "  <minSize>150MB</minSize>\n</updates>\n";
 
 Bytes gzipped(const Bytes &data)
 {
@@ -372,8 +373,7 @@ TEST(Mutation, DamagedPackagesEndAsErrorModelOutcomesInsideTheScratchFolder)
         ASSERT_EQ(folderNames(guard), std::set<std::wstring>{L"destination"});
         removeTreeAsNamed(destination);
     }
-    std::printf("mutation: %zu packages tried, %zu unpacked, %zu failure ids\n", kInputs, extracted,
-                outcomes.size());
+    std::printf("mutation: %zu packages tried, %zu unpacked, %zu failure ids\n", kInputs, extracted, outcomes.size());
 }
 
 } // namespace

@@ -183,8 +183,8 @@ TEST_F(HttpClient, TruncatedOrOverlongGzipBodyFailsWithDecodeError)
 {
     // The bomb is some 1 MB on the wire and 1 GiB decoded; decoding stops at
     // the 4 MiB that a body kept in memory may have.
-    for (const wchar_t *scenario : {L"/scenario/gzip-truncated?size=100000", L"/scenario/gzip-bomb",
-                                    L"/scenario/gzip-bomb?size=5242880"}) {
+    for (const wchar_t *scenario :
+         {L"/scenario/gzip-truncated?size=100000", L"/scenario/gzip-bomb", L"/scenario/gzip-bomb?size=5242880"}) {
         SCOPED_TRACE(testsupport::narrow(scenario));
         std::vector<uint8_t> body;
         EXPECT_FALSE(client.getToBuffer(ReferenceServer::http(scenario), body));
