@@ -8,11 +8,13 @@
 #include "installer/crossProcess.h"
 #include "installer/errorModel.h"
 #include "installer/fileSystem.h"
+#include "installer/folderSecurity.h"
 #include "installer/launching.h"
 #include "installer/mainWindowHost.h"
 #include "installer/registry.h"
 #include "installer/siteAddresses.h"
 #include "package/download.h"
+#include "package/installErrors.h"
 #include "package/manifest.h"
 #include "telemetry/OperationsLogger.h"
 #include "ui/ShowMessageBox.h"
@@ -76,20 +78,6 @@ private:
     LARGE_INTEGER begin_ = {};
     LARGE_INTEGER end_ = {};
 };
-
-uint16_t mapExtractionFailure(DWORD lastError, uint32_t extractorCode)
-{
-    if (lastError == ERROR_DISK_FULL) {
-        return kErrorNoFreeSpace;
-    }
-    if (extractorCode == package::kExtractCancelled) {
-        return kErrorCancelled;
-    }
-    if (extractorCode == package::kExtractWriteFile) {
-        return kErrorDiskWrite;
-    }
-    return kErrorArchive;
-}
 
 struct PopupSearch {
     HWND owner;
@@ -323,14 +311,16 @@ uint16_t Installer::runInstall()
 
     ::SetLastError(0);
     uint16_t checkResult = kInstallOk;
+    // Secured before anything is written into it.
     if (!isDirectory(destination)) {
-        if (!tryCreateDirectoryTree(destination)) {
+        const std::wstring createdFolder = firstMissingFolder(destination);
+        if (!tryCreateDirectoryTree(destination) || !secureCreatedFolder(createdFolder)) {
             checkResult = kErrorCreateDestination;
         }
     } else if (!isDirectoryEmpty(destination)) {
         checkResult = kErrorDestinationNotEmpty;
         keepDestination_ = true;
-    } else if (_waccess_s(destination.c_str(), kWriteAccess) != 0) {
+    } else if (_waccess_s(destination.c_str(), kWriteAccess) != 0 || !secureFoundFolder(destination)) {
         checkResult = kErrorDestinationNotWritable;
     }
     const DWORD checkError = ::GetLastError();
@@ -393,7 +383,7 @@ uint16_t Installer::runInstall()
     DWORD extractionError = 0;
     if (!steps_.extractArchive(extraction, packagePath, destination)) {
         extractionError = ::GetLastError();
-        extractionResult = mapExtractionFailure(extractionError, extraction.code);
+        extractionResult = package::errors::fromExtraction(extractionError, extraction.code);
         removeDirectoryTree(destination);
     }
     ::DeleteFileW(packagePath.c_str());

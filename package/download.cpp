@@ -7,8 +7,10 @@
 #include "win32lib/encryption/protectedStrings.h"
 #include "win32lib/http/WinHttpWrapper.h"
 
-#include <cstdlib>
-#include <ctime>
+#include <windows.h>
+#include <bcrypt.h>
+
+#include <array>
 
 namespace package {
 
@@ -97,14 +99,21 @@ std::wstring makeRandomName(unsigned length)
     static constexpr wchar_t kAlphabet[] = L"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
     constexpr unsigned kAlphabetSize = 62;
     static_assert(std::size(kAlphabet) == kAlphabetSize + 1);
+    // Bytes from this many up would favour the first letters of the alphabet.
+    constexpr unsigned kUnbiasedLimit = 256 - 256 % kAlphabetSize;
     // The last of the `length` characters is the terminator.
     std::wstring name;
-    if (length == 0) {
-        return name;
-    }
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
-    for (unsigned i = 0; i + 1 < length; ++i) {
-        name.push_back(kAlphabet[static_cast<unsigned>(std::rand()) % kAlphabetSize]);
+    std::array<uint8_t, 64> bytes;
+    while (name.size() + 1 < length) {
+        if (!BCRYPT_SUCCESS(::BCryptGenRandom(nullptr, bytes.data(), static_cast<ULONG>(bytes.size()),
+                                              BCRYPT_USE_SYSTEM_PREFERRED_RNG))) {
+            return {};
+        }
+        for (const uint8_t byte : bytes) {
+            if (byte < kUnbiasedLimit && name.size() + 1 < length) {
+                name.push_back(kAlphabet[byte % kAlphabetSize]);
+            }
+        }
     }
     return name;
 }

@@ -21,8 +21,9 @@ namespace package {
                                                   const Win32Lib::wrappers::http::ProgressCallback &progress,
                                                   std::wstring_view telemetryAddress);
 
-// `length` characters including the terminator, from [0-9A-Za-z], seeded
-// from the current time on each call.
+// `length` characters including the terminator, from [0-9A-Za-z], drawn from
+// the system's cryptographic generator: another process cannot predict the
+// package's name. Empty when the generator fails.
 [[nodiscard]] std::wstring makeRandomName(unsigned length);
 
 } // namespace package

@@ -1,5 +1,6 @@
 #include "package/extraction.h"
 
+#include "package/bzip2Entry.h"
 #include "package/entryName.h"
 #include "package/zipReadCache.h"
 #include "win32lib/UniqueResource.h"
@@ -267,6 +268,12 @@ bool Planner::addEntry(unzFile archive, const Entry &entry)
         const std::wstring_view parent(entry.name.data(), separator);
         if (listed_.count(folderKey(parent)) == 0 && !walkFolders(parent, false)) {
             return false;
+        }
+    }
+    if (entry.info.compression_method == kBzip2Method) {
+        const int bzip2Status = checkBzip2StreamEnds(archive);
+        if (bzip2Status != UNZ_OK) {
+            return fail(failure_, kExtractReadEntry, bzip2Status, ERROR_INVALID_DATA);
         }
     }
     FileJob job;

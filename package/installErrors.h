@@ -1,10 +1,12 @@
 #pragma once
 
 #include "installer/installErrors.h"
+#include "package/extraction.h"
 
 #include <cstdint>
 
-// How the manifest and download steps turn an answer into an install error id.
+// How the manifest, download and extraction steps turn an answer into an
+// install error id.
 namespace package::errors {
 
 // HTTP status of a manifest or package answer that arrived completely.
@@ -20,6 +22,22 @@ namespace package::errors {
     default:
         return ::installer::kErrorHttpStatus;
     }
+}
+
+// A failed extraction: its extractor code and the thread's last error.
+[[nodiscard]] constexpr uint16_t fromExtraction(uint32_t lastError, uint32_t extractorCode) noexcept
+{
+    constexpr uint32_t kDiskFull = 112; // ERROR_DISK_FULL
+    if (lastError == kDiskFull) {
+        return ::installer::kErrorNoFreeSpace;
+    }
+    if (extractorCode == kExtractCancelled) {
+        return ::installer::kErrorCancelled;
+    }
+    if (extractorCode == kExtractWriteFile) {
+        return ::installer::kErrorDiskWrite;
+    }
+    return ::installer::kErrorArchive;
 }
 
 } // namespace package::errors

@@ -9,7 +9,8 @@ Settings (defaults in brackets):
   package_x32=PATH   file served as the 32-bit package [<root>/kestrune/packages/x32.zip]
   manifest_status=N  status of the manifest answer, e.g. 465 or 503 [200]
   package_status=N   status of the package answers [200]
-  manifest_encoding=E  identity or gzip [identity]
+  manifest_encoding=E  identity, gzip or gzip-bomb (a gzip stream that
+                     decodes to 1 GiB) [identity]
   telemetry_log=PATH  also append each telemetry request, one line each
   x64_url=URL, x32_url=URL   the manifest's download addresses instead of
                      this server's package addresses (e.g. a /scenario/ one)
@@ -25,7 +26,8 @@ Addresses (the compiled-in defaults point here, on 127.0.0.1:18080):
                                    that file exists, else made from the settings;
                                    query parameters override them for one answer:
                                    version, x32, x64, min_size (these make it from
-                                   the settings), code, encoding (identity or gzip)
+                                   the settings), code, encoding (identity, gzip
+                                   or gzip-bomb)
   /kestrune/packages/x64.zip, x32.zip   the packages; ?code=N for one answer
   /probe                           the connectivity probe: 200 "ok"
   /telemetry/log_success, log_error, log_stop, log_winhttp_error,
@@ -137,8 +139,12 @@ def manifest_route(request, match):
             min_size=escape(args.get("min_size", SETTINGS["min_size"])))
         body = document.encode("utf-8")
     headers = {}
-    if args.get("encoding", SETTINGS["manifest_encoding"]) == "gzip":
+    encoding = args.get("encoding", SETTINGS["manifest_encoding"])
+    if encoding == "gzip":
         body = gzip.compress(body, mtime=0)
+        headers["Content-Encoding"] = "gzip"
+    elif encoding == "gzip-bomb":
+        body = reference_server.gzip_bomb(1 << 30)
         headers["Content-Encoding"] = "gzip"
     request.send_body(200, body, "application/xml", headers)
 

@@ -36,7 +36,9 @@ scenario's table entry):
   size=N          body of N pattern bytes: byte i is (i * 31 + 7) % 251
   text=T          body is the UTF-8 text T instead
   encoding=E      identity, gzip, zlib-gzip (zlib stream labelled gzip),
-                  deflate, gzip-truncated, gzip-trailing
+                  deflate, gzip-truncated, gzip-trailing, gzip-bomb (a
+                  valid gzip stream of `size` zero bytes, about 1/1000 of
+                  that on the wire; size rounded down to whole MiB)
   framing=F       length (Content-Length), chunked, close (no length; the
                   connection is closed after the body)
   declared=N      Content-Length sent instead of the real one (then closes)
@@ -57,6 +59,7 @@ The same throttle applies to /files/ with ?rate=B or the --rate option.
 
 import argparse
 import datetime
+import functools
 import gzip
 import http.server
 import importlib.util
@@ -91,6 +94,7 @@ SCENARIOS = {
     "deflate": {"encoding": "deflate"},
     "gzip-truncated": {"encoding": "gzip-truncated"},
     "gzip-trailing": {"encoding": "gzip-trailing"},
+    "gzip-bomb": {"encoding": "gzip-bomb", "size": str(1 << 30)},
     "slow": {"delay": "5", "size": "100"},
     "drop": {"drop": "close"},
     "reset": {"drop": "reset"},
@@ -135,6 +139,23 @@ def pattern_stream(size):
         piece = min(SEND_CHUNK, size - offset)
         yield pattern_bytes(offset, piece)
         offset += piece
+
+
+@functools.lru_cache(maxsize=4)
+def gzip_bomb(size):
+    """A gzip stream of `size` zero bytes (whole MiB), built from one
+    compressed MiB repeated: after a full flush deflate's output for the same
+    input is the same bytes, so the pieces join into one valid stream."""
+    piece = bytes(1 << 20)
+    count = size // len(piece)
+    packer = zlib.compressobj(9, zlib.DEFLATED, -15)
+    block = packer.compress(piece) + packer.flush(zlib.Z_FULL_FLUSH)
+    crc = 0
+    for _ in range(count):
+        crc = zlib.crc32(piece, crc)
+    header = b"\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\xff"
+    trailer = struct.pack("<II", crc, (count * len(piece)) & 0xFFFFFFFF)
+    return header + block * count + packer.flush(zlib.Z_FINISH) + trailer
 
 
 def encode_body(data, encoding):
@@ -332,6 +353,10 @@ class RequestHandler(http.server.BaseHTTPRequestHandler):
         if encoding in ("", "identity") and data is None:
             chunks = pattern_stream(size)
             length = size
+        elif encoding == "gzip-bomb":
+            chunks = [gzip_bomb(size)]
+            length = len(chunks[0])
+            headers["Content-Encoding"] = "gzip"
         else:
             wire, content_encoding = encode_body(data if data is not None else pattern_bytes(0, size), encoding)
             if content_encoding:

@@ -46,14 +46,21 @@ TEST(DownloadFailureMapping, OperationFirstThenCode)
     }
 }
 
-TEST(RandomName, NineCharactersFromTheAlphabet)
+TEST(RandomName, NineCharactersFromTheAlphabetNeverRepeated)
 {
-    const std::wstring name = package::makeRandomName(10);
-    ASSERT_EQ(name.size(), 9u);
-    for (wchar_t c : name) {
-        EXPECT_TRUE((c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'));
+    // Drawn within the same second: a generator seeded from the clock would
+    // repeat its names, which another process could then plant.
+    std::set<std::wstring> names;
+    for (int i = 0; i < 50; ++i) {
+        const std::wstring name = package::makeRandomName(10);
+        ASSERT_EQ(name.size(), 9u);
+        for (wchar_t c : name) {
+            EXPECT_TRUE((c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'));
+        }
+        names.insert(name);
     }
-    // Nine characters of a seeded generator: not all the same one.
-    EXPECT_GT(std::set<wchar_t>(name.begin(), name.end()).size(), 1u);
+    EXPECT_EQ(names.size(), 50u);
     EXPECT_EQ(package::makeRandomName(1), L"");
+    EXPECT_EQ(package::makeRandomName(0), L"");
+    EXPECT_EQ(package::makeRandomName(200).size(), 199u);
 }

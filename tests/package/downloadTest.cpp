@@ -106,7 +106,10 @@ TEST_F(PackageDownload, RefusalsByStatusKeepTheWrittenBody)
 {
     EXPECT_EQ(download(ReferenceServer::http(L"/scenario/status/404?size=100")), 20020);
     EXPECT_EQ(fileBytes(packagePath), testsupport::patternBytes(100));
+    // The package file is always a new one.
+    ::DeleteFileW(packagePath.c_str());
     EXPECT_EQ(download(ReferenceServer::http(L"/kestrune/packages/x64.zip?code=465")), 20023);
+    ::DeleteFileW(packagePath.c_str());
     EXPECT_EQ(download(ReferenceServer::http(L"/kestrune/packages/x64.zip?code=503")), 20024);
     EXPECT_TRUE(reports().empty());
 }

@@ -183,6 +183,15 @@ def main(output, sample_package):
 
     write_zip(fixture("empty.zip"), [])
 
+    # The small archive the mutation test damages in every way it knows.
+    write_zip(fixture("mutation-base.zip"), [
+        {"name": b"readme.txt", "data": text(120, 5)},
+        {"name": b"data/", "data": b""},
+        {"name": b"data/stored.txt", "data": text(700, 6)},
+        {"name": b"data/deflated.txt", "data": text(3000, 7), "method": DEFLATED},
+        {"name": b"data/packed.bin", "data": text(2000, 8), "method": BZIP2},
+    ])
+
     # What the sample package holds, read with Python's zipfile: the
     # reference the whole-package test compares against.
     with zipfile.ZipFile(sample_package) as package, \

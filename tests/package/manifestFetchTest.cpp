@@ -134,6 +134,26 @@ TEST_F(ManifestFetch, FailedRequestWithSilentProbeGives20022)
                            "&operation=WinHttpSendRequest");
 }
 
+TEST_F(ManifestFetch, GzipBombTakesTheFailedRequestRoad)
+{
+    // Decoded, the answer would be 1 GiB: it fails like a corrupt stream.
+    EXPECT_EQ(fetch(L"/kestrune/updates.xml?encoding=gzip-bomb"), 20011);
+    EXPECT_EQ(info.errorCode, 65001u);
+    std::vector<std::string> requests = requestsUnder("/");
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[1], "GET /probe");
+    EXPECT_EQ(requests[2].rfind("HEAD /telemetry/log_winhttp_error?placeId=1&winApiErrorId=65001&sslErrors=0"
+                                "&operation=MyZlib",
+                                0),
+              0u)
+        << requests[2];
+
+    probeAddress = refusedAddress(L"/probe");
+    EXPECT_EQ(fetch(L"/kestrune/updates.xml?encoding=gzip-bomb"), 20022);
+    EXPECT_EQ(info.errorCode, 65001u);
+    EXPECT_STREQ(info.downloadUrl, L"");
+}
+
 TEST_F(ManifestFetch, ProbeUsesItsOwnUserAgent)
 {
     manifestAddress = refusedAddress(L"/kestrune/updates.xml");

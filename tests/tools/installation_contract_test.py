@@ -11,6 +11,7 @@ import tempfile
 import time
 import unittest
 import xml.etree.ElementTree
+import zlib
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 SERVER = os.path.join(ROOT, "tools", "reference_server.py")
@@ -75,6 +76,10 @@ class InstallationContractTest(unittest.TestCase):
         version, x32, x64, min_size = self.manifest_fields(gzip.decompress(body))
         self.assertEqual((version, x32, min_size), ("1..2", "", "150 MB"))
         self.assertTrue(x64.endswith("/kestrune/packages/x64.zip"))
+        response, body = self.request("/kestrune/updates.xml?encoding=gzip-bomb")
+        self.assertEqual(response.getheader("Content-Encoding"), "gzip")
+        self.assertLess(len(body), 2 << 20)
+        self.assertEqual(zlib.decompressobj(31).decompress(body, 8 << 20), bytes(8 << 20))
 
     def test_refusals_on_demand(self):
         for code in (465, 503):

@@ -120,6 +120,10 @@ class ReferenceServerTest(unittest.TestCase):
         decoder = zlib.decompressobj(31)
         self.assertEqual(decoder.decompress(body), pattern(5000))
         self.assertTrue(decoder.unused_data)
+        response, body = self.request("/scenario/gzip-bomb?size=%d" % (64 << 20))
+        self.assertEqual(response.getheader("Content-Encoding"), "gzip")
+        self.assertLess(len(body), 128 * 1024)
+        self.assertEqual(gzip.decompress(body), bytes(64 << 20))
 
     def test_files_are_served_from_the_root_only(self):
         response, body = self.request("/files/kestrune/package.zip")

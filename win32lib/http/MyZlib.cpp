@@ -29,18 +29,26 @@ bool gzipDecompress(const uint8_t *input, size_t inputLength, std::vector<uint8_
     stream.avail_in = static_cast<uInt>(inputLength);
 
     std::array<uint8_t, kOutputBlockSize> block;
+    size_t decoded = 0;
+    bool tooLong = false;
     int result = Z_OK;
     do {
         stream.next_out = block.data();
         stream.avail_out = static_cast<uInt>(block.size());
         result = inflate(&stream, Z_NO_FLUSH);
         if (result == Z_OK || result == Z_STREAM_END) {
-            output.insert(output.end(), block.begin(), block.begin() + (block.size() - stream.avail_out));
+            const size_t produced = block.size() - stream.avail_out;
+            tooLong = produced > kMaxDecodedBytes - decoded;
+            if (tooLong) {
+                break;
+            }
+            output.insert(output.end(), block.begin(), block.begin() + produced);
+            decoded += produced;
         }
     } while (stream.avail_out == 0 && result == Z_OK);
 
     inflateEnd(&stream);
-    return result == Z_STREAM_END;
+    return result == Z_STREAM_END && !tooLong;
 }
 
 } // namespace Win32Lib::wrappers::http::MyZlib

@@ -372,6 +372,8 @@ bool WinHttpWrapper::readBody(const ProgressCallback &progress, std::vector<uint
 {
     const bool gzip = buffer != nullptr && isGzipEncoding(contentEncoding_);
     std::vector<uint8_t> compressed;
+    std::vector<uint8_t> *const collected = gzip ? &compressed : buffer;
+    const size_t collectedBefore = collected != nullptr ? collected->size() : 0;
     const auto chunk = std::make_unique<uint8_t[]>(kReadBufferSize);
     uint64_t received = 0;
 
@@ -400,10 +402,11 @@ bool WinHttpWrapper::readBody(const ProgressCallback &progress, std::vector<uint
                 recordError(error, "WriteFile");
                 break;
             }
-        } else if (gzip) {
-            compressed.insert(compressed.end(), chunk.get(), chunk.get() + read);
+        } else if (read > kMaxBodyInMemory - (collected->size() - collectedBefore)) {
+            recordError(kErrorBodyTooLarge, "WinHttpReadData");
+            break;
         } else {
-            buffer->insert(buffer->end(), chunk.get(), chunk.get() + read);
+            collected->insert(collected->end(), chunk.get(), chunk.get() + read);
         }
         received += read;
         if (progress && progress(contentLength_, received)) {
@@ -441,7 +444,9 @@ bool WinHttpWrapper::getToBuffer(const std::wstring &url, std::vector<uint8_t> &
 bool WinHttpWrapper::getToFile(const std::wstring &url, const std::wstring &path, const ProgressCallback &progress)
 {
     resetResult();
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    // Never an existing file: one planted at the path (or a link there) is
+    // neither overwritten nor followed, and not deleted on failure either.
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
     if (!file) {
         const DWORD error = ::GetLastError();
         recordError(error, "CreateFile");

@@ -35,6 +35,7 @@ public:
                                    const ProgressCallback &progress = {});
     // GET; the body is written undecoded to a new file at `path`, which is
     // created before anything is sent and deleted again when the request fails.
+    // An existing file at `path` fails the request with "CreateFile".
     [[nodiscard]] bool getToFile(const std::wstring &url, const std::wstring &path,
                                  const ProgressCallback &progress = {});
 

@@ -27,7 +27,7 @@ public:
     // HTTP status of the last response; -1 before a response.
     [[nodiscard]] int32_t statusCode() const noexcept { return statusCode_; }
     // 0 when the last request succeeded; otherwise a Windows or WinHTTP error
-    // or one of the client's own codes (65001, 65002, 65003, 65104).
+    // or one of the client's own codes (65001, 65002, 65003, 65004, 65104).
     [[nodiscard]] uint32_t errorCode() const noexcept { return errorCode_; }
     // Flags of a secure-failure notification of the last request, else 0.
     [[nodiscard]] uint32_t sslErrors() const noexcept { return sslErrors_; }

@@ -3,6 +3,7 @@
 // Decisions of the request sequence that need no WinHTTP call, apart so that
 // they can be tested directly.
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -12,9 +13,14 @@ namespace Win32Lib::wrappers::http {
 inline constexpr uint32_t kErrorGzipDecode = 65001;
 inline constexpr uint32_t kErrorCancelled = 65002;
 inline constexpr uint32_t kErrorLengthMismatch = 65003;
+inline constexpr uint32_t kErrorBodyTooLarge = 65004;
 inline constexpr uint32_t kErrorCertificateRejected = 65104;
 
 inline constexpr int kMaxSendAttempts = 4;
+
+// What a body collected in memory may hold before decoding: ample for a
+// manifest, and no server can make the client allocate more.
+inline constexpr size_t kMaxBodyInMemory = 4 * 1024 * 1024;
 
 enum class SendFailureAction {
     Retry,                 // ERROR_WINHTTP_RESEND_REQUEST with attempts left

@@ -128,3 +128,14 @@ TEST(GzipDecompress, TextThatIsNoStreamFails)
     EXPECT_FALSE(MyZlib::gzipDecompress(reinterpret_cast<const uint8_t *>(text.data()), text.size(), output));
     EXPECT_TRUE(output.empty());
 }
+
+TEST(GzipDecompress, OutputBeyondTheCapFailsLikeACorruptStream)
+{
+    for (const size_t extra : {size_t{0}, size_t{1}, size_t{100} << 20}) {
+        SCOPED_TRACE(extra);
+        const auto packed = compress(std::vector<uint8_t>(MyZlib::kMaxDecodedBytes + extra), Wrapper::Gzip);
+        std::vector<uint8_t> output = {'x'};
+        EXPECT_EQ(MyZlib::gzipDecompress(packed.data(), packed.size(), output), extra == 0);
+        EXPECT_LE(output.size(), MyZlib::kMaxDecodedBytes + 1);
+    }
+}

@@ -179,12 +179,48 @@ TEST_F(HttpClient, GzipBodiesAreDecodedIntoTheBuffer)
     }
 }
 
-TEST_F(HttpClient, TruncatedGzipBodyFailsWithDecodeError)
+TEST_F(HttpClient, TruncatedOrOverlongGzipBodyFailsWithDecodeError)
 {
-    std::vector<uint8_t> body;
-    EXPECT_FALSE(client.getToBuffer(ReferenceServer::http(L"/scenario/gzip-truncated?size=100000"), body));
-    EXPECT_EQ(client.errorCode(), 65001u);
-    EXPECT_EQ(client.failedOperation(), "MyZlib::gzipDecompress");
+    // The bomb is some 1 MB on the wire and 1 GiB decoded; decoding stops at
+    // the 4 MiB that a body kept in memory may have.
+    for (const wchar_t *scenario :
+         {L"/scenario/gzip-truncated?size=100000", L"/scenario/gzip-bomb", L"/scenario/gzip-bomb?size=5242880"}) {
+        SCOPED_TRACE(testsupport::narrow(scenario));
+        std::vector<uint8_t> body;
+        EXPECT_FALSE(client.getToBuffer(ReferenceServer::http(scenario), body));
+        EXPECT_EQ(client.errorCode(), 65001u);
+        EXPECT_EQ(client.failedOperation(), "MyZlib::gzipDecompress");
+        EXPECT_LE(body.size(), 4u << 20);
+    }
+}
+
+TEST_F(HttpClient, BodyInMemoryIsCappedAtFourMebibytes)
+{
+    struct Case {
+        const wchar_t *scenario;
+        bool succeeds;
+    } cases[] = {
+        {L"/scenario/body?size=4194304", true},
+        {L"/scenario/gzip-bomb?size=4194304", true},
+        {L"/scenario/body?size=4194305", false},
+        {L"/scenario/chunked?size=20000000", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testsupport::narrow(c.scenario));
+        std::vector<uint8_t> body;
+        EXPECT_EQ(client.getToBuffer(ReferenceServer::http(c.scenario), body), c.succeeds);
+        if (c.succeeds) {
+            EXPECT_EQ(body.size(), 4u << 20);
+        } else {
+            EXPECT_EQ(client.errorCode(), 65004u);
+            EXPECT_EQ(client.failedOperation(), "WinHttpReadData");
+            EXPECT_LE(body.size(), 4u << 20);
+        }
+    }
+    // A file keeps nothing in memory: no cap there.
+    const auto path = folder.file(L"large.bin");
+    EXPECT_TRUE(client.getToFile(ReferenceServer::http(L"/scenario/body?size=20000000"), path));
+    EXPECT_EQ(testsupport::readFile(path).value_or("").size(), 20000000u);
 }
 
 TEST_F(HttpClient, DeflateBodyIsReturnedUndecoded)
@@ -302,12 +338,25 @@ TEST_F(HttpClient, OverlongHeadersFailTheirQuery)
     EXPECT_EQ(client.contentLength(), 10);
 }
 
-TEST_F(HttpClient, MissingFolderFailsInCreateFileBeforeAnyRequest)
+TEST_F(HttpClient, MissingFolderOrExistingFileFailsInCreateFileBeforeAnyRequest)
 {
-    const auto path = folder.file(L"no such folder\\package.zip");
-    EXPECT_FALSE(client.getToFile(ReferenceServer::http(L"/scenario/body?shape=createfile"), path));
-    EXPECT_EQ(client.failedOperation(), "CreateFile");
-    EXPECT_EQ(client.errorCode(), static_cast<uint32_t>(ERROR_PATH_NOT_FOUND));
+    // A file already at the path may have been planted there: it is neither
+    // written nor removed.
+    const auto planted = folder.file(L"planted.zip");
+    ASSERT_TRUE(testsupport::writeFile(planted, "planted"));
+    const struct {
+        std::wstring path;
+        DWORD error;
+    } cases[] = {
+        {folder.file(L"no such folder\\package.zip"), ERROR_PATH_NOT_FOUND},
+        {planted, ERROR_FILE_EXISTS},
+    };
+    for (const auto &c : cases) {
+        EXPECT_FALSE(client.getToFile(ReferenceServer::http(L"/scenario/body?shape=createfile"), c.path));
+        EXPECT_EQ(client.failedOperation(), "CreateFile");
+        EXPECT_EQ(client.errorCode(), static_cast<uint32_t>(c.error));
+    }
+    EXPECT_EQ(testsupport::readFile(planted).value_or(""), "planted");
     for (const auto &line : ReferenceServer::requestsTo("/scenario/body")) {
         EXPECT_EQ(line.find("shape=createfile"), std::string::npos) << "the request went out: " << line;
     }

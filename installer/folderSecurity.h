@@ -1,0 +1,67 @@
+#pragma once
+
+// The install destination is written by the elevated installer and later
+// run from by the elevated updater and by an administrator's uninstall: no
+// ordinary user may change what is in it.
+
+#include <windows.h>
+
+#include <array>
+#include <string>
+
+namespace installer {
+
+// Program Files' protection: owner Administrators; SYSTEM and Administrators
+// full control, Users read and execute, all inherited by what is created
+// below; nothing inherited from the parent.
+class ProtectedFolderSecurity {
+public:
+    ProtectedFolderSecurity() noexcept;
+    ProtectedFolderSecurity(const ProtectedFolderSecurity &) = delete;
+    ProtectedFolderSecurity &operator=(const ProtectedFolderSecurity &) = delete;
+
+    // False when Windows could not build it; nothing is applied then.
+    [[nodiscard]] bool valid() const noexcept { return valid_; }
+    [[nodiscard]] PSECURITY_DESCRIPTOR descriptor() noexcept { return &descriptor_; }
+
+    // Sets the owner and the DACL on an existing folder; a Windows error or 0.
+    [[nodiscard]] DWORD applyTo(const std::wstring &folder) noexcept;
+
+private:
+    using SidBuffer = std::array<BYTE, SECURITY_MAX_SID_SIZE>;
+    SidBuffer system_ = {};
+    SidBuffer administrators_ = {};
+    SidBuffer users_ = {};
+    std::array<BYTE, 256> acl_ = {};
+    SECURITY_DESCRIPTOR descriptor_ = {};
+    bool valid_ = false;
+};
+
+// Whether `path` is `folder` or below it. Both are full paths; letters are
+// compared without case.
+[[nodiscard]] bool isInsideFolder(const std::wstring &path, const std::wstring &folder);
+
+// Whether `path`, made a full path first (so ".." cannot climb out), lies in
+// one of the Program Files folders, whose own DACL already protects it.
+[[nodiscard]] bool isInsideProgramFiles(const std::wstring &path);
+
+// Whether anyone but SYSTEM, Administrators and TrustedInstaller may write
+// to, delete, or change the permissions of the folder (or of what it will
+// pass on to new files): an allowing entry with a write right for another
+// account, another owner (owners may always rewrite the DACL), or no DACL.
+[[nodiscard]] bool grantsWriteToNonAdministrators(PSECURITY_DESCRIPTOR descriptor);
+
+// The highest folder of `path` (itself included) that does not exist yet:
+// the first one createDirectoryTree would create. Empty when `path` exists.
+[[nodiscard]] std::wstring firstMissingFolder(const std::wstring &path);
+
+// After the destination check created `createdFolder` (the first folder
+// firstMissingFolder named): outside Program Files it gets the protected
+// DACL, which its new subfolders then inherit. False with the last error set.
+[[nodiscard]] bool secureCreatedFolder(const std::wstring &createdFolder);
+
+// For an existing empty destination: protected when non-administrators could
+// write to it. False with the last error set.
+[[nodiscard]] bool secureFoundFolder(const std::wstring &folder);
+
+} // namespace installer
