@@ -534,7 +534,10 @@ uint16_t Installer::runInstall()
     }
 
     outcomeReported_ = true;
-    steps_.logSuccess();
+    try {
+        steps_.logSuccess();
+    } catch (...) {
+    }
     closePopup();
     sendPageData(window_, kPageFinish, kDataOutcome, kOutcomeCompleted);
     showPage(window_, kPageFinish);
@@ -546,7 +549,11 @@ void Installer::reportError(uint32_t step, uint16_t id, uint32_t windowsError, u
                             std::optional<int64_t> pageValue)
 {
     outcomeReported_ = true;
-    steps_.logError(step, id, windowsError, extra1, extra2);
+    // Telemetry is told what it can be told; the user sees the page anyway.
+    try {
+        steps_.logError(step, id, windowsError, extra1, extra2);
+    } catch (...) {
+    }
     // A retry reports its progress from the start.
     options_.downloadPercent = 0.0f;
     options_.extractionPercent = 0.0f;
@@ -558,7 +565,10 @@ void Installer::reportError(uint32_t step, uint16_t id, uint32_t windowsError, u
 void Installer::reportCancelled(uint32_t step, int64_t elapsedMs)
 {
     outcomeReported_ = true;
-    steps_.logStop(step, elapsedMs);
+    try {
+        steps_.logStop(step, elapsedMs);
+    } catch (...) {
+    }
     closePopup();
     sendPageData(window_, kPageFinish, kDataOutcome, kOutcomeCancelled);
     showPage(window_, kPageFinish);
