@@ -26,6 +26,7 @@
 #include <cwchar>
 #include <io.h>
 #include <memory>
+#include <new>
 
 namespace installer {
 namespace {
@@ -54,7 +55,11 @@ void sendPageData(HWND window, int page, int64_t kind, int64_t value)
         return;
     }
     auto data = std::make_unique<PageData>(PageData{kind, value});
-    ::SendMessageW(window, kMsgViewData, static_cast<WPARAM>(page), reinterpret_cast<LPARAM>(data.release()));
+    // A window destroyed meanwhile never took the record.
+    if (::SendMessageW(window, kMsgViewData, static_cast<WPARAM>(page), reinterpret_cast<LPARAM>(data.get())) ==
+        framework::windows::kViewDataTaken) {
+        data.release();
+    }
 }
 
 void showPage(HWND window, int page)
@@ -111,9 +116,28 @@ HWND enabledPopup(HWND owner)
     return search.popup;
 }
 
-void openInBrowser(const std::wstring &address)
+// The id a run ends with when something in `step` threw.
+uint16_t thrownFailure(uint32_t step)
 {
-    ::ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNOACTIVATE);
+    switch (step) {
+    case kStepManifest:
+        return kErrorBadManifest;
+    case kStepFreeSpace:
+        return kErrorNoFreeSpace;
+    case kStepDownload:
+        return kErrorDownloadInterrupted;
+    case kStepExtraction:
+        return kErrorArchive;
+    case kStepRegistration:
+        return kErrorStartUpdater;
+    default:
+        return kErrorCreateDestination;
+    }
+}
+
+HANDLE createSuspendedThread(LPTHREAD_START_ROUTINE routine, LPVOID parameter)
+{
+    return ::CreateThread(nullptr, 0, routine, parameter, CREATE_SUSPENDED, nullptr);
 }
 
 void startUnelevated(const std::wstring &file, const std::wstring &folder)
@@ -140,8 +164,12 @@ InstallSteps defaultInstallSteps()
     };
     steps.logSuccess = [] { telemetry::OperationsLogger::instance().logSuccess(); };
     steps.relaunchElevated = [](Win32Lib::UniqueHandle &copy) { return app::relaunchElevated(&copy); };
-    steps.openInBrowser = openInBrowser;
+    steps.openInBrowser = [](const std::wstring &address) {
+        // A page that does not open is not the installer's concern.
+        (void)openInBrowser(address, SW_SHOWNOACTIVATE);
+    };
     steps.startUnelevated = startUnelevated;
+    steps.createWorkerThread = createSuspendedThread;
     return steps;
 }
 
@@ -164,7 +192,14 @@ std::optional<int64_t> progressPosition(float oldPercent, float newPercent, int6
     return base + static_cast<int64_t>(bounded * static_cast<float>(kProgressHalf / 100));
 }
 
-Installer::Installer() : steps_(defaultInstallSteps()) {}
+Installer::Installer() : steps_(defaultInstallSteps())
+{
+}
+
+Installer::~Installer()
+{
+    waitForWorker();
+}
 
 void Installer::setDefaultDestination()
 {
@@ -198,10 +233,8 @@ unsigned Installer::start()
         return app::showInitFailure();
     }
     if (resuming) {
-        const RECT &rect = options_.windowRect;
-        ::SetWindowPos(window_, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
-                       SWP_NOZORDER | SWP_NOACTIVATE);
-        startWorker();
+        moveToHandedOverRectangle();
+        startWorker(false);
     }
     ::ShowWindow(window_, SW_SHOWNORMAL);
     return 0;
@@ -209,6 +242,11 @@ unsigned Installer::start()
 
 bool Installer::takeOverHandoff()
 {
+    // Objects under these names that the instance which started this one
+    // did not make were planted: they are not even opened.
+    if (!startedByWaitingInstance()) {
+        return false;
+    }
     NamedEvent event;
     if (!event.open(kHandoffEventName, EVENT_ALL_ACCESS)) {
         return false;
@@ -216,22 +254,39 @@ bool Installer::takeOverHandoff()
     bool resuming = false;
     SharedMemory mapping;
     if (mapping.open(kHandoffMappingName, kHandoffMappingSize, FILE_MAP_ALL_ACCESS)) {
+        // Checked in this process's own copy, which nobody can change.
         ElevationHandoff handoff;
         memcpy(&handoff, mapping.data(), sizeof(handoff));
-        applyElevationHandoff(handoff, options_);
-        resuming = app::processIntegrityLevel() >= app::kHighIntegrityLevel;
         mapping.close();
+        if (handoffRecordIsValid(handoff)) {
+            applyElevationHandoff(handoff, options_);
+            resuming = app::processIntegrityLevel() >= app::kHighIntegrityLevel;
+        }
     }
     // The first instance waits for this whether or not the record was read.
     event.set();
     return resuming;
 }
 
+void Installer::moveToHandedOverRectangle()
+{
+    RECT current = {};
+    ::GetWindowRect(window_, &current);
+    const SIZE ownSize = {current.right - current.left, current.bottom - current.top};
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    if (!::GetMonitorInfoW(::MonitorFromRect(&options_.windowRect, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        return;
+    }
+    const RECT rect = placeInWorkArea(options_.windowRect, ownSize, monitor.rcWork);
+    ::SetWindowPos(window_, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void Installer::beginInstall()
 {
     if (app::isElevatedLevel(app::processIntegrityLevel())) {
-        showPage(window_, kPageInstalling);
-        startWorker();
+        startWorker(true);
         return;
     }
     handOffToElevatedCopy();
@@ -282,21 +337,77 @@ void Installer::handOffToElevatedCopy()
     ::PostMessageW(window_, WM_CLOSE, 0, 0);
 }
 
-void Installer::startWorker()
+void Installer::startWorker(bool showInstallingPage)
 {
-    Win32Lib::UniqueHandle worker(::CreateThread(nullptr, 0, installThreadMain, this, 0, nullptr));
+    // The previous run may still be removing what it left: the new run's
+    // destination check must not see that, nor the old clean-up the new run.
+    waitForWorker();
+    // A stop confirmed while the previous run reported its end is over.
+    options_.cancelRequested = 0;
+    worker_.reset(steps_.createWorkerThread(installThreadMain, this));
+    if (!worker_) {
+        const DWORD error = ::GetLastError();
+        currentStep_ = kStepDestination;
+        outcomeReported_ = false;
+        reportError(kStepDestination, kErrorCreateDestination, error, 0, 0);
+        return;
+    }
+    if (showInstallingPage) {
+        showPage(window_, kPageInstalling);
+    }
+    ::ResumeThread(worker_.get());
+}
+
+void Installer::waitForWorker() noexcept
+{
+    if (!worker_) {
+        return;
+    }
+    // The worker sends its final page data to the window of this thread.
+    const HANDLE worker = worker_.get();
+    while (::MsgWaitForMultipleObjects(1, &worker, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+        MSG message;
+        ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    worker_.reset();
 }
 
 DWORD WINAPI Installer::installThreadMain(LPVOID parameter) noexcept
 {
     auto &installer = *static_cast<Installer *>(parameter);
-    const uint16_t result = installer.runInstall();
+    uint16_t result = kInstallOk;
+    try {
+        result = installer.runInstall();
+    } catch (const std::bad_alloc &) {
+        result = installer.reportThrownFailure(ERROR_NOT_ENOUGH_MEMORY);
+    } catch (...) {
+        result = installer.reportThrownFailure(ERROR_INTERNAL_ERROR);
+    }
     const std::wstring &destination = installer.options_.destination;
-    if (result != kInstallOk && result != kErrorDestinationNotEmpty && !installer.keepDestination_ &&
-        isDirectory(destination)) {
-        removeDirectoryTree(destination);
+    try {
+        if (result != kInstallOk && result != kErrorDestinationNotEmpty && !installer.keepDestination_ &&
+            isDirectory(destination)) {
+            removeDirectoryTree(destination);
+        }
+    } catch (...) {
+        // The run has been reported; what is left stays.
     }
     return result;
+}
+
+uint16_t Installer::reportThrownFailure(DWORD windowsError) noexcept
+{
+    const uint16_t id = thrownFailure(currentStep_);
+    // A report that threw half-way has been logged already: one log event.
+    if (outcomeReported_) {
+        return id;
+    }
+    try {
+        reportError(currentStep_, id, windowsError, 0, 0);
+    } catch (...) {
+        // Nothing more can be told.
+    }
+    return id;
 }
 
 uint16_t Installer::runInstall()
@@ -304,8 +415,10 @@ uint16_t Installer::runInstall()
     LARGE_INTEGER frequency = {};
     ::QueryPerformanceFrequency(&frequency);
     StepTimer timer(frequency.QuadPart);
-    const std::wstring destination = options_.destination;
     keepDestination_ = false;
+    currentStep_ = kStepDestination;
+    outcomeReported_ = false;
+    const std::wstring destination = options_.destination;
 
     postPageData(window_, kPageInstalling, kDataStatus, kStatusChecking);
 
@@ -334,6 +447,7 @@ uint16_t Installer::runInstall()
         return checkResult;
     }
 
+    currentStep_ = kStepManifest;
     postPageData(window_, kPageInstalling, kDataStatus, kStatusConnecting);
     package::UpdateInfo info;
     timer.start();
@@ -348,22 +462,21 @@ uint16_t Installer::runInstall()
         return manifestResult;
     }
 
+    currentStep_ = kStepFreeSpace;
     ::SetLastError(0);
     ULARGE_INTEGER available = {};
-    if (::GetDiskFreeSpaceExW(destination.c_str(), &available, nullptr, nullptr) &&
-        available.QuadPart < info.minSize) {
+    if (::GetDiskFreeSpaceExW(destination.c_str(), &available, nullptr, nullptr) && available.QuadPart < info.minSize) {
         reportError(kStepFreeSpace, kErrorNoFreeSpace, 0, 0, 0, static_cast<int64_t>(info.minSize));
         return kErrorNoFreeSpace;
     }
 
+    currentStep_ = kStepDownload;
     postPageData(window_, kPageInstalling, kDataStatus, kStatusDownloading);
     const std::wstring packagePath =
         destination + L"\\" + steps_.makeRandomName(kPackageNameLength).c_str() + kPackageExtension;
     timer.start();
-    const uint16_t downloadResult =
-        steps_.downloadPackage(info, packagePath, [this](int64_t total, uint64_t done) {
-            return onDownloadProgress(total, done);
-        });
+    const uint16_t downloadResult = steps_.downloadPackage(
+        info, packagePath, [this](int64_t total, uint64_t done) { return onDownloadProgress(total, done); });
     timer.stop();
     if (downloadResult != kInstallOk && downloadResult != kErrorCancelled) {
         reportError(kStepDownload, downloadResult, info.errorCode, info.sslErrors, 2);
@@ -374,6 +487,7 @@ uint16_t Installer::runInstall()
         return kErrorCancelled;
     }
 
+    currentStep_ = kStepExtraction;
     postPageData(window_, kPageInstalling, kDataStatus, kStatusInstalling);
     timer.start();
     ::SetLastError(0);
@@ -399,6 +513,7 @@ uint16_t Installer::runInstall()
     }
 
     // No cancel check from here on: the files are in place, the run ends.
+    currentStep_ = kStepRegistration;
     uint32_t detail = 0;
     const std::wstring version(info.lastVersion, wcsnlen(info.lastVersion, std::size(info.lastVersion)));
     const uint16_t registrationResult =
@@ -408,7 +523,11 @@ uint16_t Installer::runInstall()
         return registrationResult;
     }
 
-    steps_.logSuccess();
+    outcomeReported_ = true;
+    try {
+        steps_.logSuccess();
+    } catch (...) {
+    }
     closePopup();
     sendPageData(window_, kPageFinish, kDataOutcome, kOutcomeCompleted);
     showPage(window_, kPageFinish);
@@ -419,7 +538,12 @@ uint16_t Installer::runInstall()
 void Installer::reportError(uint32_t step, uint16_t id, uint32_t windowsError, uint32_t extra1, uint32_t extra2,
                             std::optional<int64_t> pageValue)
 {
-    steps_.logError(step, id, windowsError, extra1, extra2);
+    outcomeReported_ = true;
+    // Telemetry is told what it can be told; the user sees the page anyway.
+    try {
+        steps_.logError(step, id, windowsError, extra1, extra2);
+    } catch (...) {
+    }
     // A retry reports its progress from the start.
     options_.downloadPercent = 0.0f;
     options_.extractionPercent = 0.0f;
@@ -430,7 +554,11 @@ void Installer::reportError(uint32_t step, uint16_t id, uint32_t windowsError, u
 
 void Installer::reportCancelled(uint32_t step, int64_t elapsedMs)
 {
-    steps_.logStop(step, elapsedMs);
+    outcomeReported_ = true;
+    try {
+        steps_.logStop(step, elapsedMs);
+    } catch (...) {
+    }
     closePopup();
     sendPageData(window_, kPageFinish, kDataOutcome, kOutcomeCancelled);
     showPage(window_, kPageFinish);

@@ -43,6 +43,9 @@ struct InstallSteps {
     std::function<uint32_t(Win32Lib::UniqueHandle &copy)> relaunchElevated;
     std::function<void(const std::wstring &)> openInBrowser;
     std::function<void(const std::wstring &, const std::wstring &)> startUnelevated;
+    // The worker thread, created suspended; null with the thread's last
+    // error when it cannot be created.
+    std::function<HANDLE(LPTHREAD_START_ROUTINE, LPVOID)> createWorkerThread;
 };
 
 [[nodiscard]] InstallSteps defaultInstallSteps();
@@ -69,6 +72,8 @@ protected:
 class Installer final : public AbstractInstaller {
 public:
     Installer();
+    // Waits for a worker that still runs: it uses this object to its end.
+    ~Installer();
 
     unsigned start() override;
 
@@ -93,8 +98,15 @@ private:
     // Reads the record an unelevated instance left; true when this process
     // continues that installation.
     bool takeOverHandoff();
+    void moveToHandedOverRectangle();
     void handOffToElevatedCopy();
-    void startWorker();
+    // Starts a run on a new worker once the previous worker has ended; the
+    // installing page is shown first when `showInstallingPage`.
+    void startWorker(bool showInstallingPage);
+    // Waits for the worker, answering what it sends to the window meanwhile.
+    void waitForWorker() noexcept;
+    // Ends a run whose step threw, as a failure of that step.
+    [[nodiscard]] uint16_t reportThrownFailure(DWORD windowsError) noexcept;
 
     void reportError(uint32_t step, uint16_t id, uint32_t windowsError, uint32_t extra1, uint32_t extra2,
                      std::optional<int64_t> pageValue = std::nullopt);
@@ -109,8 +121,13 @@ private:
     InstallOptions options_;
     InstallSteps steps_;
     HWND window_ = nullptr;
+    Win32Lib::UniqueHandle worker_;
     // Worker only: the destination held files of its own before this run.
     bool keepDestination_ = false;
+    // Worker only: the step running now, and whether the run's outcome has
+    // been reported (logged) already.
+    uint32_t currentStep_ = kStepDestination;
+    bool outcomeReported_ = false;
 };
 
 } // namespace installer

@@ -1,5 +1,11 @@
 #include "installer/crossProcess.h"
 
+#include "installer/destination.h"
+#include "win32lib/systemLibrary.h"
+
+#include <sddl.h>
+#include <winternl.h>
+
 #include <algorithm>
 #include <cwchar>
 
@@ -11,6 +17,73 @@ void copyPath(const std::wstring &path, wchar_t (&target)[kHandoffPathCapacity])
     const size_t length = std::min(path.size(), kHandoffPathCapacity - 1);
     path.copy(target, length);
     target[length] = L'\0';
+}
+
+// kRestrictedObjectSecurity as attributes for a create call.
+class RestrictedSecurity {
+public:
+    RestrictedSecurity()
+    {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        if (::ConvertStringSecurityDescriptorToSecurityDescriptorW(kRestrictedObjectSecurity, SDDL_REVISION_1,
+                                                                   &descriptor, nullptr)) {
+            descriptor_.reset(descriptor);
+        }
+        attributes_.nLength = sizeof(attributes_);
+        attributes_.lpSecurityDescriptor = descriptor_.get();
+        attributes_.bInheritHandle = FALSE;
+    }
+
+    // Null when the descriptor could not be built: nothing is then created
+    // with default security instead.
+    [[nodiscard]] SECURITY_ATTRIBUTES *attributes() noexcept { return descriptor_ ? &attributes_ : nullptr; }
+
+private:
+    Win32Lib::UniqueLocalMemory descriptor_;
+    SECURITY_ATTRIBUTES attributes_ = {};
+};
+
+// A handle of an object made by the create call just returned: false, with
+// ERROR_ALREADY_EXISTS, when the call only opened an existing one.
+bool freshlyCreated(Win32Lib::UniqueHandle &handle)
+{
+    if (!handle) {
+        return false;
+    }
+    if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+        handle.reset();
+        ::SetLastError(ERROR_ALREADY_EXISTS);
+        return false;
+    }
+    return true;
+}
+
+bool imagePath(HANDLE process, std::wstring &path)
+{
+    wchar_t buffer[MAX_PATH * 4];
+    DWORD length = static_cast<DWORD>(std::size(buffer));
+    if (!::QueryFullProcessImageNameW(process, 0, buffer, &length)) {
+        return false;
+    }
+    path.assign(buffer, length);
+    return true;
+}
+
+ULONGLONG creationTime(HANDLE process)
+{
+    FILETIME created = {};
+    FILETIME exited = {};
+    FILETIME kernel = {};
+    FILETIME user = {};
+    if (!::GetProcessTimes(process, &created, &exited, &kernel, &user)) {
+        return 0;
+    }
+    return (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+int64_t clampToRange(int64_t value, int64_t low, int64_t high)
+{
+    return std::max(low, std::min(value, high));
 }
 
 } // namespace
@@ -44,11 +117,87 @@ UpdaterRecord makeUpdaterRecord(const std::wstring &destination)
     return record;
 }
 
+bool handoffRecordIsValid(const ElevationHandoff &handoff)
+{
+    const size_t length = wcsnlen(handoff.destination, kHandoffPathCapacity);
+    if (length == kHandoffPathCapacity) {
+        return false;
+    }
+    if (handoff.startWhenFinished > 1 || handoff.createDesktopShortcut > 1) {
+        return false;
+    }
+    return validateDestination(std::wstring(handoff.destination, length)) == ERROR_SUCCESS;
+}
+
+RECT placeInWorkArea(const RECT &requested, SIZE fallbackSize, const RECT &workArea)
+{
+    // In 64 bits: the record's corners may be any 32-bit values.
+    int64_t width = static_cast<int64_t>(requested.right) - requested.left;
+    int64_t height = static_cast<int64_t>(requested.bottom) - requested.top;
+    if (width <= 0 || height <= 0) {
+        width = fallbackSize.cx;
+        height = fallbackSize.cy;
+    }
+    const int64_t areaWidth = static_cast<int64_t>(workArea.right) - workArea.left;
+    const int64_t areaHeight = static_cast<int64_t>(workArea.bottom) - workArea.top;
+    width = clampToRange(width, 0, areaWidth);
+    height = clampToRange(height, 0, areaHeight);
+    const int64_t left = clampToRange(requested.left, workArea.left, workArea.right - width);
+    const int64_t top = clampToRange(requested.top, workArea.top, workArea.bottom - height);
+    return {static_cast<LONG>(left), static_cast<LONG>(top), static_cast<LONG>(left + width),
+            static_cast<LONG>(top + height)};
+}
+
+DWORD parentProcessId(HANDLE process)
+{
+    using QueryInformationProcess = NTSTATUS(NTAPI *)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+    const auto query =
+        Win32Lib::systemProc<QueryInformationProcess>(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess");
+    if (query == nullptr) {
+        return 0;
+    }
+    PROCESS_BASIC_INFORMATION information = {};
+    if (query(process, ProcessBasicInformation, &information, sizeof(information), nullptr) < 0) {
+        return 0;
+    }
+    return static_cast<DWORD>(information.InheritedFromUniqueProcessId);
+}
+
+bool startedByWaitingInstance()
+{
+    const DWORD parentId = parentProcessId(::GetCurrentProcess());
+    if (parentId == 0) {
+        return false;
+    }
+    Win32Lib::UniqueHandle parent(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, parentId));
+    if (!parent || ::WaitForSingleObject(parent.get(), 0) != WAIT_TIMEOUT) {
+        return false;
+    }
+    // A parent id can be reused once its process ended: the parent must
+    // have started before this process.
+    const ULONGLONG parentCreated = creationTime(parent.get());
+    const ULONGLONG ownCreated = creationTime(::GetCurrentProcess());
+    if (parentCreated == 0 || ownCreated == 0 || parentCreated > ownCreated) {
+        return false;
+    }
+    std::wstring parentImage;
+    std::wstring ownImage;
+    if (!imagePath(parent.get(), parentImage) || !imagePath(::GetCurrentProcess(), ownImage)) {
+        return false;
+    }
+    return ::CompareStringOrdinal(parentImage.c_str(), static_cast<int>(parentImage.size()), ownImage.c_str(),
+                                  static_cast<int>(ownImage.size()), TRUE) == CSTR_EQUAL;
+}
+
 bool SharedMemory::create(const wchar_t *name, DWORD size)
 {
     close();
-    mapping_.reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, name));
-    if (!mapping_) {
+    RestrictedSecurity security;
+    if (security.attributes() == nullptr) {
+        return false;
+    }
+    mapping_.reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, security.attributes(), PAGE_READWRITE, 0, size, name));
+    if (!freshlyCreated(mapping_)) {
         return false;
     }
     view_.reset(::MapViewOfFile(mapping_.get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, size));
@@ -92,8 +241,13 @@ void SharedMemory::close() noexcept
 
 bool NamedEvent::create(const wchar_t *name)
 {
-    event_.reset(::CreateEventW(nullptr, TRUE, FALSE, name));
-    return event_.valid();
+    RestrictedSecurity security;
+    if (security.attributes() == nullptr) {
+        event_.reset();
+        return false;
+    }
+    event_.reset(::CreateEventW(security.attributes(), TRUE, FALSE, name));
+    return freshlyCreated(event_);
 }
 
 bool NamedEvent::open(const wchar_t *name, DWORD access)

@@ -49,12 +49,38 @@ static_assert(sizeof(UpdaterRecord) == 520);
 constexpr DWORD kHandoffMappingSize = sizeof(ElevationHandoff);
 constexpr DWORD kUpdaterMappingSize = sizeof(UpdaterRecord);
 
+// Who may open the hand-off objects and the updater mapping besides their
+// creator: SYSTEM and the Administrators group. An ordinary process of the
+// same user, whose Administrators group is for denying only, can neither
+// open them nor, as their owner, rewrite this list (OWNER RIGHTS takes the
+// owner's implicit rights away).
+inline constexpr wchar_t kRestrictedObjectSecurity[] = L"D:P(A;;GA;;;SY)(A;;GA;;;BA)(A;;RC;;;OW)";
+
 // The destination is cut to 259 characters; the rest of the record is zero.
 [[nodiscard]] ElevationHandoff makeElevationHandoff(const InstallOptions &options);
 // Takes the record over; a record without terminator is read up to 259
 // characters, and flags other than 0 count as set.
 void applyElevationHandoff(const ElevationHandoff &handoff, InstallOptions &options);
 [[nodiscard]] UpdaterRecord makeUpdaterRecord(const std::wstring &destination);
+
+// Whether a record read from the hand-off mapping may be resumed: the
+// destination is terminated inside its field and passes
+// validateDestination, and each flag is 0 or 1.
+[[nodiscard]] bool handoffRecordIsValid(const ElevationHandoff &handoff);
+
+// Where a window handed over as `requested` goes on a monitor whose work
+// area is `workArea`: the requested size (or `fallbackSize` when the
+// requested one is empty) no larger than the work area, moved inside it.
+[[nodiscard]] RECT placeInWorkArea(const RECT &requested, SIZE fallbackSize, const RECT &workArea);
+
+// The id of the process that created `process`; 0 when unknown.
+[[nodiscard]] DWORD parentProcessId(HANDLE process);
+
+// Whether this process was started by another instance of this very program
+// that still runs and is older than this process, which is how an instance
+// waiting on the hand-off event starts its elevated copy. Objects of the
+// hand-off names found by any other process were left by someone else.
+[[nodiscard]] bool startedByWaitingInstance();
 
 // A page-file-backed named mapping with one view of the whole size.
 class SharedMemory {
@@ -63,6 +89,9 @@ public:
     SharedMemory(const SharedMemory &) = delete;
     SharedMemory &operator=(const SharedMemory &) = delete;
 
+    // A new mapping with kRestrictedObjectSecurity. A mapping of that name
+    // that exists already is refused with ERROR_ALREADY_EXISTS: whoever made
+    // it can read and write it.
     [[nodiscard]] bool create(const wchar_t *name, DWORD size);
     [[nodiscard]] bool open(const wchar_t *name, DWORD size, DWORD access);
     // Copies at most the mapped size into the view.
@@ -84,7 +113,8 @@ public:
     NamedEvent(const NamedEvent &) = delete;
     NamedEvent &operator=(const NamedEvent &) = delete;
 
-    // Manual reset, not signalled, default security.
+    // Manual reset, not signalled, kRestrictedObjectSecurity; an existing
+    // event of that name is refused with ERROR_ALREADY_EXISTS.
     [[nodiscard]] bool create(const wchar_t *name);
     [[nodiscard]] bool open(const wchar_t *name, DWORD access);
     bool set();
@@ -99,7 +129,8 @@ private:
 };
 
 // Creates the updater mapping and writes the install root into it; false
-// with the thread's last error when the mapping cannot be created. The
+// with the thread's last error when the mapping cannot be created or
+// existed already (ERROR_ALREADY_EXISTS). The
 // mapping must stay open while the updater runs.
 [[nodiscard]] bool createUpdaterMapping(const std::wstring &destination, SharedMemory &mapping);
 

@@ -153,4 +153,9 @@ HRESULT shellExecuteUnelevated(const wchar_t *file, const wchar_t *folder, const
                                showValue.get());
 }
 
+HRESULT openInBrowser(const std::wstring &address, int showCommand)
+{
+    return shellExecuteUnelevated(address.c_str(), nullptr, nullptr, L"open", showCommand);
+}
+
 } // namespace installer

@@ -21,4 +21,8 @@ namespace installer {
 HRESULT shellExecuteUnelevated(const wchar_t *file, const wchar_t *folder, const wchar_t *arguments,
                                const wchar_t *verb, int showCommand);
 
+// Opens a web address the same way: the browser must not inherit the
+// installer's elevation.
+HRESULT openInBrowser(const std::wstring &address, int showCommand);
+
 } // namespace installer

@@ -379,7 +379,7 @@ LRESULT Direct2dWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
         return 0;
     case kMsgViewData:
         deliverViewData(static_cast<int32_t>(wParam), reinterpret_cast<PageData *>(lParam));
-        return 0;
+        return framework::windows::kViewDataTaken;
     case kMsgRedraw:
         if (lParam == 0) {
             discardQueuedRedraws(hwnd);

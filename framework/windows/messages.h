@@ -10,4 +10,8 @@ inline constexpr UINT kMsgViewData = WM_USER + 2; // wParam: view id, lParam: Pa
 inline constexpr UINT kMsgRedraw = WM_USER + 3;   // lParam: 0 for the whole window, or the Item to redraw
 inline constexpr UINT kMsgSetCursor = WM_USER + 4; // wParam: cursor handle
 
+// A window's answer to a sent kMsgViewData: it owns the record. Any other
+// answer (SendMessageW fails with 0) leaves the record with the sender.
+inline constexpr LRESULT kViewDataTaken = 1;
+
 } // namespace framework::windows

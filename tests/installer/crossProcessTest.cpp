@@ -1,11 +1,18 @@
 #include "installer/crossProcess.h"
+#include "installer/destination.h"
+#include "installer/launching.h"
+#include "tests/support/process.h"
 
 #include <gtest/gtest.h>
 
+#include <aclapi.h>
+#include <sddl.h>
 #include <windows.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -53,6 +60,123 @@ TEST(ElevationHandoffRecord, DestinationOf300CharactersIsCutTo259)
     installer::InstallOptions received;
     installer::applyElevationHandoff(handoff, received);
     EXPECT_EQ(received.destination, options.destination.substr(0, 259));
+}
+
+TEST(DestinationFromOutside, OnlyPlainPathsOnFixedDrivesWithoutLinks)
+{
+    struct Row {
+        const wchar_t *destination;
+        DWORD error;
+    };
+    const Row rows[] = {
+        {L"C:\\Program Files\\Kestrune Software", ERROR_SUCCESS},
+        {L"c:/Kestrune Software/player", ERROR_SUCCESS},
+        {L"C:\\", ERROR_SUCCESS},
+        {L"", ERROR_BAD_PATHNAME},
+        {L"Kestrune Software", ERROR_BAD_PATHNAME},
+        {L"\\Kestrune Software", ERROR_BAD_PATHNAME},
+        {L"C:Kestrune Software", ERROR_BAD_PATHNAME},
+        {L"\\\\host\\share\\k", ERROR_BAD_PATHNAME},
+        {L"//host/share/k", ERROR_BAD_PATHNAME},
+        {L"\\\\?\\C:\\k", ERROR_BAD_PATHNAME},
+        {L"\\\\.\\C:\\k", ERROR_BAD_PATHNAME},
+        {L"\\\\?\\UNC\\host\\share", ERROR_BAD_PATHNAME},
+        {L"C:\\Program Files\\..\\Windows", ERROR_BAD_PATHNAME},
+        {L"C:\\..", ERROR_BAD_PATHNAME},
+        {L"C:\\Program Files\\.\\k", ERROR_BAD_PATHNAME},
+        {L"C:\\Program Files\\...\\k", ERROR_BAD_PATHNAME},
+        {L"C:\\Kestrune. \\k", ERROR_BAD_PATHNAME},
+        {L"C:\\Kestrune \\k", ERROR_BAD_PATHNAME},
+        {L"C:\\Kestrune:stream", ERROR_BAD_PATHNAME},
+        {L"C:\\Kes\ttrune", ERROR_BAD_PATHNAME},
+        {L"C:\\Kes*", ERROR_BAD_PATHNAME},
+        {L"1:\\Kestrune", ERROR_BAD_PATHNAME},
+        // No such drive in the test prefix.
+        {L"Q:\\Kestrune", ERROR_INVALID_DRIVE},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(testing::Message() << "destination "
+                                        << std::string(row.destination, row.destination + wcslen(row.destination)));
+        EXPECT_EQ(installer::validateDestination(row.destination), row.error);
+        EXPECT_EQ(installer::destinationFormIsValid(row.destination), row.error != ERROR_BAD_PATHNAME);
+    }
+}
+
+TEST(DestinationFromOutside, LinkAnywhereAlongTheExistingPartIsRefused)
+{
+    // Wine shows a Unix symbolic link as a reparse point; Debian's /bin is one.
+    if ((::GetFileAttributesW(L"Z:\\bin") & FILE_ATTRIBUTE_REPARSE_POINT) == 0 ||
+        ::GetDriveTypeW(L"Z:\\") != DRIVE_FIXED) {
+        GTEST_SKIP() << "no linked folder on a fixed drive here";
+    }
+    EXPECT_EQ(installer::validateDestination(L"Z:\\bin"), installer::kErrorReparsePointEncountered);
+    EXPECT_EQ(installer::validateDestination(L"Z:\\bin\\Kestrune Software"), installer::kErrorReparsePointEncountered);
+    EXPECT_EQ(installer::validateDestination(L"Z:\\bin\\missing\\deeper"), installer::kErrorReparsePointEncountered);
+    EXPECT_EQ(installer::validateDestination(L"Z:\\usr\\bin\\Kestrune Software"), static_cast<DWORD>(ERROR_SUCCESS));
+}
+
+TEST(ElevationHandoffRecord, OnlyAValidRecordIsResumed)
+{
+    struct Row {
+        const char *name;
+        std::function<void(ElevationHandoff &)> change;
+        bool valid;
+    };
+    const Row rows[] = {
+        {"as written", [](ElevationHandoff &) {}, true},
+        {"off-screen rectangle", [](ElevationHandoff &h) { h.left = h.right = -40000; }, true},
+        {"network share", [](ElevationHandoff &h) { wcscpy(h.destination, L"\\\\host\\share\\k"); }, false},
+        {"parent segment", [](ElevationHandoff &h) { wcscpy(h.destination, L"C:\\Kestrune\\..\\Windows"); }, false},
+        {"empty destination", [](ElevationHandoff &h) { h.destination[0] = L'\0'; }, false},
+        {"no terminator",
+         [](ElevationHandoff &h) { std::fill(std::begin(h.destination), std::end(h.destination), L'k'); }, false},
+        {"start flag 2", [](ElevationHandoff &h) { h.startWhenFinished = 2; }, false},
+        {"shortcut flag 255", [](ElevationHandoff &h) { h.createDesktopShortcut = 255; }, false},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        installer::InstallOptions options;
+        options.destination = L"C:\\Program Files\\Kestrune Software";
+        options.windowRect = {100, 120, 867, 564};
+        ElevationHandoff handoff = installer::makeElevationHandoff(options);
+        row.change(handoff);
+        EXPECT_EQ(installer::handoffRecordIsValid(handoff), row.valid);
+    }
+}
+
+TEST(ElevationHandoffRecord, WindowIsPlacedInsideTheWorkArea)
+{
+    struct Row {
+        RECT requested;
+        RECT placed;
+    };
+    const RECT workArea = {0, 0, 1280, 984};
+    const SIZE ownSize = {767, 444};
+    const Row rows[] = {
+        {{100, 120, 867, 564}, {100, 120, 867, 564}},
+        {{5000, 5000, 5767, 5444}, {513, 540, 1280, 984}},
+        {{-5000, -300, -4233, 144}, {0, 0, 767, 444}},
+        {{1000, 900, 1767, 1344}, {513, 540, 1280, 984}},
+        // Larger than the monitor: cut to it.
+        {{-10, -10, 3000, 2000}, {0, 0, 1280, 984}},
+        // Empty or inverted: the window keeps its own size.
+        {{200, 200, 200, 200}, {200, 200, 967, 644}},
+        {{600, 600, 100, 100}, {513, 540, 1280, 984}},
+        {{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, {0, 0, 1280, 984}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(testing::Message() << row.requested.left << "," << row.requested.top << "," << row.requested.right
+                                        << "," << row.requested.bottom);
+        const RECT placed = installer::placeInWorkArea(row.requested, ownSize, workArea);
+        EXPECT_EQ(placed.left, row.placed.left);
+        EXPECT_EQ(placed.top, row.placed.top);
+        EXPECT_EQ(placed.right, row.placed.right);
+        EXPECT_EQ(placed.bottom, row.placed.bottom);
+    }
+    const RECT secondMonitor = {1280, 0, 2560, 1024};
+    const RECT placed = installer::placeInWorkArea({0, 0, 767, 444}, ownSize, secondMonitor);
+    EXPECT_EQ(placed.left, 1280);
+    EXPECT_EQ(placed.right, 2047);
 }
 
 TEST(ElevationHandoffRecord, ReadingNeverRunsPastTheField)
@@ -104,6 +228,109 @@ TEST(SharedMemoryAndEvents, EventIsManualResetAndStartsUnset)
 
     installer::NamedEvent missing;
     EXPECT_FALSE(missing.open(uniqueName(L"no-such-event").c_str(), EVENT_ALL_ACCESS));
+}
+
+// The DACL an object was given, as SDDL.
+std::wstring objectDacl(HANDLE object)
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetSecurityInfo(object, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr,
+                          &descriptor) != ERROR_SUCCESS) {
+        return L"(unreadable)";
+    }
+    Win32Lib::UniqueLocalMemory owned(descriptor);
+    wchar_t *text = nullptr;
+    if (!::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                                &text, nullptr)) {
+        return L"(unconvertible)";
+    }
+    Win32Lib::UniqueLocalMemory ownedText(text);
+    return text;
+}
+
+// Each object another process reads is made afresh, with a security
+// descriptor, and never taken over from whoever made it first.
+TEST(SharedObjects, AreCreatedRestrictedAndNeverTakenOver)
+{
+    struct Row {
+        const char *name;
+        std::function<HANDLE(const wchar_t *)> plant;
+        std::function<bool(const wchar_t *, HANDLE &)> create;
+    };
+    installer::NamedEvent event;
+    installer::SharedMemory mapping;
+    installer::SharedMemory updaterMapping;
+    const auto plantMapping = [](const wchar_t *name) {
+        return ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, name);
+    };
+    const Row rows[] = {
+        {"event", [](const wchar_t *name) { return ::CreateEventW(nullptr, TRUE, FALSE, name); },
+         [&](const wchar_t *name, HANDLE &handle) {
+             const bool created = event.create(name);
+             handle = event.handle();
+             return created;
+         }},
+        {"mapping", plantMapping,
+         [&](const wchar_t *name, HANDLE &) { return mapping.create(name, installer::kHandoffMappingSize); }},
+        {"updater mapping", plantMapping,
+         [&](const wchar_t *, HANDLE &) {
+             return installer::createUpdaterMapping(L"C:\\Kestrune Software", updaterMapping);
+         }},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::wstring name = std::string_view(row.name) == "updater mapping"
+                                      ? std::wstring(installer::kUpdaterMappingName)
+                                      : uniqueName(L"shared-object");
+        HANDLE created = nullptr;
+        ASSERT_TRUE(row.create(name.c_str(), created));
+        event.close();
+        mapping.close();
+        updaterMapping.close();
+
+        Win32Lib::UniqueHandle planted(row.plant(name.c_str()));
+        ASSERT_TRUE(planted);
+        ::SetLastError(0);
+        EXPECT_FALSE(row.create(name.c_str(), created));
+        EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+        EXPECT_EQ(event.handle(), nullptr);
+        EXPECT_EQ(mapping.data(), nullptr);
+        EXPECT_EQ(updaterMapping.data(), nullptr);
+    }
+}
+
+TEST(SharedObjects, CarryADaclThatKeepsOrdinaryProcessesOut)
+{
+    const std::wstring eventName = uniqueName(L"dacl-event");
+    installer::NamedEvent event;
+    ASSERT_TRUE(event.create(eventName.c_str()));
+    Win32Lib::UniqueHandle eventReader(::OpenEventW(READ_CONTROL, FALSE, eventName.c_str()));
+    ASSERT_TRUE(eventReader);
+
+    installer::SharedMemory mapping;
+    ASSERT_TRUE(installer::createUpdaterMapping(L"C:\\Kestrune Software", mapping));
+    Win32Lib::UniqueHandle mappingReader(::OpenFileMappingW(READ_CONTROL, FALSE, installer::kUpdaterMappingName));
+    ASSERT_TRUE(mappingReader);
+
+    for (HANDLE object : {eventReader.get(), mappingReader.get()}) {
+        EXPECT_EQ(objectDacl(object), L"D:P(A;;GA;;;SY)(A;;GA;;;BA)(A;;RC;;;OW)");
+    }
+}
+
+TEST(UpdaterMapping, PlantedMappingStopsTheRegistrationWith20060AndError183)
+{
+    testsupport::TempFolder folder;
+    const std::wstring planterRoot = L"C:\\planted";
+    installer::SharedMemory planted;
+    ASSERT_TRUE(planted.create(installer::kUpdaterMappingName, installer::kUpdaterMappingSize));
+    const installer::UpdaterRecord record = installer::makeUpdaterRecord(planterRoot);
+    planted.write(&record, sizeof(record));
+
+    uint32_t detail = 0;
+    EXPECT_EQ(installer::runUpdater(folder.path(), L"1.0", false, detail), 20060);
+    EXPECT_EQ(detail, static_cast<uint32_t>(ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(std::wstring(static_cast<const wchar_t *>(planted.data())), planterRoot)
+        << "the planted root was overwritten";
 }
 
 TEST(UpdaterMapping, HoldsTheInstallRootWhileOpen)

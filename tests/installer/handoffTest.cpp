@@ -2,6 +2,7 @@
 #include "app/privileges.h"
 #include "installer/Installer.h"
 #include "installer/crossProcess.h"
+#include "installer/fileSystem.h"
 #include "tests/installer/pageMessages.h"
 #include "tests/support/paths.h"
 #include "tests/support/process.h"
@@ -12,6 +13,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
@@ -171,38 +173,49 @@ TEST_F(Handoff, OtherRestartFailuresStayQuietAndRetakeTheMutex)
     EXPECT_TRUE(sink_.messages.empty());
 }
 
-TEST_F(Handoff, EventThatCannotBeCreatedStopsBeforeTheRestart)
+// Objects under the hand-off names that exist before this instance makes
+// them belong to someone else, who could rewrite the record while the
+// elevation is asked for: the instance stays on its page as if they could
+// not be created.
+TEST_F(Handoff, ObjectsThatExistAlreadyStopBeforeTheRestart)
 {
-    // An object of another kind under the event's name makes the creation fail.
-    Win32Lib::UniqueHandle squatter(::CreateMutexW(nullptr, FALSE, installer::kHandoffEventName));
-    ASSERT_TRUE(squatter);
+    struct Row {
+        const char *name;
+        std::function<HANDLE()> plant;
+    };
+    const auto plantMapping = [](const wchar_t *name) {
+        return ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, installer::kHandoffMappingSize,
+                                    name);
+    };
+    const Row rows[] = {
+        {"event planted", [] { return ::CreateEventW(nullptr, TRUE, FALSE, installer::kHandoffEventName); }},
+        {"mapping planted", [&] { return plantMapping(installer::kHandoffMappingName); }},
+        {"mutex under the event's name", [] { return ::CreateMutexW(nullptr, FALSE, installer::kHandoffEventName); }},
+        {"event under the mapping's name",
+         [] { return ::CreateEventW(nullptr, TRUE, FALSE, installer::kHandoffMappingName); }},
+    };
     int restarts = 0;
     steps_.relaunchElevated = [&](Win32Lib::UniqueHandle &) {
         ++restarts;
         return 0u;
     };
-    beginInstall();
-    EXPECT_EQ(restarts, 0);
-    EXPECT_TRUE(mutexIsHeldElsewhere());
-    squatter.reset();
-    EXPECT_FALSE(handoffObjectsExist());
-    EXPECT_TRUE(sink_.messages.empty());
-}
-
-TEST_F(Handoff, MappingThatCannotBeCreatedClosesTheEventAndStops)
-{
-    Win32Lib::UniqueHandle squatter(::CreateEventW(nullptr, TRUE, FALSE, installer::kHandoffMappingName));
-    ASSERT_TRUE(squatter);
-    int restarts = 0;
-    steps_.relaunchElevated = [&](Win32Lib::UniqueHandle &) {
-        ++restarts;
-        return 0u;
-    };
-    beginInstall();
-    EXPECT_EQ(restarts, 0);
-    EXPECT_TRUE(mutexIsHeldElsewhere());
-    Win32Lib::UniqueHandle event(::OpenEventW(SYNCHRONIZE, FALSE, installer::kHandoffEventName));
-    EXPECT_FALSE(event) << "the hand-off event was left open";
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        Win32Lib::UniqueHandle planted(row.plant());
+        ASSERT_TRUE(planted);
+        beginInstall();
+        EXPECT_EQ(restarts, 0);
+        EXPECT_TRUE(mutexIsHeldElsewhere());
+        EXPECT_TRUE(sink_.messages.empty());
+        installer::SharedMemory plantedRecord;
+        if (plantedRecord.open(installer::kHandoffMappingName, installer::kHandoffMappingSize, FILE_MAP_READ)) {
+            const installer::ElevationHandoff untouched = {};
+            EXPECT_EQ(std::memcmp(plantedRecord.data(), &untouched, sizeof(untouched)), 0) << "written into";
+        }
+        plantedRecord.close();
+        planted.reset();
+        EXPECT_FALSE(handoffObjectsExist()) << "a hand-off object was left open";
+    }
 }
 
 TEST_F(Handoff, CopyThatEndsWithoutTakingOverLeavesThisInstanceRunning)
@@ -216,8 +229,8 @@ TEST_F(Handoff, CopyThatEndsWithoutTakingOverLeavesThisInstanceRunning)
             return ::GetLastError();
         }
         HANDLE duplicate = nullptr;
-        ::DuplicateHandle(::GetCurrentProcess(), copy->handle(), ::GetCurrentProcess(), &duplicate, SYNCHRONIZE,
-                          FALSE, 0);
+        ::DuplicateHandle(::GetCurrentProcess(), copy->handle(), ::GetCurrentProcess(), &duplicate, SYNCHRONIZE, FALSE,
+                          0);
         process.reset(duplicate);
         return 0u;
     };
@@ -233,6 +246,18 @@ TEST_F(Handoff, CopyThatEndsWithoutTakingOverLeavesThisInstanceRunning)
 #if defined(_WIN64)
 // The 32-bit build refuses to run on 64-bit Windows before it looks for a
 // hand-off, so only the 64-bit build can play the elevated copy here.
+
+std::wstring installerCommand()
+{
+    return L"\"" + testsupport::kInstallerPath + L"\"";
+}
+
+// The instance that waits on the hand-off event is this very program: a
+// copy of it, held suspended, stands in as the elevated copy's parent.
+std::optional<ChildProcess> startWaitingInstanceStandIn()
+{
+    return ChildProcess::startWith(installerCommand(), nullptr, CREATE_SUSPENDED);
+}
 
 HWND waitForMainWindow(const ChildProcess &child)
 {
@@ -260,9 +285,15 @@ TEST_F(Handoff, ElevatedCopyResumesAtTheSameRectangleAndTheFirstInstanceCloses)
     const std::wstring destination = folder_.path() + L"\\" + std::wstring(300 - folder_.path().size() - 1, L'k');
     ASSERT_EQ(destination.size(), 300u);
     installer_.options().destination = destination;
+    // Occupied, so that the resumed run stops at its first step whatever
+    // server listens on the loopback port.
+    ASSERT_TRUE(installer::tryCreateDirectoryTree(destination.substr(0, 259)));
+    ASSERT_TRUE(testsupport::writeFile(destination.substr(0, 259) + L"\\mine.txt", "keep"));
     installer_.options().startWhenFinished = 0;
     installer_.options().createDesktopShortcut = 1;
 
+    std::optional<ChildProcess> standIn = startWaitingInstanceStandIn();
+    ASSERT_TRUE(standIn);
     std::optional<ChildProcess> copy;
     std::optional<installer::ElevationHandoff> written;
     bool mutexFree = false;
@@ -273,7 +304,7 @@ TEST_F(Handoff, ElevatedCopyResumesAtTheSameRectangleAndTheFirstInstanceCloses)
             written.emplace();
             std::memcpy(&*written, mapping.data(), sizeof(installer::ElevationHandoff));
         }
-        copy = ChildProcess::start(L"\"" + testsupport::kInstallerPath + L"\"");
+        copy = ChildProcess::startWith(installerCommand(), standIn->handle());
         return copy ? 0 : ::GetLastError();
     };
     beginInstall();
@@ -312,7 +343,9 @@ TEST_F(Handoff, EventIsSetEvenWhenTheRecordCannotBeRead)
     installer::NamedEvent event;
     ASSERT_TRUE(event.create(installer::kHandoffEventName));
 
-    auto copy = ChildProcess::start(L"\"" + testsupport::kInstallerPath + L"\"");
+    auto standIn = startWaitingInstanceStandIn();
+    ASSERT_TRUE(standIn);
+    auto copy = ChildProcess::startWith(installerCommand(), standIn->handle());
     ASSERT_TRUE(copy);
     EXPECT_EQ(event.wait(kProcessTimeoutMs), static_cast<DWORD>(WAIT_OBJECT_0));
 
@@ -324,6 +357,89 @@ TEST_F(Handoff, EventIsSetEvenWhenTheRecordCannotBeRead)
     // On its start page the copy closes at once.
     ::PostMessageW(copyWindow, WM_CLOSE, 0, 0);
     EXPECT_EQ(copy->wait(kProcessTimeoutMs), std::optional<DWORD>(0));
+}
+
+// Under Wine every process is elevated, so a copy started directly plays an
+// elevated instance started with "Run as administrator".
+TEST_F(Handoff, PlantedOrInvalidRecordsAreNotResumed)
+{
+    app::Application::instance().releaseSingleInstance();
+    struct Row {
+        const char *name;
+        bool startedByWaitingInstance;
+        std::function<void(installer::ElevationHandoff &)> change;
+        bool resumes;
+    };
+    const Row rows[] = {
+        {"planted before a direct start", false, [](installer::ElevationHandoff &) {}, false},
+        {"network destination", true,
+         [](installer::ElevationHandoff &h) { wcscpy(h.destination, L"\\\\host\\share\\k"); }, false},
+        {"flag other than 0 or 1", true, [](installer::ElevationHandoff &h) { h.startWhenFinished = 2; }, false},
+        {"off-screen rectangle", true,
+         [](installer::ElevationHandoff &h) {
+             h.left = h.top = -30000;
+             h.right = h.left + (kWindowRect.right - kWindowRect.left);
+             h.bottom = h.top + (kWindowRect.bottom - kWindowRect.top);
+         },
+         true},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::wstring planted = folder_.file(L"planted");
+        installer::InstallOptions options;
+        options.destination = planted;
+        options.windowRect = kWindowRect;
+        installer::ElevationHandoff record = installer::makeElevationHandoff(options);
+        row.change(record);
+        if (row.resumes) {
+            // Occupied, so that the resumed run stops at its first step
+            // whatever server listens on the loopback port.
+            ASSERT_TRUE(installer::tryCreateDirectoryTree(planted));
+            ASSERT_TRUE(testsupport::writeFile(planted + L"\\mine.txt", "keep"));
+        }
+        installer::NamedEvent event;
+        installer::SharedMemory mapping;
+        ASSERT_TRUE(event.create(installer::kHandoffEventName));
+        ASSERT_TRUE(mapping.create(installer::kHandoffMappingName, installer::kHandoffMappingSize));
+        mapping.write(&record, sizeof(record));
+
+        std::optional<ChildProcess> standIn;
+        std::optional<ChildProcess> copy;
+        if (row.startedByWaitingInstance) {
+            standIn = startWaitingInstanceStandIn();
+            ASSERT_TRUE(standIn);
+            copy = ChildProcess::startWith(installerCommand(), standIn->handle());
+        } else {
+            copy = ChildProcess::start(installerCommand());
+        }
+        ASSERT_TRUE(copy);
+        HWND copyWindow = waitForMainWindow(*copy);
+        ASSERT_NE(copyWindow, nullptr);
+        // The record is read before the window exists.
+        EXPECT_EQ(event.wait(0), static_cast<DWORD>(row.startedByWaitingInstance ? WAIT_OBJECT_0 : WAIT_TIMEOUT))
+            << "the event of another program was touched, or the waiting instance was not woken";
+
+        RECT rect = {};
+        ASSERT_TRUE(::GetWindowRect(copyWindow, &rect));
+        MONITORINFO monitor = {};
+        monitor.cbSize = sizeof(monitor);
+        ASSERT_TRUE(::GetMonitorInfoW(::MonitorFromWindow(copyWindow, MONITOR_DEFAULTTOPRIMARY), &monitor));
+        EXPECT_GE(rect.left, monitor.rcWork.left);
+        EXPECT_GE(rect.top, monitor.rcWork.top);
+        EXPECT_LE(rect.right, monitor.rcWork.right);
+        EXPECT_LE(rect.bottom, monitor.rcWork.bottom);
+        EXPECT_EQ(rect.right - rect.left, kWindowRect.right - kWindowRect.left);
+        if (row.resumes) {
+            EXPECT_TRUE(rect.left == monitor.rcWork.left && rect.top == monitor.rcWork.top) << "not moved";
+        } else {
+            EXPECT_FALSE(rect.left == kWindowRect.left && rect.top == kWindowRect.top) << "moved by the record";
+            // A resumed run creates the destination at once.
+            ::Sleep(1500);
+            EXPECT_FALSE(installer::isDirectory(planted)) << "installed into the planted folder";
+        }
+        EXPECT_EQ(closeAndWait(*copy, copyWindow), std::optional<DWORD>(0));
+        testsupport::removeTree(planted);
+    }
 }
 #endif
 

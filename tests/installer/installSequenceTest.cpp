@@ -11,6 +11,8 @@
 
 #include <array>
 #include <functional>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -150,6 +152,7 @@ installer::InstallSteps fakeSteps(Scenario &scenario, const std::wstring &destin
     steps.relaunchElevated = [](Win32Lib::UniqueHandle &) { return static_cast<uint32_t>(ERROR_NOT_SUPPORTED); };
     steps.openInBrowser = [](const std::wstring &) {};
     steps.startUnelevated = [](const std::wstring &, const std::wstring &) {};
+    steps.createWorkerThread = installer::defaultInstallSteps().createWorkerThread;
     return steps;
 }
 
@@ -522,6 +525,54 @@ TEST_F(InstallSequence, RetryAfterAnErrorReportsProgressFromTheStart)
     EXPECT_EQ(progress(), (std::vector<int64_t>{2500, 5000}));
 }
 
+// Whatever a step throws ends the run as that step's failure: one error
+// event, the error page, and the destination removed.
+TEST_F(InstallSequence, ExceptionEndsTheRunAsAFailureOfItsStep)
+{
+    struct Row {
+        const char *name;
+        std::function<void(Scenario &)> arrange;
+        uint32_t step;
+        uint16_t id;
+        uint32_t error;
+    };
+    const auto throwBadAlloc = [] { throw std::bad_alloc(); };
+    const Row rows[] = {
+        {"manifest out of memory", [&](Scenario &s) { s.duringManifest = throwBadAlloc; }, 2, 20021,
+         ERROR_NOT_ENOUGH_MEMORY},
+        {"download throws", [](Scenario &s) { s.duringDownload = [] { throw std::runtime_error("download"); }; }, 4,
+         20012, ERROR_INTERNAL_ERROR},
+        {"extraction out of memory", [&](Scenario &s) { s.duringExtraction = throwBadAlloc; }, 5, 20040,
+         ERROR_NOT_ENOUGH_MEMORY},
+        {"registration throws an int", [](Scenario &s) { s.duringRegistration = [] { throw 7; }; }, 6, 20060,
+         ERROR_INTERNAL_ERROR},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        scenario_ = Scenario{};
+        row.arrange(scenario_);
+        EXPECT_EQ(run(), row.id);
+        expectError(row.step, row.id, row.error, 0, 0, row.error);
+        EXPECT_FALSE(testsupport::fileExists(destination_)) << "no rollback";
+    }
+}
+
+TEST_F(InstallSequence, TelemetryThatThrowsStillShowsTheErrorPageOnce)
+{
+    scenario_.manifestResult = 20021;
+    installer::InstallSteps steps = fakeSteps(scenario_, destination_);
+    steps.logError = [this](uint32_t step, uint32_t id, uint32_t error, uint32_t extra1, uint32_t extra2) {
+        scenario_.errors.push_back({step, id, error, extra1, extra2});
+        throw std::bad_alloc();
+    };
+    installer_.replaceStepsForTesting(steps);
+    sink_.messages.clear();
+    Win32Lib::UniqueHandle worker(::CreateThread(nullptr, 0, Installer::installThreadMain, &installer_, 0, nullptr));
+    ASSERT_TRUE(testsupport::pumpUntilSignalled(worker.get(), kWorkerTimeoutMs));
+    expectError(2, 20021, 0, 0, 1, 0);
+    EXPECT_FALSE(testsupport::fileExists(destination_));
+}
+
 TEST(ProgressArithmetic, WholePercentStepsOnly)
 {
     EXPECT_FALSE(installer::progressPosition(0.0f, 0.4f, 0));
@@ -596,6 +647,8 @@ TEST(BeginInstall, ElevatedProcessShowsTheInstallingPageAndStartsTheWorker)
     installer.options().destination = destination;
     installer.useWindowForTesting(sink.window());
     installer.replaceStepsForTesting(fakeSteps(scenario, destination));
+    // Left over from a stop confirmed while an earlier run reported its end.
+    installer.options().cancelRequested = 1;
 
     installer.beginInstall();
     const ULONGLONG deadline = ::GetTickCount64() + kWorkerTimeoutMs;
@@ -610,6 +663,95 @@ TEST(BeginInstall, ElevatedProcessShowsTheInstallingPageAndStartsTheWorker)
         ::Sleep(20);
     }
     EXPECT_FALSE(testsupport::fileExists(destination));
+}
+
+// Pumps the test thread's messages until `done` or the time-out.
+bool pumpUntil(const std::function<bool()> &done)
+{
+    const ULONGLONG deadline = ::GetTickCount64() + kWorkerTimeoutMs;
+    while (!done() && ::GetTickCount64() < deadline) {
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        testsupport::pumpMessages();
+    }
+    return done();
+}
+
+TEST(BeginInstall, ThreadThatCannotBeCreatedFailsTheFirstStepWithoutTheInstallingPage)
+{
+    app::storeProcessPrivileges(TokenElevationTypeFull, 0x3000);
+    PageMessageSink sink;
+    TempFolder folder;
+    Scenario scenario;
+    Installer installer;
+    installer.options().destination = folder.file(L"dest");
+    installer.useWindowForTesting(sink.window());
+    installer::InstallSteps steps = fakeSteps(scenario, installer.options().destination);
+    // No real way to make CreateThread fail on demand.
+    steps.createWorkerThread = [](LPTHREAD_START_ROUTINE, LPVOID) -> HANDLE {
+        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    };
+    installer.replaceStepsForTesting(steps);
+
+    installer.beginInstall();
+    testsupport::pumpMessages();
+    ASSERT_EQ(scenario.errors.size(), 1u);
+    EXPECT_EQ(scenario.errors[0], (std::array<uint32_t, 5>{1, 20001, ERROR_NOT_ENOUGH_MEMORY, 0, 0}));
+    EXPECT_EQ(sink.values(kError, 20001), std::vector<int64_t>{ERROR_NOT_ENOUGH_MEMORY});
+    EXPECT_EQ(sink.shownPages(), std::vector<WPARAM>{kError});
+}
+
+TEST(BeginInstall, RetryWaitsForThePreviousRunToRemoveWhatItLeft)
+{
+    app::storeProcessPrivileges(TokenElevationTypeFull, 0x3000);
+    PageMessageSink sink;
+    TempFolder folder;
+    Scenario scenario;
+    const std::wstring destination = folder.file(L"dest");
+    // Enough files that removing them takes the failed run a while.
+    scenario.manifestResult = 20022;
+    scenario.duringManifest = [&] {
+        for (int i = 0; i < 400; ++i) {
+            testsupport::writeFile(destination + L"\\left" + std::to_wstring(i) + L".dat", "x");
+        }
+    };
+    Installer installer;
+    installer.options().destination = destination;
+    installer.useWindowForTesting(sink.window());
+    installer.replaceStepsForTesting(fakeSteps(scenario, destination));
+
+    installer.beginInstall();
+    ASSERT_TRUE(pumpUntil([&] { return sink.shownPages().size() == 2; }));
+    scenario.manifestResult = 0;
+    scenario.duringManifest = nullptr;
+    // RETRY at once, while the first worker may still be removing files.
+    installer.beginInstall();
+    ASSERT_TRUE(pumpUntil([&] { return sink.shownPages().size() == 4; }));
+    EXPECT_EQ(sink.shownPages(), (std::vector<WPARAM>{kInstalling, kError, kInstalling, kFinish}));
+    EXPECT_EQ(scenario.errors.size(), 1u);
+    EXPECT_EQ(scenario.successes, 1);
+    EXPECT_TRUE(testsupport::fileExists(destination + L"\\player.dat"));
+    EXPECT_FALSE(testsupport::fileExists(destination + L"\\left0.dat"));
+}
+
+TEST(BeginInstall, InstallerWaitsForItsWorkerBeforeItGoes)
+{
+    app::storeProcessPrivileges(TokenElevationTypeFull, 0x3000);
+    PageMessageSink sink;
+    TempFolder folder;
+    Scenario scenario;
+    scenario.manifestResult = 20022;
+    scenario.duringManifest = [] { ::Sleep(500); };
+    {
+        Installer installer;
+        installer.options().destination = folder.file(L"dest");
+        installer.useWindowForTesting(sink.window());
+        installer.replaceStepsForTesting(fakeSteps(scenario, installer.options().destination));
+        installer.beginInstall();
+    }
+    EXPECT_EQ(scenario.errors.size(), 1u) << "the installer went while its worker ran";
+    EXPECT_FALSE(testsupport::fileExists(folder.file(L"dest")));
+    testsupport::pumpMessages();
 }
 
 TEST(FinishActions, OpenTheFinishPageAndStartThePlayerOnlyAfterASuccess)

@@ -218,3 +218,35 @@ TEST(Launching, UnelevatedLaunchStartsTheLauncherInTheProductFolder)
 }
 
 } // namespace
+
+namespace {
+
+// The elevated installer starts no browser of its own: an address opens
+// through the desktop shell, like the player, so whatever opens it is the
+// shell's child, not the installer's. A program stands in for the address:
+// the shell treats both alike, and only a program can tell who started it.
+TEST(Launching, AddressesOpenThroughTheDesktopShell)
+{
+    TempFolder folder;
+    const std::wstring destination = folder.file(L"Kestrune");
+    ASSERT_TRUE(testsupport::unpackSamplePackage(destination));
+
+    ASSERT_EQ(installer::openInBrowser(installer::launcherPath(destination), SW_SHOWNORMAL), S_OK);
+    HWND window = nullptr;
+    for (int wait = 0; wait < 300 && window == nullptr; ++wait) {
+        window = ::FindWindowW(L"KestruneLauncherWindow", nullptr);
+        ::Sleep(20);
+    }
+    ASSERT_NE(window, nullptr);
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(window, &processId);
+    Win32Lib::UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, processId));
+    ASSERT_TRUE(process);
+    const DWORD parent = installer::parentProcessId(process.get());
+    EXPECT_NE(parent, 0u);
+    EXPECT_NE(parent, ::GetCurrentProcessId()) << "opened as a child of the installer";
+    ::PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(::WaitForSingleObject(process.get(), 10000), WAIT_OBJECT_0);
+}
+
+} // namespace

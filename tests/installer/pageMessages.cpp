@@ -21,7 +21,7 @@ LRESULT CALLBACK sinkProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     case installer::kMsgViewData: {
         std::unique_ptr<installer::PageData> data(reinterpret_cast<installer::PageData *>(lParam));
         sink->messages.push_back({message, wParam, data->kind, data->value});
-        return 0;
+        return framework::windows::kViewDataTaken;
     }
     case WM_CLOSE:
         sink->messages.push_back({message, 0, 0, 0});

@@ -62,6 +62,42 @@ std::optional<ChildProcess> ChildProcess::start(const std::wstring &commandLine,
     return child;
 }
 
+std::optional<ChildProcess> ChildProcess::startWith(const std::wstring &commandLine, HANDLE parent,
+                                                    DWORD creationFlags)
+{
+    SIZE_T listSize = 0;
+    ::InitializeProcThreadAttributeList(nullptr, 1, 0, &listSize);
+    std::vector<unsigned char> listBytes(listSize);
+    auto *list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(listBytes.data());
+    if (!::InitializeProcThreadAttributeList(list, 1, 0, &listSize)) {
+        return std::nullopt;
+    }
+    STARTUPINFOEXW startup = {};
+    startup.StartupInfo.cb = sizeof(startup);
+    if (parent != nullptr) {
+        if (!::UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_PARENT_PROCESS, &parent, sizeof(parent),
+                                         nullptr, nullptr)) {
+            ::DeleteProcThreadAttributeList(list);
+            return std::nullopt;
+        }
+        startup.lpAttributeList = list;
+    }
+    std::wstring mutableCommand = commandLine;
+    PROCESS_INFORMATION info = {};
+    const BOOL started = ::CreateProcessW(nullptr, mutableCommand.data(), nullptr, nullptr, FALSE,
+                                          creationFlags | EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
+                                          &startup.StartupInfo, &info);
+    ::DeleteProcThreadAttributeList(list);
+    if (!started) {
+        return std::nullopt;
+    }
+    ::CloseHandle(info.hThread);
+    ChildProcess child;
+    child.process_.reset(info.hProcess);
+    child.processId_ = info.dwProcessId;
+    return child;
+}
+
 std::optional<DWORD> ChildProcess::wait(DWORD timeoutMs)
 {
     if (::WaitForSingleObject(process_.get(), timeoutMs) != WAIT_OBJECT_0) {

@@ -23,6 +23,10 @@ public:
     // optionally in `directory` and with extra "NAME=value" environment entries.
     static std::optional<ChildProcess> start(const std::wstring &commandLine, const std::wstring &directory = {},
                                              const std::vector<std::wstring> &extraEnvironment = {});
+    // Starts `commandLine` with `creationFlags` (CREATE_SUSPENDED, say) and,
+    // when `parent` is given, as a child of that process rather than of this one.
+    static std::optional<ChildProcess> startWith(const std::wstring &commandLine, HANDLE parent,
+                                                 DWORD creationFlags = 0);
 
     // The full 32-bit exit code, or nullopt when it did not end in time.
     std::optional<DWORD> wait(DWORD timeoutMs);

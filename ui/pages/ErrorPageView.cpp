@@ -7,6 +7,7 @@
 #include "installer/errorModel.h"
 #include "kestrune/config.h"
 #include "installer/Installer.h"
+#include "installer/launching.h"
 #include "ui/MainWindow.h"
 #include "ui/controls/TextButton.h"
 #include "ui/controls/elements.h"
@@ -60,9 +61,9 @@ private:
     HWND window_;
 };
 
-void openSiteHome(HWND window)
+void openSiteHome(HWND)
 {
-    ::ShellExecuteW(window, L"open", L"https://" KESTRUNE_SITE_HOST L"/", nullptr, nullptr, SW_SHOWNORMAL);
+    (void)openInBrowser(L"https://" KESTRUNE_SITE_HOST L"/", SW_SHOWNORMAL);
 }
 
 uint32_t managedColour(uint32_t colour)

@@ -7,6 +7,7 @@
 #include "framework/windows/messages.h"
 #include "kestrune/config.h"
 #include "installer/Installer.h"
+#include "installer/launching.h"
 #include "ui/MainWindow.h"
 #include "ui/controls/ExpressInstallButton.h"
 #include "ui/controls/elements.h"
@@ -40,8 +41,7 @@ public:
 
     void click() override
     {
-        ::ShellExecuteW(window, L"open", L"https://" KESTRUNE_SITE_HOST L"/terms-of-service.html", nullptr, nullptr,
-                        SW_SHOWNORMAL);
+        (void)openInBrowser(L"https://" KESTRUNE_SITE_HOST L"/terms-of-service.html", SW_SHOWNORMAL);
     }
 };
 
