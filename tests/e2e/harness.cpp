@@ -6,6 +6,7 @@
 
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <sstream>
 
 namespace e2e {
@@ -351,6 +352,33 @@ HWND Installation::start(const std::vector<std::wstring> &environment)
     return installer_->waitForWindow(
         [](HWND window) { return ::IsWindowVisible(window) && testsupport::windowClass(window) == L"Main Window"; },
         60000);
+}
+
+UnattendedOutcome Installation::runUnattended(const std::wstring &arguments)
+{
+    UnattendedOutcome outcome;
+    installer_ = ChildProcess::start(L"\"" + testsupport::kInstallerPath + L"\" " + arguments);
+    if (!installer_) {
+        return outcome;
+    }
+    std::vector<HWND> seen;
+    const ULONGLONG deadline = ::GetTickCount64() + kTimeoutMs;
+    do {
+        for (HWND window : installer_->windows()) {
+            if (!::IsWindowVisible(window) || std::find(seen.begin(), seen.end(), window) != seen.end()) {
+                continue;
+            }
+            seen.push_back(window);
+            const std::wstring windowClass = testsupport::windowClass(window);
+            outcome.shownWindows.push_back(windowClass);
+            if (windowClass != L"Main Window") {
+                ::Sleep(300);
+                ::PostMessageW(window, WM_CLOSE, 0, 0);
+            }
+        }
+        outcome.exitCode = installer_->wait(50);
+    } while (!outcome.exitCode && ::GetTickCount64() < deadline);
+    return outcome;
 }
 
 std::vector<std::string> Installation::newEvents() const

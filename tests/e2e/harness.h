@@ -76,6 +76,13 @@ void saveScreenshot(HWND window, const std::string &name);
 // The stop question's YES button, clicked once the box is on the screen.
 bool answerStopQuestionYes(const testsupport::ChildProcess &process, DWORD timeoutMs);
 
+// How a run that needs no click went: its exit code, and the class of every
+// window it showed, in order (boxes are closed as soon as they are seen).
+struct UnattendedOutcome {
+    std::optional<DWORD> exitCode;
+    std::vector<std::wstring> shownWindows;
+};
+
 class Installation : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -83,6 +90,8 @@ protected:
 
     // Starts the installer and waits for its main window.
     HWND start(const std::vector<std::wstring> &environment = {});
+    // Starts the installer with `arguments` and watches it until it ends.
+    UnattendedOutcome runUnattended(const std::wstring &arguments);
     [[nodiscard]] std::vector<std::string> newEvents() const;
     // Waits for `count` new telemetry events and returns all new ones.
     std::vector<std::string> awaitEvents(size_t count, DWORD timeoutMs = kTimeoutMs);
