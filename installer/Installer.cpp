@@ -16,6 +16,7 @@
 #include "installer/unattended.h"
 #include "package/download.h"
 #include "package/manifest.h"
+#include "telemetry/InstallLog.h"
 #include "telemetry/OperationsLogger.h"
 #include "ui/ShowMessageBox.h"
 
@@ -153,13 +154,19 @@ InstallSteps defaultInstallSteps()
     steps.makeRandomName = package::makeRandomName;
     steps.extractArchive = package::extractArchive;
     steps.runUpdater = installer::runUpdater;
+    // The run's last step ends with its report.
     steps.logError = [](uint32_t step, uint32_t id, uint32_t windowsError, uint32_t extra1, uint32_t extra2) {
+        telemetry::InstallLog::instance().endStep();
         telemetry::OperationsLogger::instance().logError(step, id, windowsError, extra1, extra2);
     };
     steps.logStop = [](uint32_t step, int64_t elapsedMs) {
+        telemetry::InstallLog::instance().endStep();
         telemetry::OperationsLogger::instance().logStop(step, elapsedMs);
     };
-    steps.logSuccess = [] { telemetry::OperationsLogger::instance().logSuccess(); };
+    steps.logSuccess = [] {
+        telemetry::InstallLog::instance().endStep();
+        telemetry::OperationsLogger::instance().logSuccess();
+    };
     steps.relaunchElevated = [](Win32Lib::UniqueHandle &copy) { return app::relaunchElevated(&copy); };
     steps.relaunchElevatedWith = [](const std::wstring &arguments, Win32Lib::UniqueHandle &copy) {
         return app::relaunchElevated(&copy, arguments.c_str());

@@ -354,6 +354,33 @@ HWND Installation::start(const std::vector<std::wstring> &environment)
         60000);
 }
 
+namespace {
+
+constexpr wchar_t kHttpOpenCommand[] = L"Software\\Classes\\http\\shell\\open\\command";
+
+void setHttpOpenCommand(const std::wstring &command)
+{
+    ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, kHttpOpenCommand, nullptr, REG_SZ, command.c_str(),
+                      static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+}
+
+} // namespace
+
+BrowserWatch::BrowserWatch() : previous_(readMachineString(kHttpOpenCommand, nullptr))
+{
+    setHttpOpenCommand(L"\"C:\\windows\\system32\\cmd.exe\" /c echo %1>> \"" + folder_.file(L"opened.txt") + L"\"");
+}
+
+BrowserWatch::~BrowserWatch()
+{
+    setHttpOpenCommand(previous_);
+}
+
+std::string BrowserWatch::opened() const
+{
+    return testsupport::readFile(folder_.file(L"opened.txt")).value_or(std::string());
+}
+
 UnattendedOutcome Installation::runUnattended(const std::wstring &arguments)
 {
     UnattendedOutcome outcome;

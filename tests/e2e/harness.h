@@ -76,6 +76,22 @@ void saveScreenshot(HWND window, const std::string &name);
 // The stop question's YES button, clicked once the box is on the screen.
 bool answerStopQuestionYes(const testsupport::ChildProcess &process, DWORD timeoutMs);
 
+// While it lives, web addresses opened through the shell are not shown but
+// written into a file: the prefix's "http" handler is replaced and restored.
+class BrowserWatch {
+public:
+    BrowserWatch();
+    ~BrowserWatch();
+    BrowserWatch(const BrowserWatch &) = delete;
+    BrowserWatch &operator=(const BrowserWatch &) = delete;
+    // The addresses opened so far.
+    [[nodiscard]] std::string opened() const;
+
+private:
+    testsupport::TempFolder folder_;
+    std::wstring previous_;
+};
+
 // How a run that needs no click went: its exit code, and the class of every
 // window it showed, in order (boxes are closed as soon as they are seen).
 struct UnattendedOutcome {

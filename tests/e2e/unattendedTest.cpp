@@ -29,10 +29,11 @@ std::string narrow(const std::wstring &text)
 }
 
 // Nothing was started after the installation: the player's launcher leaves
-// a marker when it runs.
-void expectPlayerNotStarted(const std::wstring &destination)
+// a marker when it runs, and the web page would reach the watch.
+void expectNothingStarted(const std::wstring &destination, const BrowserWatch &browser)
 {
     ::Sleep(2000);
+    EXPECT_EQ(browser.opened(), "") << "a web page was opened";
     EXPECT_FALSE(processRunning(L"KestruneLauncher.exe"));
     EXPECT_FALSE(testsupport::fileExists(destination + L"\\Kestrune\\launcher-ran.txt"));
 }
@@ -44,6 +45,7 @@ TEST_F(Installation, VerySilentInstallsLikeExpressWithoutAnyWindowAndLogsTheRun)
     testsupport::TempFolder logFolder;
     const std::wstring logPath = logFolder.file(L"install log.txt");
 
+    const BrowserWatch browser;
     const UnattendedOutcome outcome =
         runUnattended(L"/verysilent /DIR=\"" + destination_ + L"\" /Log=\"" + logPath + L"\"");
     ASSERT_TRUE(outcome.exitCode) << "the run did not end";
@@ -62,7 +64,7 @@ TEST_F(Installation, VerySilentInstallsLikeExpressWithoutAnyWindowAndLogsTheRun)
     EXPECT_EQ(readMachineString(kUninstallKey, L"InstallLocation"), root);
     EXPECT_TRUE(testsupport::fileExists(programsShortcut()));
     EXPECT_TRUE(testsupport::fileExists(desktopShortcut()));
-    expectPlayerNotStarted(root);
+    expectNothingStarted(root, browser);
 
     const auto log = testsupport::readFile(logPath);
     ASSERT_TRUE(log) << "no log";
@@ -78,6 +80,7 @@ TEST_F(Installation, VerySilentInstallsLikeExpressWithoutAnyWindowAndLogsTheRun)
 
 TEST_F(Installation, SilentShowsTheInstallingWindowAndEndsWithoutAClick)
 {
+    const BrowserWatch browser;
     const UnattendedOutcome outcome = runUnattended(L"/SILENT /NODESKTOPSHORTCUT");
     ASSERT_TRUE(outcome.exitCode) << "the run did not end by itself";
     EXPECT_EQ(*outcome.exitCode, 0u);
@@ -88,7 +91,7 @@ TEST_F(Installation, SilentShowsTheInstallingWindowAndEndsWithoutAClick)
     EXPECT_EQ(readMachineString(kUninstallKey, L"InstallLocation"), destination_);
     EXPECT_TRUE(testsupport::fileExists(programsShortcut()));
     EXPECT_FALSE(testsupport::fileExists(desktopShortcut()));
-    expectPlayerNotStarted(destination_);
+    expectNothingStarted(destination_, browser);
 }
 
 TEST_F(Installation, BusyServerUnderVerySilentEndsWith20024AndReportsAsTheWindowDoes)
@@ -141,11 +144,12 @@ TEST_F(Installation, ArgumentsNotUnderstoodEndWith87AndABoxUnlessVerySilent)
     for (const Case &c : cases) {
         SCOPED_TRACE(narrow(c.arguments));
         const UnattendedOutcome outcome = runUnattended(c.arguments);
+        EXPECT_EQ(newEvents(), std::vector<std::string>{});
         ASSERT_TRUE(outcome.exitCode);
         EXPECT_EQ(*outcome.exitCode, c.exitCode);
         EXPECT_EQ(outcome.shownWindows, c.shown);
     }
-    EXPECT_EQ(telemetry().size(), eventsBefore_);
+    EXPECT_EQ(newEvents(), std::vector<std::string>{});
     EXPECT_FALSE(directoryExists(destination_));
 }
 
