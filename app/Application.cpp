@@ -44,7 +44,7 @@ const wchar_t *exitCodeMeaning(unsigned code)
         return L"another instance is running";
     default:
         return code >= installer::kErrorCreateDestination && code < installer::kErrorCancelled ? L"installation failed"
-                                                                                                : L"failed";
+                                                                                               : L"failed";
     }
 }
 
@@ -81,8 +81,7 @@ std::optional<unsigned> takeCommandLine(CommandLine &commandLine)
         // The full path, as an elevated copy may start in another folder.
         wchar_t fullPath[MAX_PATH] = {};
         const DWORD length = ::GetFullPathNameW(commandLine.logPath.c_str(), MAX_PATH, fullPath, nullptr);
-        if (length == 0 || length >= MAX_PATH ||
-            telemetry::InstallLog::instance().open(fullPath) != ERROR_SUCCESS) {
+        if (length == 0 || length >= MAX_PATH || telemetry::InstallLog::instance().open(fullPath) != ERROR_SUCCESS) {
             commandLine.badArgument = kSwitchLog + commandLine.logPath;
         } else {
             commandLine.logPath = fullPath;

@@ -16,8 +16,7 @@ constexpr uint32_t kHighIntegrityLevel = 0x3000;
 // Starts the elevated copy, with `parameters` as its arguments when given;
 // when `process` is given it receives the copy's process handle (when the
 // shell provides one).
-[[nodiscard]] uint32_t relaunchElevated(Win32Lib::UniqueHandle *process = nullptr,
-                                        const wchar_t *parameters = nullptr);
+[[nodiscard]] uint32_t relaunchElevated(Win32Lib::UniqueHandle *process = nullptr, const wchar_t *parameters = nullptr);
 [[nodiscard]] bool getWorkstationVersion(uint32_t &major, uint32_t &minor);
 [[nodiscard]] bool isWindows64Bit();
 

@@ -131,8 +131,8 @@ void InstallLog::endStepLocked()
         return;
     }
     const ULONGLONG elapsedMs = ::GetTickCount64() - stepStartedMs_;
-    writeLocked(L"Step " + std::to_wstring(step_) + L" (" + stepName_ + L") ended after " +
-                std::to_wstring(elapsedMs) + L" ms");
+    writeLocked(L"Step " + std::to_wstring(step_) + L" (" + stepName_ + L") ended after " + std::to_wstring(elapsedMs) +
+                L" ms");
     step_ = 0;
 }
 

@@ -62,7 +62,8 @@ TEST(CommandLine, SwitchesAreReadInAnyCaseAndOrderWithQuotedValues)
         {L"\"/DIR=D:\\My Apps\\Kestrune\" /VERYSILENT /LOG=C:\\logs\\\"kestrune install.log\" /NODESKTOPSHORTCUT",
          full},
         {L"/DIR=C:\\K", destinationOnly},
-        {L"/DIR=\"C:\\K\\\"", [] {
+        {L"/DIR=\"C:\\K\\\"",
+         [] {
              CommandLine trailing;
              trailing.destination = L"C:\\K\\";
              return trailing;
@@ -79,7 +80,8 @@ TEST(CommandLine, SwitchesAreReadInAnyCaseAndOrderWithQuotedValues)
         {L"/VERYSILENTX", bad(L"/VERYSILENTX")},
         {L"\"\"", bad(L"\"\"")},
         {L"/DIR=\"C:\\unclosed", bad(L"/DIR=C:\\unclosed")},
-        {L"/DIR=C:\\K /DIR=C:\\K", [] {
+        {L"/DIR=C:\\K /DIR=C:\\K",
+         [] {
              CommandLine repeated = bad(L"/DIR=C:\\K");
              repeated.destination = L"C:\\K";
              return repeated;
@@ -99,9 +101,10 @@ TEST(CommandLine, SwitchesAreReadInAnyCaseAndOrderWithQuotedValues)
 
 TEST(CommandLine, ElevatedCopyArgumentsReadBackTheSame)
 {
-    for (const wchar_t *arguments : {L"/VERYSILENT", L"/SILENT /NODESKTOPSHORTCUT",
-                                     L"/verysilent /dir=\"C:\\Program Files\\Kestrune Software\\\" /log=\"C:\\a b.log\"",
-                                     L"/SILENT \"/LOG=C:\\x y\\install.log\" /DIR=D:\\K"}) {
+    for (const wchar_t *arguments :
+         {L"/VERYSILENT", L"/SILENT /NODESKTOPSHORTCUT",
+          L"/verysilent /dir=\"C:\\Program Files\\Kestrune Software\\\" /log=\"C:\\a b.log\"",
+          L"/SILENT \"/LOG=C:\\x y\\install.log\" /DIR=D:\\K"}) {
         const CommandLine original = app::parseCommandLine(arguments);
         const std::wstring copy = app::elevatedCopyArguments(original);
         EXPECT_EQ(app::parseCommandLine(copy), original) << std::string(copy.begin(), copy.end());
@@ -117,7 +120,8 @@ class WingetManifest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const auto text = testsupport::readFile(testsupport::kSourceDir + L"\\packaging\\winget\\KestruneSoftware.Kestrune.yaml");
+        const auto text =
+            testsupport::readFile(testsupport::kSourceDir + L"\\packaging\\winget\\KestruneSoftware.Kestrune.yaml");
         ASSERT_TRUE(text) << "no manifest";
         std::istringstream lines(*text);
         int pendingCode = 0;
@@ -169,8 +173,8 @@ TEST_F(WingetManifest, SwitchesAreTheOnesTheProgramReads)
 TEST_F(WingetManifest, EveryExitCodeIsMappedAsAgreed)
 {
     std::map<int, std::string> expected = {
-        {app::kExitAlreadyInstalled, "alreadyInstalled"}, {installer::kErrorNoFreeSpace, "diskFull"},
-        {installer::kErrorDiskWrite, "diskFull"},         {installer::kErrorInternetConnection, "noNetwork"},
+        {app::kExitAlreadyInstalled, "alreadyInstalled"},  {installer::kErrorNoFreeSpace, "diskFull"},
+        {installer::kErrorDiskWrite, "diskFull"},          {installer::kErrorInternetConnection, "noNetwork"},
         {installer::kErrorServerUnreachable, "noNetwork"}, {installer::kErrorDownloadInterrupted, "noNetwork"},
         {installer::kErrorCancelled, "cancelledByUser"},   {app::kExitWrongWordSize, "systemNotSupported"},
         {app::kExitSecondInstance, "installInProgress"},   {app::kExitElevationDeclined, "cancelledByUser"},

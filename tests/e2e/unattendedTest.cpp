@@ -20,7 +20,8 @@ std::string lastLine(const std::string &text)
         return {};
     }
     const size_t begin = text.rfind('\n', end);
-    return text.substr(begin == std::string::npos ? 0 : begin + 1, end - (begin == std::string::npos ? 0 : begin + 1) + 1);
+    return text.substr(begin == std::string::npos ? 0 : begin + 1,
+                       end - (begin == std::string::npos ? 0 : begin + 1) + 1);
 }
 
 std::string narrow(const std::wstring &text)
@@ -68,10 +69,11 @@ TEST_F(Installation, VerySilentInstallsLikeExpressWithoutAnyWindowAndLogsTheRun)
 
     const auto log = testsupport::readFile(logPath);
     ASSERT_TRUE(log) << "no log";
-    for (const std::string &expected : std::vector<std::string>{"Kestrune installer 1.0.5 started", "-bit installer on Windows ", "integrity level 0x",
-          "Installing into " + narrow(root) + ", desktop shortcut yes", "Step 1 (destination check) started",
-          "Step 4 (package download) ended after ", "Step 6 (registration) started",
-          "Telemetry log_success?id1=1000&id2=1 sent"}) {
+    for (const std::string &expected :
+         std::vector<std::string>{"Kestrune installer 1.0.5 started", "-bit installer on Windows ",
+                                  "integrity level 0x", "Installing into " + narrow(root) + ", desktop shortcut yes",
+                                  "Step 1 (destination check) started", "Step 4 (package download) ended after ",
+                                  "Step 6 (registration) started", "Telemetry log_success?id1=1000&id2=1 sent"}) {
         EXPECT_NE(log->find(expected), std::string::npos) << expected << " missing from:\n" << *log;
     }
     EXPECT_EQ(log->find("127.0.0.1"), std::string::npos) << "a server address in the log";
@@ -112,9 +114,9 @@ TEST_F(Installation, BusyServerUnderVerySilentEndsWith20024AndReportsAsTheWindow
 TEST_F(Installation, ExistingInstallationUnderVerySilentEndsWith20103AndShowsNothing)
 {
     Win32Lib::UniqueHKey key;
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, 0, KEY_WRITE, nullptr, key.put(),
-                                nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, 0, KEY_WRITE, nullptr, key.put(), nullptr),
+        ERROR_SUCCESS);
     key.reset();
     const UnattendedOutcome outcome = runUnattended(L"/VERYSILENT");
     ASSERT_TRUE(outcome.exitCode);

@@ -260,8 +260,8 @@ TEST_F(Handoff, SilentRunGivesItsSwitchesToTheElevatedCopyAndEndsWithItsExitCode
     // writing the log it was given.
     const std::wstring logPath = folder_.file(L"silent install.log");
     const std::wstring destination = folder_.file(L"Kestrune Software");
-    const app::CommandLine commandLine = app::parseCommandLine(
-        L"/VERYSILENT /NODESKTOPSHORTCUT /DIR=\"" + destination + L"\" /LOG=\"" + logPath + L"\"");
+    const app::CommandLine commandLine = app::parseCommandLine(L"/VERYSILENT /NODESKTOPSHORTCUT /DIR=\"" + destination +
+                                                               L"\" /LOG=\"" + logPath + L"\"");
     ASSERT_TRUE(commandLine.badArgument.empty());
 
     std::optional<ChildProcess> copy;
