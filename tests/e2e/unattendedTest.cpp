@@ -99,7 +99,9 @@ TEST_F(Installation, SilentShowsTheInstallingWindowAndEndsWithoutAClick)
 TEST_F(Installation, BusyServerUnderVerySilentEndsWith20024AndReportsAsTheWindowDoes)
 {
     control(L"manifest_status=503");
-    const UnattendedOutcome outcome = runUnattended(L"/VERYSILENT");
+    testsupport::TempFolder logFolder;
+    const std::wstring logPath = logFolder.file(L"install.log");
+    const UnattendedOutcome outcome = runUnattended(L"/VERYSILENT /LOG=" + logPath);
     ASSERT_TRUE(outcome.exitCode);
     EXPECT_EQ(*outcome.exitCode, 20024u);
     EXPECT_TRUE(outcome.shownWindows.empty());
@@ -109,6 +111,28 @@ TEST_F(Installation, BusyServerUnderVerySilentEndsWith20024AndReportsAsTheWindow
     EXPECT_FALSE(directoryExists(destination_)) << "the created destination was left behind";
     EXPECT_TRUE(readMachineString(kUninstallKey, L"DisplayName").empty());
     EXPECT_FALSE(testsupport::fileExists(programsShortcut()));
+    const std::string log = testsupport::readFile(logPath).value_or("");
+    EXPECT_NE(log.find("Step 2 (update manifest) ended after "), std::string::npos) << log;
+    EXPECT_NE(log.find("Telemetry log_error?stepId=2&installerErrorId=20024&winApiErrorId=0&id1=0&id2=1 sent"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(lastLine(log).find(" Result: installation failed, exit code 20024"), std::string::npos) << log;
+}
+
+TEST_F(Installation, FailedRequestIsLoggedWithItsErrorButWithoutTheServerAddress)
+{
+    control(L"manifest_fault=reset");
+    testsupport::TempFolder logFolder;
+    const std::wstring logPath = logFolder.file(L"install.log");
+    const UnattendedOutcome outcome = runUnattended(L"/VERYSILENT /LOG=" + logPath);
+    ASSERT_TRUE(outcome.exitCode);
+    EXPECT_EQ(*outcome.exitCode, 20011u);
+    const std::string log = testsupport::readFile(logPath).value_or("");
+    EXPECT_NE(log.find(" Request failed: WinHttp"), std::string::npos) << log;
+    EXPECT_NE(log.find(" Telemetry log_winhttp_error?placeId="), std::string::npos) << log;
+    EXPECT_EQ(log.find("127.0.0.1"), std::string::npos) << log;
+    EXPECT_EQ(log.find("://"), std::string::npos) << "an address in the log:\n" << log;
+    EXPECT_NE(lastLine(log).find(" exit code 20011"), std::string::npos) << log;
 }
 
 TEST_F(Installation, ExistingInstallationUnderVerySilentEndsWith20103AndShowsNothing)
