@@ -1,17 +1,127 @@
 #include "app/Application.h"
 
+#include "app/commandLine.h"
 #include "app/exitCodes.h"
 #include "app/fontChoice.h"
 #include "app/privileges.h"
 #include "app/resourceIds.h"
 #include "app/strings.h"
+#include "installer/destination.h"
+#include "installer/installErrors.h"
+#include "kestrune/config.h"
+#include "telemetry/InstallLog.h"
 #include "ui/ShowMessageBox.h"
 #include "win32lib/systemLibrary.h"
+
+#include <cwchar>
+#include <memory>
 
 namespace app {
 namespace {
 
 Application *g_application = nullptr;
+
+// What an exit code means, for the log's last line.
+const wchar_t *exitCodeMeaning(unsigned code)
+{
+    switch (code) {
+    case kExitNormal:
+        return L"installed";
+    case kExitComFailed:
+    case kExitInitFailure:
+        return L"initialisation failed";
+    case kExitInvalidParameter:
+        return L"invalid command line";
+    case kExitElevationDeclined:
+        return L"elevation declined";
+    case installer::kErrorCancelled:
+        return L"cancelled";
+    case kExitAlreadyInstalled:
+        return L"already installed";
+    case kExitWrongWordSize:
+        return L"wrong word size";
+    case kExitSecondInstance:
+        return L"another instance is running";
+    default:
+        return code >= installer::kErrorCreateDestination && code < installer::kErrorCancelled ? L"installation failed"
+                                                                                               : L"failed";
+    }
+}
+
+// The system box, as the command line is read before the application's own
+// box can be drawn: the bad argument, if any, and the switches.
+void showUsage(const std::wstring &badArgument)
+{
+    std::wstring text;
+    if (!badArgument.empty()) {
+        const std::wstring format = loadString(ids::kBadArgument);
+        const int length = ::_scwprintf(format.c_str(), badArgument.c_str());
+        if (length > 0) {
+            std::wstring line(static_cast<size_t>(length) + 1, L'\0');
+            ::_snwprintf(line.data(), line.size(), format.c_str(), badArgument.c_str());
+            line.resize(static_cast<size_t>(length));
+            text = line + L"\n\n";
+        }
+    }
+    text += loadString(ids::kSwitchList);
+    ::MessageBoxW(nullptr, text.c_str(), loadString(ids::kCaption).c_str(),
+                  badArgument.empty() ? MB_ICONINFORMATION : MB_ICONERROR);
+}
+
+// Checks what the pure parse cannot: the destination's drive, and the log,
+// which is opened here so that a log that cannot be written stops the run
+// before anything is installed. An exit code when the run ends here.
+std::optional<unsigned> takeCommandLine(CommandLine &commandLine)
+{
+    if (commandLine.badArgument.empty() && !commandLine.destination.empty() &&
+        installer::validateDestination(commandLine.destination) != ERROR_SUCCESS) {
+        commandLine.badArgument = kSwitchDestination + commandLine.destination;
+    }
+    if (commandLine.badArgument.empty() && !commandLine.logPath.empty()) {
+        // The full path, as an elevated copy may start in another folder.
+        wchar_t fullPath[MAX_PATH] = {};
+        const DWORD length = ::GetFullPathNameW(commandLine.logPath.c_str(), MAX_PATH, fullPath, nullptr);
+        if (length == 0 || length >= MAX_PATH || telemetry::InstallLog::instance().open(fullPath) != ERROR_SUCCESS) {
+            commandLine.badArgument = kSwitchLog + commandLine.logPath;
+        } else {
+            commandLine.logPath = fullPath;
+        }
+    }
+    const bool quiet = commandLine.silent();
+    if (!commandLine.badArgument.empty()) {
+        if (!quiet) {
+            showUsage(commandLine.badArgument);
+        }
+        return kExitInvalidParameter;
+    }
+    if (commandLine.help) {
+        if (!quiet) {
+            showUsage({});
+        }
+        return kExitNormal;
+    }
+    return std::nullopt;
+}
+
+void logRunHeader(std::wstring_view arguments, uint32_t elevationType, uint32_t integrityLevel)
+{
+    telemetry::InstallLog &log = telemetry::InstallLog::instance();
+    if (!log.isOpen()) {
+        return;
+    }
+    log.write(std::wstring(L"Kestrune installer ") + KESTRUNE_VERSION_TEXT + L" started with \"" +
+              std::wstring(arguments) + L"\"");
+    uint32_t major = 0;
+    uint32_t minor = 0;
+    const std::wstring windows =
+        getWorkstationVersion(major, minor) ? std::to_wstring(major) + L"." + std::to_wstring(minor) : L"unknown";
+    log.write(std::to_wstring(sizeof(void *) * 8) + L"-bit installer on Windows " + windows + L", " +
+              (isWindows64Bit() ? L"64" : L"32") + L"-bit system");
+    wchar_t level[16] = {};
+    ::swprintf(level, std::size(level), L"0x%X", integrityLevel);
+    log.write(L"Elevation type " + std::to_wstring(elevationType) + L", integrity level " + level +
+              (isElevatedLevel(integrityLevel) ? L" (elevated)" : L" (not elevated)"));
+}
 
 } // namespace
 
@@ -82,9 +192,24 @@ HRESULT Application::chooseFont()
     return chooseUiFont(dwriteFactory_.Get(), font_);
 }
 
-unsigned Application::run()
+unsigned Application::run(std::wstring_view arguments)
 {
     ::SetThreadUILanguage(MAKELANGID(LANG_ENGLISH, SUBLANG_NEUTRAL));
+    const unsigned exitCode = runWithArguments(arguments);
+    telemetry::InstallLog &log = telemetry::InstallLog::instance();
+    log.endStep();
+    log.write(std::wstring(L"Result: ") + exitCodeMeaning(exitCode) + L", exit code " + std::to_wstring(exitCode));
+    log.close();
+    return exitCode;
+}
+
+unsigned Application::runWithArguments(std::wstring_view arguments)
+{
+    CommandLine commandLine = parseCommandLine(arguments);
+    if (const std::optional<unsigned> ended = takeCommandLine(commandLine)) {
+        return *ended;
+    }
+    storeCommandLine(commandLine);
 
     if (FAILED(createFactories())) {
         return showInitFailure();
@@ -97,6 +222,13 @@ unsigned Application::run()
         return showInitFailure();
     }
     storeProcessPrivileges(elevationType, integrityLevel);
+    logRunHeader(arguments, elevationType, integrityLevel);
+
+    // SYSTEM's integrity level counts as elevated: deployment tools need no
+    // consent.
+    if (commandLine.silent() && !isElevatedLevel(integrityLevel)) {
+        return installer_.runElevatedCopy(elevatedCopyArguments(commandLine));
+    }
 
     if (FAILED(chooseFont())) {
         return showInitFailure();
@@ -104,14 +236,18 @@ unsigned Application::run()
 
     const bool heldBefore = static_cast<bool>(singleInstanceMutex_);
     if (heldBefore || !acquireSingleInstance()) {
-        application::ShowMessageBox(nullptr, loadString(ids::kSecondInstance).c_str(),
-                                    loadString(ids::kCaption).c_str(), 0);
+        if (!commandLine.silent()) {
+            application::ShowMessageBox(nullptr, loadString(ids::kSecondInstance).c_str(),
+                                        loadString(ids::kCaption).c_str(), 0);
+        }
         singleInstanceMutex_.reset();
         return kExitSecondInstance;
     }
 
     const unsigned startResult = installer_.start();
-    if (startResult > 0) {
+    // Without a window the installation has already run.
+    if (startResult > 0 || commandLine.mode == RunMode::kVerySilent) {
+        singleInstanceMutex_.reset();
         return startResult;
     }
 
@@ -125,7 +261,7 @@ unsigned Application::run()
         ::DispatchMessageW(&message);
     }
     singleInstanceMutex_.reset();
-    return static_cast<unsigned>(message.wParam);
+    return commandLine.silent() ? installer_.unattendedResult() : static_cast<unsigned>(message.wParam);
 }
 
 framework::text::FontDescription uiFont()
@@ -135,6 +271,9 @@ framework::text::FontDescription uiFont()
 
 unsigned showInitFailure()
 {
+    if (runMode() != RunMode::kInteractive) {
+        return kExitInitFailure;
+    }
     ::MessageBoxW(nullptr, loadString(ids::kInitFailure).c_str(), loadString(ids::kCaption).c_str(), MB_ICONERROR);
     return kExitInitFailure;
 }

@@ -10,6 +10,9 @@
 #include <wincodec.h>
 #include <wrl/client.h>
 
+#include <optional>
+#include <string_view>
+
 namespace app {
 
 using GetDpiForMonitorFn = HRESULT(WINAPI *)(HMONITOR, MONITOR_DPI_TYPE, UINT *, UINT *);
@@ -28,7 +31,9 @@ public:
 
     ~Application() override;
 
-    unsigned run();
+    // `arguments`: the command line after the program's name. Returns the
+    // process exit code.
+    unsigned run(std::wstring_view arguments = {});
 
     // The WIC and shared DirectWrite factories; run() makes them first. Tests
     // of the window layer call it directly.
@@ -53,6 +58,8 @@ public:
 private:
     Application();
 
+    unsigned runWithArguments(std::wstring_view arguments);
+
     Win32Lib::UniqueHModule shcore_;
     Win32Lib::UniqueHandle singleInstanceMutex_;
     Microsoft::WRL::ComPtr<IWICImagingFactory> wicFactory_;
@@ -64,7 +71,7 @@ private:
 // The UI font; the default description while no application exists.
 [[nodiscard]] framework::text::FontDescription uiFont();
 
-// The system box with texts 1400/1700; always 23001.
+// The system box with texts 1400/1700 (none in a silent run); always 23001.
 unsigned showInitFailure();
 
 } // namespace app

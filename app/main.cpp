@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int)
 {
     // Before anything can load a library: this program is typically started
     // from a Downloads folder, where a planted DLL must never be picked up.
@@ -14,7 +14,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     if (FAILED(::CoInitialize(nullptr))) {
         return app::kExitComFailed;
     }
-    const unsigned result = app::Application::instance().run();
+    const unsigned result = app::Application::instance().run(arguments != nullptr ? arguments : L"");
     app::Application::destroy();
     ::CoUninitialize();
     return static_cast<int>(result);

@@ -59,7 +59,7 @@ uint32_t getIntegrityLevel(uint32_t &level)
     return ERROR_SUCCESS;
 }
 
-uint32_t relaunchElevated(Win32Lib::UniqueHandle *process)
+uint32_t relaunchElevated(Win32Lib::UniqueHandle *process, const wchar_t *parameters)
 {
     wchar_t ownPath[MAX_PATH] = {};
     const DWORD pathLength = ::GetModuleFileNameW(nullptr, ownPath, MAX_PATH);
@@ -77,7 +77,7 @@ uint32_t relaunchElevated(Win32Lib::UniqueHandle *process)
     info.hwnd = nullptr;
     info.lpVerb = L"runas";
     info.lpFile = ownPath;
-    info.lpParameters = nullptr;
+    info.lpParameters = parameters;
     info.lpDirectory = haveDirectory ? currentDirectory : nullptr;
     info.nShow = SW_SHOWNORMAL;
     if (!::ShellExecuteExW(&info)) {

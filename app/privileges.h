@@ -13,9 +13,10 @@ constexpr uint32_t kHighIntegrityLevel = 0x3000;
 
 [[nodiscard]] uint32_t getElevationType(uint32_t &type);
 [[nodiscard]] uint32_t getIntegrityLevel(uint32_t &level);
-// Starts the elevated copy; when `process` is given it receives the copy's
-// process handle (when the shell provides one).
-[[nodiscard]] uint32_t relaunchElevated(Win32Lib::UniqueHandle *process = nullptr);
+// Starts the elevated copy, with `parameters` as its arguments when given;
+// when `process` is given it receives the copy's process handle (when the
+// shell provides one).
+[[nodiscard]] uint32_t relaunchElevated(Win32Lib::UniqueHandle *process = nullptr, const wchar_t *parameters = nullptr);
 [[nodiscard]] bool getWorkstationVersion(uint32_t &major, uint32_t &minor);
 [[nodiscard]] bool isWindows64Bit();
 

@@ -36,6 +36,8 @@ enum : unsigned {
 
     kSecondInstance = 1200,
     kInitFailure = 1400,
+    kBadArgument = 1410,
+    kSwitchList = 1411,
 
     kBrowse = 1600,
     kBack = 1601,

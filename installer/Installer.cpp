@@ -1,6 +1,7 @@
 #include "installer/Installer.h"
 
 #include "app/Application.h"
+#include "app/commandLine.h"
 #include "app/privileges.h"
 #include "app/resourceIds.h"
 #include "app/strings.h"
@@ -13,9 +14,11 @@
 #include "installer/mainWindowHost.h"
 #include "installer/registry.h"
 #include "installer/siteAddresses.h"
+#include "installer/unattended.h"
 #include "package/download.h"
 #include "package/installErrors.h"
 #include "package/manifest.h"
+#include "telemetry/InstallLog.h"
 #include "telemetry/OperationsLogger.h"
 #include "ui/ShowMessageBox.h"
 
@@ -42,6 +45,10 @@ constexpr int kWriteAccess = 2;
 
 void postPageData(HWND window, int page, int64_t kind, int64_t value)
 {
+    // Without a window (/VERYSILENT) the message would go to the thread.
+    if (window == nullptr) {
+        return;
+    }
     auto data = std::make_unique<PageData>(PageData{kind, value});
     if (::PostMessageW(window, kMsgViewData, static_cast<WPARAM>(page), reinterpret_cast<LPARAM>(data.get()))) {
         data.release();
@@ -64,6 +71,9 @@ void sendPageData(HWND window, int page, int64_t kind, int64_t value)
 
 void showPage(HWND window, int page)
 {
+    if (window == nullptr) {
+        return;
+    }
     ::PostMessageW(window, kMsgShowView, static_cast<WPARAM>(page), 0);
 }
 
@@ -156,14 +166,23 @@ InstallSteps defaultInstallSteps()
     steps.makeRandomName = package::makeRandomName;
     steps.extractArchive = package::extractArchive;
     steps.runUpdater = installer::runUpdater;
+    // The run's last step ends with its report.
     steps.logError = [](uint32_t step, uint32_t id, uint32_t windowsError, uint32_t extra1, uint32_t extra2) {
+        telemetry::InstallLog::instance().endStep();
         telemetry::OperationsLogger::instance().logError(step, id, windowsError, extra1, extra2);
     };
     steps.logStop = [](uint32_t step, int64_t elapsedMs) {
+        telemetry::InstallLog::instance().endStep();
         telemetry::OperationsLogger::instance().logStop(step, elapsedMs);
     };
-    steps.logSuccess = [] { telemetry::OperationsLogger::instance().logSuccess(); };
+    steps.logSuccess = [] {
+        telemetry::InstallLog::instance().endStep();
+        telemetry::OperationsLogger::instance().logSuccess();
+    };
     steps.relaunchElevated = [](Win32Lib::UniqueHandle &copy) { return app::relaunchElevated(&copy); };
+    steps.relaunchElevatedWith = [](const std::wstring &arguments, Win32Lib::UniqueHandle &copy) {
+        return app::relaunchElevated(&copy, arguments.c_str());
+    };
     steps.openInBrowser = [](const std::wstring &address) {
         // A page that does not open is not the installer's concern.
         (void)openInBrowser(address, SW_SHOWNOACTIVATE);
@@ -212,8 +231,13 @@ void Installer::setDefaultDestination()
 unsigned Installer::start()
 {
     setDefaultDestination();
+    applyCommandLine();
+    const app::RunMode mode = app::runMode();
 
     if (keyExists(HKEY_LOCAL_MACHINE, kUninstallKey, true)) {
+        if (mode != app::RunMode::kInteractive) {
+            return kErrorAlreadyInstalled;
+        }
         const int answer = application::ShowMessageBox(nullptr, app::loadString(app::ids::kAlreadyInstalled).c_str(),
                                                        app::loadString(app::ids::kInformation).c_str(), 0);
         return answer == -1 ? app::showInitFailure() : static_cast<unsigned>(kErrorAlreadyInstalled);
@@ -221,15 +245,27 @@ unsigned Installer::start()
 
 #if !defined(_WIN64)
     if (app::isWindows64Bit()) {
+        if (mode != app::RunMode::kInteractive) {
+            return kErrorWrongWordSize;
+        }
         application::ShowMessageBox(nullptr, app::loadString(app::ids::kWrongWordSize).c_str(),
                                     app::loadString(app::ids::kError).c_str(), 0);
         return kErrorWrongWordSize;
     }
 #endif
 
-    const bool resuming = takeOverHandoff();
+    // A silent run carries its choices on its own command line and takes
+    // nothing from a record another process left.
+    const bool resuming = mode == app::RunMode::kInteractive && takeOverHandoff();
+    if (mode == app::RunMode::kVerySilent) {
+        return runWithoutWindow();
+    }
+    const bool silent = mode == app::RunMode::kSilent;
 
-    if (FAILED(createMainWindow(*this, resuming ? kPageInstalling : 0, window_))) {
+    if (FAILED(createMainWindow(*this, resuming || silent ? kPageInstalling : 0, window_))) {
+        return app::showInitFailure();
+    }
+    if (silent && !startUnattendedWorker()) {
         return app::showInitFailure();
     }
     if (resuming) {
@@ -419,8 +455,10 @@ uint16_t Installer::runInstall()
     currentStep_ = kStepDestination;
     outcomeReported_ = false;
     const std::wstring destination = options_.destination;
+    logRunStarted(options_);
 
     postPageData(window_, kPageInstalling, kDataStatus, kStatusChecking);
+    logStepStarted(kStepDestination);
 
     ::SetLastError(0);
     uint16_t checkResult = kInstallOk;
@@ -449,6 +487,7 @@ uint16_t Installer::runInstall()
 
     currentStep_ = kStepManifest;
     postPageData(window_, kPageInstalling, kDataStatus, kStatusConnecting);
+    logStepStarted(kStepManifest);
     package::UpdateInfo info;
     timer.start();
     const uint16_t manifestResult = steps_.fetchUpdateInfo(info);
@@ -463,6 +502,7 @@ uint16_t Installer::runInstall()
     }
 
     currentStep_ = kStepFreeSpace;
+    logStepStarted(kStepFreeSpace);
     ::SetLastError(0);
     ULARGE_INTEGER available = {};
     if (::GetDiskFreeSpaceExW(destination.c_str(), &available, nullptr, nullptr) && available.QuadPart < info.minSize) {
@@ -472,6 +512,7 @@ uint16_t Installer::runInstall()
 
     currentStep_ = kStepDownload;
     postPageData(window_, kPageInstalling, kDataStatus, kStatusDownloading);
+    logStepStarted(kStepDownload);
     const std::wstring packagePath =
         destination + L"\\" + steps_.makeRandomName(kPackageNameLength).c_str() + kPackageExtension;
     timer.start();
@@ -489,6 +530,7 @@ uint16_t Installer::runInstall()
 
     currentStep_ = kStepExtraction;
     postPageData(window_, kPageInstalling, kDataStatus, kStatusInstalling);
+    logStepStarted(kStepExtraction);
     timer.start();
     ::SetLastError(0);
     package::ExtractResult extraction;
@@ -514,6 +556,7 @@ uint16_t Installer::runInstall()
 
     // No cancel check from here on: the files are in place, the run ends.
     currentStep_ = kStepRegistration;
+    logStepStarted(kStepRegistration);
     uint32_t detail = 0;
     const std::wstring version(info.lastVersion, wcsnlen(info.lastVersion, std::size(info.lastVersion)));
     const uint16_t registrationResult =
@@ -598,7 +641,8 @@ bool Installer::onExtractProgress(int64_t total, uint64_t done)
 
 void Installer::finishActions()
 {
-    if (options_.installSucceeded == 0) {
+    // Silent runs start nothing afterwards, no web page either.
+    if (options_.installSucceeded == 0 || app::runMode() != app::RunMode::kInteractive) {
         return;
     }
     steps_.openInBrowser(finishPageAddress());

@@ -41,6 +41,8 @@ struct InstallSteps {
     std::function<void()> logSuccess;
     // Fills the handle of the started copy when one is known.
     std::function<uint32_t(Win32Lib::UniqueHandle &copy)> relaunchElevated;
+    // The same with command-line arguments for the copy.
+    std::function<uint32_t(const std::wstring &arguments, Win32Lib::UniqueHandle &copy)> relaunchElevatedWith;
     std::function<void(const std::wstring &)> openInBrowser;
     std::function<void(const std::wstring &, const std::wstring &)> startUnelevated;
     // The worker thread, created suspended; null with the thread's last
@@ -88,6 +90,14 @@ public:
 
     void setDefaultDestination();
 
+    // Unattended runs (unattended.cpp). An unelevated silent run hands the
+    // whole run to an elevated copy started with `arguments` and returns the
+    // copy's exit code, or the Windows error of a failed start (1223 when
+    // elevation is declined).
+    [[nodiscard]] unsigned runElevatedCopy(const std::wstring &arguments);
+    // The outcome of a /SILENT run once its window has closed.
+    [[nodiscard]] unsigned unattendedResult() const noexcept { return unattendedResult_; }
+
     [[nodiscard]] InstallOptions &options() noexcept { return options_; }
     [[nodiscard]] HWND mainWindow() const noexcept { return window_; }
 
@@ -107,6 +117,12 @@ private:
     void waitForWorker() noexcept;
     // Ends a run whose step threw, as a failure of that step.
     [[nodiscard]] uint16_t reportThrownFailure(DWORD windowsError) noexcept;
+
+    // Unattended runs (unattended.cpp).
+    void applyCommandLine();
+    [[nodiscard]] unsigned runWithoutWindow();
+    [[nodiscard]] bool startUnattendedWorker();
+    static DWORD WINAPI unattendedWorkerMain(LPVOID installer) noexcept;
 
     void reportError(uint32_t step, uint16_t id, uint32_t windowsError, uint32_t extra1, uint32_t extra2,
                      std::optional<int64_t> pageValue = std::nullopt);
@@ -128,6 +144,8 @@ private:
     // been reported (logged) already.
     uint32_t currentStep_ = kStepDestination;
     bool outcomeReported_ = false;
+    // Written by the worker before it closes the window.
+    volatile DWORD unattendedResult_ = 0;
 };
 
 } // namespace installer

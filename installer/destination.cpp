@@ -30,8 +30,8 @@ bool destinationFormIsValid(const std::wstring &destination)
     // A drive letter, a colon and a backslash: this also keeps out UNC
     // names, \\?\ and \\.\ device paths and paths relative to a drive's
     // current folder.
-    if (destination.size() < kRootLength || !isDriveLetter(destination[0]) || destination[1] != L':' ||
-        !isSeparator(destination[2])) {
+    if (destination.size() < kRootLength || destination.size() >= MAX_PATH || !isDriveLetter(destination[0]) ||
+        destination[1] != L':' || !isSeparator(destination[2])) {
         return false;
     }
     size_t segmentStart = kRootLength;

@@ -11,7 +11,7 @@ inline constexpr DWORD kErrorReparsePointEncountered = 4395;
 
 // Whether a destination that came from outside this process (a record left
 // by another instance, a command line) may be installed into: an absolute
-// path on a local fixed drive, not UNC, not a \\?\ or \\.\ path, with no
+// path shorter than MAX_PATH on a local fixed drive, not UNC, not a \\?\ or \\.\ path, with no
 // segment ending in a dot or a space (so no "." or ".."), no character
 // Windows refuses in names (so no alternate data stream), and no junction
 // or link along the part of it that exists. ERROR_SUCCESS, or the Windows error that names the refusal:

@@ -2,6 +2,7 @@
 
 #include "app/resourceIds.h"
 #include "app/strings.h"
+#include "telemetry/InstallLog.h"
 #include "telemetry/telemetryAddresses.h"
 #include "win32lib/encryption/protectedStrings.h"
 
@@ -11,6 +12,13 @@ namespace {
 
 using Win32Lib::encryption::TransientWString;
 namespace protectedStrings = Win32Lib::encryption::protectedStrings;
+
+// The log names the event and its values, never the protected base address.
+void logEvent(const Win32Lib::encryption::SecureWString &eventAndQuery, bool sent)
+{
+    InstallLog::instance().write(L"Telemetry " + std::wstring(eventAndQuery.begin(), eventAndQuery.end()) +
+                                 (sent ? L" sent" : L" not delivered"));
+}
 
 // Short enough that a dead server delays an installation only a little per report.
 constexpr Win32Lib::wrappers::http::HttpTimeouts kTelemetryTimeouts = {3000, 1000, 1000, 1000};
@@ -69,25 +77,37 @@ bool OperationsLogger::logSuccess(std::wstring_view telemetryAddress, const wcha
         return false;
     }
     const bool formatSent = send(formatSuccessAddress(successAddressFormat, campaign, channel));
+    InstallLog::instance().write(L"Telemetry installed campaign=" + campaign + L" channel=" + channel +
+                                 (formatSent ? L" sent" : L" not delivered"));
     const bool reportSent = send(logSuccessAddress(telemetryAddress, campaign, channel));
+    logEvent(logSuccessAddress({}, campaign, channel), reportSent);
     return formatSent && reportSent;
 }
 
 bool OperationsLogger::logError(std::wstring_view telemetryAddress, uint32_t stepId, uint32_t installerErrorId,
                                 uint32_t winApiErrorId, uint32_t id1, uint32_t id2)
 {
-    return send(logErrorAddress(telemetryAddress, stepId, installerErrorId, winApiErrorId, id1, id2));
+    const bool sent = send(logErrorAddress(telemetryAddress, stepId, installerErrorId, winApiErrorId, id1, id2));
+    logEvent(logErrorAddress({}, stepId, installerErrorId, winApiErrorId, id1, id2), sent);
+    return sent;
 }
 
 bool OperationsLogger::logStop(std::wstring_view telemetryAddress, uint32_t stepId, int64_t timeElapsed)
 {
-    return send(logStopAddress(telemetryAddress, stepId, timeElapsed));
+    const bool sent = send(logStopAddress(telemetryAddress, stepId, timeElapsed));
+    logEvent(logStopAddress({}, stepId, timeElapsed), sent);
+    return sent;
 }
 
 bool OperationsLogger::logWinHttpError(std::wstring_view telemetryAddress, uint32_t placeId, uint32_t winApiErrorId,
                                        uint32_t sslErrors, const std::string &operation)
 {
-    return send(logWinHttpErrorAddress(telemetryAddress, placeId, winApiErrorId, sslErrors, operation));
+    InstallLog::instance().write(L"Request failed: " + std::wstring(operation.begin(), operation.end()) +
+                                 L", Windows error " + std::to_wstring(winApiErrorId) + L", SSL flags " +
+                                 std::to_wstring(sslErrors));
+    const bool sent = send(logWinHttpErrorAddress(telemetryAddress, placeId, winApiErrorId, sslErrors, operation));
+    logEvent(logWinHttpErrorAddress({}, placeId, winApiErrorId, sslErrors, operation), sent);
+    return sent;
 }
 
 } // namespace telemetry

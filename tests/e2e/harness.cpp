@@ -7,6 +7,7 @@
 
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <sstream>
 
 namespace e2e {
@@ -401,6 +402,60 @@ HWND Installation::start(const std::vector<std::wstring> &environment)
         ::Sleep(50);
     }
     return window;
+}
+
+namespace {
+
+constexpr wchar_t kHttpOpenCommand[] = L"Software\\Classes\\http\\shell\\open\\command";
+
+void setHttpOpenCommand(const std::wstring &command)
+{
+    ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, kHttpOpenCommand, nullptr, REG_SZ, command.c_str(),
+                      static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+}
+
+} // namespace
+
+BrowserWatch::BrowserWatch() : previous_(readMachineString(kHttpOpenCommand, nullptr))
+{
+    setHttpOpenCommand(L"\"C:\\windows\\system32\\cmd.exe\" /c echo %1>> \"" + folder_.file(L"opened.txt") + L"\"");
+}
+
+BrowserWatch::~BrowserWatch()
+{
+    setHttpOpenCommand(previous_);
+}
+
+std::string BrowserWatch::opened() const
+{
+    return testsupport::readFile(folder_.file(L"opened.txt")).value_or(std::string());
+}
+
+UnattendedOutcome Installation::runUnattended(const std::wstring &arguments)
+{
+    UnattendedOutcome outcome;
+    installer_ = ChildProcess::start(L"\"" + testsupport::kInstallerPath + L"\" " + arguments);
+    if (!installer_) {
+        return outcome;
+    }
+    std::vector<HWND> seen;
+    const ULONGLONG deadline = ::GetTickCount64() + kTimeoutMs;
+    do {
+        for (HWND window : installer_->windows()) {
+            if (!::IsWindowVisible(window) || std::find(seen.begin(), seen.end(), window) != seen.end()) {
+                continue;
+            }
+            seen.push_back(window);
+            const std::wstring windowClass = testsupport::windowClass(window);
+            outcome.shownWindows.push_back(windowClass);
+            if (windowClass != L"Main Window") {
+                ::Sleep(300);
+                ::PostMessageW(window, WM_CLOSE, 0, 0);
+            }
+        }
+        outcome.exitCode = installer_->wait(50);
+    } while (!outcome.exitCode && ::GetTickCount64() < deadline);
+    return outcome;
 }
 
 std::vector<std::string> Installation::newEvents() const

@@ -83,6 +83,29 @@ void saveScreenshot(HWND window, const std::string &name);
 // The stop question's YES button, clicked once the box is on the screen.
 bool answerStopQuestionYes(const testsupport::ChildProcess &process, DWORD timeoutMs);
 
+// While it lives, web addresses opened through the shell are not shown but
+// written into a file: the prefix's "http" handler is replaced and restored.
+class BrowserWatch {
+public:
+    BrowserWatch();
+    ~BrowserWatch();
+    BrowserWatch(const BrowserWatch &) = delete;
+    BrowserWatch &operator=(const BrowserWatch &) = delete;
+    // The addresses opened so far.
+    [[nodiscard]] std::string opened() const;
+
+private:
+    testsupport::TempFolder folder_;
+    std::wstring previous_;
+};
+
+// How a run that needs no click went: its exit code, and the class of every
+// window it showed, in order (boxes are closed as soon as they are seen).
+struct UnattendedOutcome {
+    std::optional<DWORD> exitCode;
+    std::vector<std::wstring> shownWindows;
+};
+
 class Installation : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -90,6 +113,8 @@ protected:
 
     // Starts the installer and waits for its main window.
     HWND start(const std::vector<std::wstring> &environment = {});
+    // Starts the installer with `arguments` and watches it until it ends.
+    UnattendedOutcome runUnattended(const std::wstring &arguments);
     [[nodiscard]] std::vector<std::string> newEvents() const;
     // Waits for `count` new telemetry events and returns all new ones.
     std::vector<std::string> awaitEvents(size_t count, DWORD timeoutMs = kTimeoutMs);

@@ -65,7 +65,7 @@ TEST(ElevationHandoffRecord, DestinationOf300CharactersIsCutTo259)
 TEST(DestinationFromOutside, OnlyPlainPathsOnFixedDrivesWithoutLinks)
 {
     struct Row {
-        const wchar_t *destination;
+        std::wstring destination;
         DWORD error;
     };
     const Row rows[] = {
@@ -91,12 +91,14 @@ TEST(DestinationFromOutside, OnlyPlainPathsOnFixedDrivesWithoutLinks)
         {L"C:\\Kes\ttrune", ERROR_BAD_PATHNAME},
         {L"C:\\Kes*", ERROR_BAD_PATHNAME},
         {L"1:\\Kestrune", ERROR_BAD_PATHNAME},
+        {L"C:\\" + std::wstring(256, L'k'), ERROR_SUCCESS},
+        {L"C:\\" + std::wstring(257, L'k'), ERROR_BAD_PATHNAME},
         // No such drive in the test prefix.
         {L"Q:\\Kestrune", ERROR_INVALID_DRIVE},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(testing::Message() << "destination "
-                                        << std::string(row.destination, row.destination + wcslen(row.destination)));
+                                        << std::string(row.destination.begin(), row.destination.end()));
         EXPECT_EQ(installer::validateDestination(row.destination), row.error);
         EXPECT_EQ(installer::destinationFormIsValid(row.destination), row.error != ERROR_BAD_PATHNAME);
     }

@@ -1,4 +1,5 @@
 #include "app/Application.h"
+#include "app/commandLine.h"
 #include "app/privileges.h"
 #include "installer/Installer.h"
 #include "installer/crossProcess.h"
@@ -242,6 +243,70 @@ TEST_F(Handoff, CopyThatEndsWithoutTakingOverLeavesThisInstanceRunning)
     EXPECT_FALSE(handoffObjectsExist());
     EXPECT_TRUE(sink_.messages.empty()) << "the instance closed or left its page";
 }
+
+TEST_F(Handoff, DeclinedElevationOfASilentRunEndsWith1223WithoutABox)
+{
+    bool objectsDuringRestart = true;
+    std::wstring handedArguments;
+    steps_.relaunchElevatedWith = [&](const std::wstring &arguments, Win32Lib::UniqueHandle &) {
+        objectsDuringRestart = handoffObjectsExist();
+        handedArguments = arguments;
+        return static_cast<uint32_t>(ERROR_CANCELLED);
+    };
+    installer_.replaceStepsForTesting(steps_);
+    BoxWatcher watcher(::GetCurrentThreadId());
+    const unsigned exitCode = installer_.runElevatedCopy(L"/VERYSILENT");
+    ::Sleep(300);
+    watcher.stop();
+    EXPECT_EQ(exitCode, 1223u);
+    EXPECT_EQ(handedArguments, L"/VERYSILENT");
+    EXPECT_FALSE(objectsDuringRestart) << "a silent run needs no hand-off record";
+    EXPECT_EQ(watcher.boxes, 0);
+    EXPECT_TRUE(sink_.messages.empty());
+}
+
+#if defined(_WIN64)
+TEST_F(Handoff, SilentRunGivesItsSwitchesToTheElevatedCopyAndEndsWithItsExitCode)
+{
+    // The copy is the real program. It finds this instance holding the
+    // single-instance mutex, so it ends at once with 23000, silently, after
+    // writing the log it was given.
+    const std::wstring logPath = folder_.file(L"silent install.log");
+    const std::wstring destination = folder_.file(L"Kestrune Software");
+    const app::CommandLine commandLine = app::parseCommandLine(L"/VERYSILENT /NODESKTOPSHORTCUT /DIR=\"" + destination +
+                                                               L"\" /LOG=\"" + logPath + L"\"");
+    ASSERT_TRUE(commandLine.badArgument.empty());
+
+    std::optional<ChildProcess> copy;
+    std::wstring handedArguments;
+    steps_.relaunchElevatedWith = [&](const std::wstring &arguments, Win32Lib::UniqueHandle &process) -> uint32_t {
+        handedArguments = arguments;
+        copy = ChildProcess::start(L"\"" + testsupport::kInstallerPath + L"\" " + arguments);
+        if (!copy) {
+            return ::GetLastError();
+        }
+        HANDLE duplicate = nullptr;
+        ::DuplicateHandle(::GetCurrentProcess(), copy->handle(), ::GetCurrentProcess(), &duplicate,
+                          SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, 0);
+        process.reset(duplicate);
+        return 0u;
+    };
+    installer_.replaceStepsForTesting(steps_);
+    const unsigned exitCode = installer_.runElevatedCopy(app::elevatedCopyArguments(commandLine));
+
+    ASSERT_TRUE(copy) << "the copy did not start";
+    EXPECT_EQ(exitCode, 23000u);
+    EXPECT_EQ(app::parseCommandLine(handedArguments), commandLine);
+    for (HWND window : copy->windows()) {
+        EXPECT_FALSE(::IsWindowVisible(window)) << "the silent copy showed a window";
+    }
+    const auto log = testsupport::readFile(logPath);
+    ASSERT_TRUE(log) << "the copy wrote no log";
+    EXPECT_NE(log->find(std::string(destination.begin(), destination.end())), std::string::npos) << *log;
+    EXPECT_NE(log->find("Result: another instance is running, exit code 23000"), std::string::npos) << *log;
+    EXPECT_TRUE(sink_.messages.empty());
+}
+#endif
 
 #if defined(_WIN64)
 // The 32-bit build refuses to run on 64-bit Windows before it looks for a
