@@ -4,11 +4,13 @@
 #include "package/installErrors.h"
 #include "package/requestSettings.h"
 #include "telemetry/OperationsLogger.h"
+#include "win32lib/encryption/Sha256.h"
 #include "win32lib/encryption/protectedStrings.h"
 #include "win32lib/http/WinHttpWrapper.h"
 
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 
 namespace package {
 
@@ -22,8 +24,18 @@ constexpr uint32_t kUndecodable = 65001;
 constexpr uint32_t kCancelledByCallback = 65002;
 constexpr uint32_t kLengthMismatch = 65003;
 
+constexpr uint32_t kInvalidData = 13; // ERROR_INVALID_DATA
+
 constexpr unsigned kAttempts = 2;
 constexpr uint32_t kDownloadPlace = 2;
+
+// Whether the stored package is the one the manifest named. Hashing that
+// could not be done counts as a mismatch: nothing unverified is unpacked.
+bool packageMatches(const UpdateInfo &info, Win32Lib::encryption::Sha256 &hash, bool hashed)
+{
+    Win32Lib::encryption::Sha256Digest digest = {};
+    return hashed && hash.finish(digest) && digest == info.packageSha256;
+}
 
 } // namespace
 
@@ -73,9 +85,28 @@ uint16_t downloadPackageReportingTo(UpdateInfo &info, const std::wstring &packag
         info.errorCode = 0;
         info.sslErrors = 0;
         // The client creates the file anew each time and removes it when the
-        // attempt fails, so a retry never appends to a broken file.
-        if (client.getToFile(url, packagePath, progress)) {
-            return errors::fromHttpStatus(client.statusCode());
+        // attempt fails, so a retry never appends to a broken file. The hash
+        // follows the bytes as they are written, so the package is read once.
+        std::optional<Win32Lib::encryption::Sha256> hash;
+        bool hashed = true;
+        Win32Lib::wrappers::http::BodyObserver written;
+        if (info.hasPackageSha256) {
+            hash.emplace();
+            written = [&hash, &hashed](const uint8_t *bytes, std::size_t length) {
+                hashed = hash->update(bytes, length) && hashed;
+            };
+        }
+        if (client.getToFile(url, packagePath, progress, written)) {
+            const uint16_t statusResult = errors::fromHttpStatus(client.statusCode());
+            if (statusResult != installer::kInstallOk || !info.hasPackageSha256 ||
+                packageMatches(info, *hash, hashed)) {
+                return statusResult;
+            }
+            // A complete transfer of other bytes than announced: altered on
+            // the way or on the mirror. Sending it again would not help.
+            ::DeleteFileW(packagePath.c_str());
+            info.errorCode = kInvalidData;
+            return installer::kErrorDownloadInterrupted;
         }
         info.errorCode = client.errorCode();
         info.sslErrors = client.sslErrors();

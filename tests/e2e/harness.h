@@ -81,8 +81,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Starts the installer and waits for its main window.
-    HWND start(const std::vector<std::wstring> &environment = {});
+    // Starts the installer (or another build of it) and waits for its main window.
+    HWND start(const std::vector<std::wstring> &environment = {}, const std::wstring &program = {});
     [[nodiscard]] std::vector<std::string> newEvents() const;
     // Waits for `count` new telemetry events and returns all new ones.
     std::vector<std::string> awaitEvents(size_t count, DWORD timeoutMs = kTimeoutMs);
@@ -98,7 +98,7 @@ protected:
 };
 
 // The settings every scenario starts from: the sample package, the sample
-// version, a modest minSize, and nothing misbehaving.
+// version, a modest minSize, the package's own hash, and nothing misbehaving.
 std::wstring defaultSettings();
 
 } // namespace e2e

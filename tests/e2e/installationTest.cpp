@@ -17,6 +17,8 @@ using namespace e2e;
 
 TEST_F(Installation, ExpressInstallInstallsRegistersReportsAndStartsThePlayer)
 {
+    // The manifest names the package's hash, which the download checks.
+    EXPECT_NE(get(L"/kestrune/updates.xml").find(" sha256=\""), std::string::npos);
     HWND window = start();
     ASSERT_NE(window, nullptr) << "the main window did not open";
     clickAt(window, kExpressInstall);

@@ -1,0 +1,28 @@
+#pragma once
+
+// Authenticode signatures embedded in programs, checked by WinVerifyTrust.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace Win32Lib::encryption {
+
+// Who signed a program: the signing certificate's subject and issuer, as
+// encoded names.
+struct Signer {
+    std::vector<uint8_t> subject;
+    std::vector<uint8_t> issuer;
+
+    bool operator==(const Signer &) const = default;
+};
+
+// WinVerifyTrust's verdict on the open file's embedded signature: 0 when it
+// is valid, then `signer` is filled; TRUST_E_NOSIGNATURE when there is none;
+// another failure otherwise. Revocation is not checked and nothing is fetched
+// from the network, so no server can make it wait.
+[[nodiscard]] LONG verifyEmbeddedSignature(HANDLE file, const std::wstring &path, Signer &signer);
+
+} // namespace Win32Lib::encryption
