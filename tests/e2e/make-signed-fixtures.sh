@@ -7,9 +7,9 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
-output=$1
-installer=$2
-sample_bin=$3
+output=$(realpath -m "$1")
+installer=$(realpath "$2")
+sample_bin=$(realpath "$3")
 version=$4
 rm -rf "$output"
 mkdir -p "$output/keys"
@@ -23,6 +23,7 @@ sign() { # exe signer
 }
 cp "$installer" installer-signed.exe
 sign installer-signed.exe publisher
+chmod +x installer-signed.exe
 mkdir -p updaters
 cp "$sample_bin/KestruneUpdater.exe" updaters/unsigned.exe
 cp updaters/unsigned.exe updaters/same-signer.exe
