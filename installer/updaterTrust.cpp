@@ -1,6 +1,6 @@
 #include "installer/updaterTrust.h"
 
-#include <softpub.h>
+#include <winerror.h>
 
 #include <vector>
 

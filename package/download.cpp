@@ -31,10 +31,10 @@ constexpr uint32_t kDownloadPlace = 2;
 
 // Whether the stored package is the one the manifest named. Hashing that
 // could not be done counts as a mismatch: nothing unverified is unpacked.
-bool packageMatches(const UpdateInfo &info, Win32Lib::encryption::Sha256 &hash, bool hashed)
+bool packageMatches(const UpdateInfo &info, Win32Lib::encryption::Sha256 &hash)
 {
     Win32Lib::encryption::Sha256Digest digest = {};
-    return hashed && hash.finish(digest) && digest == info.packageSha256;
+    return hash.finish(digest) && digest == info.packageSha256;
 }
 
 } // namespace
@@ -88,18 +88,16 @@ uint16_t downloadPackageReportingTo(UpdateInfo &info, const std::wstring &packag
         // attempt fails, so a retry never appends to a broken file. The hash
         // follows the bytes as they are written, so the package is read once.
         std::optional<Win32Lib::encryption::Sha256> hash;
-        bool hashed = true;
         Win32Lib::wrappers::http::BodyObserver written;
         if (info.hasPackageSha256) {
             hash.emplace();
-            written = [&hash, &hashed](const uint8_t *bytes, std::size_t length) {
-                hashed = hash->update(bytes, length) && hashed;
-            };
+            // A failed update is remembered by the hash: its finish fails.
+            written = [&hash](const uint8_t *bytes, std::size_t length) { (void)hash->update(bytes, length); };
         }
         if (client.getToFile(url, packagePath, progress, written)) {
             const uint16_t statusResult = errors::fromHttpStatus(client.statusCode());
             if (statusResult != installer::kInstallOk || !info.hasPackageSha256 ||
-                packageMatches(info, *hash, hashed)) {
+                packageMatches(info, *hash)) {
                 return statusResult;
             }
             // A complete transfer of other bytes than announced: altered on

@@ -17,6 +17,7 @@ public:
     // A hash that could not be created (no CNG) fails every later call.
     Sha256() noexcept;
 
+    // A failure is kept: every later call fails as well, finish included.
     [[nodiscard]] bool update(const uint8_t *bytes, std::size_t length) noexcept;
     // Ends the hash; the object accepts nothing more afterwards.
     [[nodiscard]] bool finish(Sha256Digest &digest) noexcept;
