@@ -59,6 +59,21 @@ std::vector<uint8_t> nameBytes(const CERT_NAME_BLOB &name)
 
 } // namespace
 
+bool imageCarriesSignature(HMODULE module) noexcept
+{
+    if (module == nullptr) {
+        return false;
+    }
+    const auto *base = reinterpret_cast<const uint8_t *>(module);
+    const auto *dosHeader = reinterpret_cast<const IMAGE_DOS_HEADER *>(base);
+    const auto *ntHeaders = reinterpret_cast<const IMAGE_NT_HEADERS *>(base + dosHeader->e_lfanew);
+    if (ntHeaders->OptionalHeader.NumberOfRvaAndSizes <= IMAGE_DIRECTORY_ENTRY_SECURITY) {
+        return false;
+    }
+    const IMAGE_DATA_DIRECTORY &security = ntHeaders->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY];
+    return security.VirtualAddress != 0 && security.Size != 0;
+}
+
 LONG verifyEmbeddedSignature(HANDLE file, const std::wstring &path, Signer &signer)
 {
     const VerificationState state(file, path);

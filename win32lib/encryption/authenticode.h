@@ -19,6 +19,11 @@ struct Signer {
     bool operator==(const Signer &) const = default;
 };
 
+// Whether a loaded image's headers name an embedded signature (the PE
+// security directory), read without WinVerifyTrust and its provider
+// registry: unsigned builds are told apart at no cost.
+[[nodiscard]] bool imageCarriesSignature(HMODULE module) noexcept;
+
 // WinVerifyTrust's verdict on the open file's embedded signature: 0 when it
 // is valid, then `signer` is filled; TRUST_E_NOSIGNATURE when there is none;
 // another failure otherwise. Revocation is not checked and nothing is fetched
