@@ -41,7 +41,7 @@ uint32_t updaterTrustDetail(LONG installerVerdict, const Signer &installerSigner
     }
     // Under the same root anyone can buy a certificate; only our own
     // signer's name and issuer together identify our programs.
-    if (!(updaterSigner == installerSigner)) {
+    if (updaterSigner != installerSigner) {
         return static_cast<uint32_t>(TRUST_E_NOSIGNATURE);
     }
     return ERROR_SUCCESS;
