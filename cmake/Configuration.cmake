@@ -14,4 +14,20 @@ if(NOT KESTRUNE_TELEMETRY_URL MATCHES "/$")
   message(FATAL_ERROR "KESTRUNE_TELEMETRY_URL must end with /")
 endif()
 
+# Release builds talk to the installation server over TLS only: a plain-http
+# address would let anyone on the path answer for the server. The test and
+# demo builds keep their loopback http addresses.
+option(KESTRUNE_REQUIRE_HTTPS "Fail the configuration when a compiled-in server address is plain http:" OFF)
+if(KESTRUNE_REQUIRE_HTTPS)
+  foreach(variable KESTRUNE_MANIFEST_URL KESTRUNE_PROBE_URL KESTRUNE_TELEMETRY_URL KESTRUNE_SUCCESS_URL_FORMAT
+                   KESTRUNE_FINISH_URL)
+    string(TOLOWER "${${variable}}" address)
+    string(STRIP "${address}" address)
+    if(NOT address MATCHES "^https://")
+      message(FATAL_ERROR "${variable} is \"${${variable}}\": a release build needs https:// addresses "
+                          "(set KESTRUNE_SERVER_BASE or the address itself)")
+    endif()
+  endforeach()
+endif()
+
 configure_file(${CMAKE_CURRENT_LIST_DIR}/config.h.in ${CMAKE_BINARY_DIR}/generated/kestrune/config.h @ONLY)

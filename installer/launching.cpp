@@ -4,6 +4,7 @@
 #include "installer/fileSystem.h"
 #include "installer/productPaths.h"
 #include "installer/registration.h"
+#include "installer/updaterTrust.h"
 #include "win32lib/UniqueResource.h"
 
 #include <exdisp.h>
@@ -50,6 +51,24 @@ uint16_t runUpdater(const std::wstring &destination, const std::wstring &version
         return kUpdaterNotStarted;
     }
 
+    // Held open without write or delete sharing from the signature check
+    // until the process has started, so that the program checked is the
+    // program run.
+    const std::wstring updater = updaterPath(destination);
+    Win32Lib::UniqueFile updaterFile(
+        ::CreateFileW(updater.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!updaterFile) {
+        detail = ::GetLastError();
+        removeDirectoryTree(destination);
+        return kUpdaterNotStarted;
+    }
+    if (const uint32_t distrust = checkUpdaterTrust(updaterFile.get(), updater); distrust != ERROR_SUCCESS) {
+        detail = distrust;
+        updaterFile.reset();
+        removeDirectoryTree(destination);
+        return kUpdaterNotStarted;
+    }
+
     std::wstring commandLine = updaterCommandLine(destination);
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
@@ -57,11 +76,13 @@ uint16_t runUpdater(const std::wstring &destination, const std::wstring &version
     if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, kUpdaterCreationFlags, nullptr, nullptr,
                           &startup, &started)) {
         detail = ::GetLastError();
+        updaterFile.reset();
         removeDirectoryTree(destination);
         return kUpdaterNotStarted;
     }
     Win32Lib::UniqueHandle process(started.hProcess);
     Win32Lib::UniqueHandle thread(started.hThread);
+    updaterFile.reset();
 
     ::WaitForSingleObject(process.get(), INFINITE);
     DWORD exitCode = 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "win32lib/encryption/Sha256.h"
+
 #include <cstdint>
 
 namespace package {
@@ -13,6 +15,10 @@ struct UpdateInfo {
     uint64_t minSize = 0;
     uint32_t errorCode = 0;
     uint32_t sslErrors = 0;
+    // The chosen package's SHA-256 when the manifest names one; the download
+    // is refused when the bytes differ.
+    Win32Lib::encryption::Sha256Digest packageSha256 = {};
+    bool hasPackageSha256 = false;
 };
 
 } // namespace package

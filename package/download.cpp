@@ -4,6 +4,7 @@
 #include "package/installErrors.h"
 #include "package/requestSettings.h"
 #include "telemetry/OperationsLogger.h"
+#include "win32lib/encryption/Sha256.h"
 #include "win32lib/encryption/protectedStrings.h"
 #include "win32lib/http/WinHttpWrapper.h"
 
@@ -11,6 +12,7 @@
 #include <bcrypt.h>
 
 #include <array>
+#include <optional>
 
 namespace package {
 
@@ -24,8 +26,18 @@ constexpr uint32_t kUndecodable = 65001;
 constexpr uint32_t kCancelledByCallback = 65002;
 constexpr uint32_t kLengthMismatch = 65003;
 
+constexpr uint32_t kInvalidData = 13; // ERROR_INVALID_DATA
+
 constexpr unsigned kAttempts = 2;
 constexpr uint32_t kDownloadPlace = 2;
+
+// Whether the stored package is the one the manifest named. Hashing that
+// could not be done counts as a mismatch: nothing unverified is unpacked.
+bool packageMatches(const UpdateInfo &info, Win32Lib::encryption::Sha256 &hash)
+{
+    Win32Lib::encryption::Sha256Digest digest = {};
+    return hash.finish(digest) && digest == info.packageSha256;
+}
 
 } // namespace
 
@@ -75,9 +87,26 @@ uint16_t downloadPackageReportingTo(UpdateInfo &info, const std::wstring &packag
         info.errorCode = 0;
         info.sslErrors = 0;
         // The client creates the file anew each time and removes it when the
-        // attempt fails, so a retry never appends to a broken file.
-        if (client.getToFile(url, packagePath, progress)) {
-            return errors::fromHttpStatus(client.statusCode());
+        // attempt fails, so a retry never appends to a broken file. The hash
+        // follows the bytes as they are written, so the package is read once.
+        std::optional<Win32Lib::encryption::Sha256> hash;
+        Win32Lib::wrappers::http::BodyObserver written;
+        if (info.hasPackageSha256) {
+            hash.emplace();
+            // A failed update is remembered by the hash: its finish fails.
+            written = [&hash](const uint8_t *bytes, std::size_t length) { (void)hash->update(bytes, length); };
+        }
+        if (client.getToFile(url, packagePath, progress, written)) {
+            const uint16_t statusResult = errors::fromHttpStatus(client.statusCode());
+            if (statusResult != installer::kInstallOk || !info.hasPackageSha256 ||
+                packageMatches(info, *hash)) {
+                return statusResult;
+            }
+            // A complete transfer of other bytes than announced: altered on
+            // the way or on the mirror. Sending it again would not help.
+            ::DeleteFileW(packagePath.c_str());
+            info.errorCode = kInvalidData;
+            return installer::kErrorDownloadInterrupted;
         }
         info.errorCode = client.errorCode();
         info.sslErrors = client.sslErrors();

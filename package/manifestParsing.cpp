@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cwctype>
 #include <limits>
+#include <optional>
 
 namespace package {
 
@@ -77,6 +78,32 @@ bool matchesSizePattern(const std::wstring &text)
     return (unit == L'M' || unit == L'K' || unit == L'G') && b == L'B';
 }
 
+int hexDigitValue(wchar_t c)
+{
+    if (isAsciiDigit(c)) {
+        return c - L'0';
+    }
+    if (c >= L'a' && c <= L'f') {
+        return c - L'a' + 10;
+    }
+    if (c >= L'A' && c <= L'F') {
+        return c - L'A' + 10;
+    }
+    return -1;
+}
+
+// An absent attribute means no hash; a present one must be well formed.
+bool readPackageHash(const pugi::xml_node &entry, std::optional<Win32Lib::encryption::Sha256Digest> &digest)
+{
+    const pugi::xml_attribute attribute = entry.attribute(L"sha256");
+    if (!attribute) {
+        digest.reset();
+        return true;
+    }
+    digest.emplace();
+    return parseSha256Text(attribute.value(), *digest);
+}
+
 template <std::size_t N> void copyTruncated(wchar_t (&target)[N], const std::wstring &text)
 {
     const std::size_t length = std::min(text.size(), N - 1);
@@ -121,6 +148,22 @@ uint64_t parseMinSize(const std::wstring &minSize)
     return value > (kMax >> shift) ? kMax : value << shift;
 }
 
+bool parseSha256Text(std::wstring_view text, Win32Lib::encryption::Sha256Digest &digest)
+{
+    if (text.size() != digest.size() * 2) {
+        return false;
+    }
+    for (std::size_t i = 0; i < digest.size(); ++i) {
+        const int high = hexDigitValue(text[2 * i]);
+        const int low = hexDigitValue(text[2 * i + 1]);
+        if (high < 0 || low < 0) {
+            return false;
+        }
+        digest[i] = static_cast<uint8_t>(high << 4 | low);
+    }
+    return true;
+}
+
 uint16_t readManifest(std::span<const char> body, bool windows64, UpdateInfo &info)
 {
     pugi::xml_document document;
@@ -132,15 +175,26 @@ uint16_t readManifest(std::span<const char> body, bool windows64, UpdateInfo &in
     const pugi::xml_node updates = document.child(L"updates");
     const std::wstring lastVersion = updates.child(L"lastVersion").text().get();
     const pugi::xml_node downloadUrl = updates.child(L"downloadUrl");
-    const std::wstring x32 = downloadUrl.child(L"x32").text().get();
-    const std::wstring x64 = downloadUrl.child(L"x64").text().get();
+    const pugi::xml_node x32Entry = downloadUrl.child(L"x32");
+    const pugi::xml_node x64Entry = downloadUrl.child(L"x64");
+    const std::wstring x32 = x32Entry.text().get();
+    const std::wstring x64 = x64Entry.text().get();
     const std::wstring minSize = updates.child(L"minSize").text().get();
     if (!validateManifestFields(lastVersion, x32, x64, minSize)) {
+        return installer::kErrorBadManifest;
+    }
+    // Both hashes are checked although only one is used, like the addresses.
+    std::optional<Win32Lib::encryption::Sha256Digest> x32Hash;
+    std::optional<Win32Lib::encryption::Sha256Digest> x64Hash;
+    if (!readPackageHash(x32Entry, x32Hash) || !readPackageHash(x64Entry, x64Hash)) {
         return installer::kErrorBadManifest;
     }
     copyTruncated(info.lastVersion, lastVersion);
     copyTruncated(info.downloadUrl, windows64 ? x64 : x32);
     info.minSize = parseMinSize(minSize);
+    const std::optional<Win32Lib::encryption::Sha256Digest> &packageHash = windows64 ? x64Hash : x32Hash;
+    info.hasPackageSha256 = packageHash.has_value();
+    info.packageSha256 = packageHash.value_or(Win32Lib::encryption::Sha256Digest{});
     return installer::kInstallOk;
 }
 

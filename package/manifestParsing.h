@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace package {
 
@@ -20,9 +21,15 @@ namespace package {
 // 4 GiB rather than wrapping to 0; values beyond 64 bits saturate.
 [[nodiscard]] uint64_t parseMinSize(const std::wstring &minSize);
 
+// A package hash as the manifest writes it: exactly 64 hexadecimal digits,
+// in either case. False for anything else, `digest` then undefined.
+[[nodiscard]] bool parseSha256Text(std::wstring_view text, Win32Lib::encryption::Sha256Digest &digest);
+
 // Parses the manifest body (any encoding pugixml detects) and, when it is
 // valid, fills lastVersion, downloadUrl (x64 entry when `windows64`, else
-// x32) and minSize. Returns 0 or 20021; a failure leaves `info` untouched.
+// x32), minSize and the chosen entry's "sha256" attribute when it has one.
+// An attribute present on either entry must be a valid hash. Returns 0 or
+// 20021; a failure leaves `info` untouched.
 [[nodiscard]] uint16_t readManifest(std::span<const char> body, bool windows64, UpdateInfo &info);
 
 } // namespace package

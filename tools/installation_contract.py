@@ -16,6 +16,12 @@ Settings (defaults in brackets):
                      this server's package addresses (e.g. a /scenario/ one)
   manifest_file=PATH  file served as the manifest body, as it is
   package_rate=B     throttle the packages to B bytes per second [0: no limit]
+  package_sha256=H   the "sha256" attribute of the manifest's x32 and x64
+                     entries that name this server's packages [auto]: "auto"
+                     (the served file's SHA-256), "none" (no attribute),
+                     "wrong" (64 hex digits of another file), "malformed"
+                     (not 64 hex digits), or the attribute's text itself;
+                     entries set by x64_url/x32_url or a query get none
   manifest_fault=F, probe_fault=F, telemetry_fault=F
                      how those addresses misbehave [none]: "close" or "reset"
                      (no answer), "delay:S" (answer after S seconds),
@@ -37,6 +43,7 @@ Addresses (the compiled-in defaults point here, on 127.0.0.1:18080):
 """
 
 import gzip
+import hashlib
 import os
 import threading
 import xml.sax.saxutils
@@ -57,6 +64,7 @@ SETTINGS = {
     "x32_url": "",
     "manifest_file": "",
     "package_rate": "0",
+    "package_sha256": "auto",
     "manifest_fault": "",
     "probe_fault": "",
     "telemetry_fault": "",
@@ -66,14 +74,17 @@ MANIFEST_TEMPLATE = """<?xml version="1.0" encoding="utf-8"?>
 <updates>
   <lastVersion>{version}</lastVersion>
   <downloadUrl>
-    <x32>{x32}</x32>
-    <x64>{x64}</x64>
+    <x32{x32_hash}>{x32}</x32>
+    <x64{x64_hash}>{x64}</x64>
   </downloadUrl>
   <minSize>{min_size}</minSize>
 </updates>
 """
 
 FAULTS = ("close", "reset", "delay", "stall")
+# Well formed, and the SHA-256 of no package: that of empty input, last digit changed.
+WRONG_SHA256 = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b856"
+MALFORMED_SHA256 = "not-a-sha256-digest"
 
 _events = []
 _lock = threading.Lock()
@@ -107,6 +118,40 @@ def _misbehave(request, setting):
     raise ValueError("unknown fault: " + fault)
 
 
+def _package_path(request, word_size):
+    path = SETTINGS["package_" + word_size]
+    if not path and request.state.root:
+        path = os.path.join(request.state.root, "kestrune", "packages", word_size + ".zip")
+    return path
+
+
+def _sha256_of(path):
+    digest = hashlib.sha256()
+    with open(path, "rb") as source:
+        for block in iter(lambda: source.read(1 << 20), b""):
+            digest.update(block)
+    return digest.hexdigest()
+
+
+def _hash_attribute(request, word_size, own_address):
+    """The entry's sha256 attribute text (with its leading space), or ""."""
+    mode = SETTINGS["package_sha256"]
+    if not own_address or mode == "none":
+        return ""
+    if mode == "wrong":
+        value = WRONG_SHA256
+    elif mode == "malformed":
+        value = MALFORMED_SHA256
+    elif mode == "auto":
+        path = _package_path(request, word_size)
+        if not path or not os.path.isfile(path):
+            return ""
+        value = _sha256_of(path)
+    else:
+        value = mode
+    return ' sha256="%s"' % xml.sax.saxutils.escape(value, {'"': "&quot;"})
+
+
 def _base_address(request):
     scheme = "https" if request.server.tls_context is not None else "http"
     host = request.headers.get("Host") or "127.0.0.1:%d" % request.server.server_port
@@ -132,10 +177,14 @@ def manifest_route(request, match):
             body = source.read()
     else:
         escape = xml.sax.saxutils.escape
+        own32 = "x32" not in args and not SETTINGS["x32_url"]
+        own64 = "x64" not in args and not SETTINGS["x64_url"]
         document = MANIFEST_TEMPLATE.format(
             version=escape(args.get("version", SETTINGS["last_version"])),
             x32=escape(args.get("x32", SETTINGS["x32_url"] or base + "/kestrune/packages/x32.zip")),
             x64=escape(args.get("x64", SETTINGS["x64_url"] or base + "/kestrune/packages/x64.zip")),
+            x32_hash=_hash_attribute(request, "x32", own32),
+            x64_hash=_hash_attribute(request, "x64", own64),
             min_size=escape(args.get("min_size", SETTINGS["min_size"])))
         body = document.encode("utf-8")
     headers = {}
@@ -155,9 +204,7 @@ def package_route(request, match):
     if code != 200:
         request.send_body(code, b"package refused\n", "text/plain")
         return
-    path = SETTINGS["package_" + match.group(1)]
-    if not path and request.state.root:
-        path = os.path.join(request.state.root, "kestrune", "packages", match.group(1) + ".zip")
+    path = _package_path(request, match.group(1))
     if not path or not os.path.isfile(path):
         request.send_body(404, b"no package\n", "text/plain")
         return

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Builds a Kestrune package (zip) and the update manifest that announces it.
+"""Builds a Kestrune package (zip) and the update manifest that announces it,
+and prints the package's SHA-256, the manifest's "sha256" attribute.
 
 Layout of the package (folder entries come before the files inside them):
   Update/KestruneUpdater.exe
@@ -12,6 +13,7 @@ them. Data is generated from a seed, so the same arguments give the same
 package.
 """
 import argparse
+import hashlib
 import io
 import os
 import random
@@ -71,6 +73,14 @@ def payload_files(rng, total_bytes, count, version):
             yield folder, f"{folder}/track{index:05d}.ogg", method, random_bytes(rng, size)
 
 
+def sha256_of(path):
+    digest = hashlib.sha256()
+    with open(path, "rb") as source:
+        for block in iter(lambda: source.read(1 << 20), b""):
+            digest.update(block)
+    return digest.hexdigest()
+
+
 def build(args):
     rng = random.Random(args.seed)
     os.makedirs(os.path.dirname(os.path.abspath(args.output)), exist_ok=True)
@@ -109,6 +119,7 @@ def build(args):
     os.replace(temporary, args.output)
 
     package_size = os.path.getsize(args.output)
+    digest = sha256_of(args.output)
     # The package is downloaded into the install folder and unpacked beside
     # itself, so both must fit; a megabyte more for the file system.
     min_size_mb = (package_size + uncompressed + MIB - 1) // MIB + 1
@@ -116,18 +127,20 @@ def build(args):
         name = os.path.basename(args.output)
         url64 = args.download_url_x64 or f"http://127.0.0.1:18080/kestrune/{name}"
         url32 = args.download_url_x32 or url64
+        # Another 32-bit address names another package, whose hash is not known here.
+        hash32 = "" if args.download_url_x32 else f' sha256="{digest}"'
         with open(args.manifest, "w", encoding="utf-8", newline="\n") as manifest:
             manifest.write('<?xml version="1.0" encoding="UTF-8"?>\n'
                            "<updates>\n"
                            f"  <lastVersion>{args.version}</lastVersion>\n"
                            "  <downloadUrl>\n"
-                           f"    <x32>{url32}</x32>\n"
-                           f"    <x64>{url64}</x64>\n"
+                           f"    <x32{hash32}>{url32}</x32>\n"
+                           f'    <x64 sha256="{digest}">{url64}</x64>\n'
                            "  </downloadUrl>\n"
                            f"  <minSize>{min_size_mb}MB</minSize>\n"
                            "</updates>\n")
     print(f"make-package: {args.output}: {package_size} bytes, {uncompressed} unpacked, "
-          f"lastVersion {args.version}, minSize {min_size_mb}MB")
+          f"lastVersion {args.version}, minSize {min_size_mb}MB, sha256 {digest}")
 
 
 def main():

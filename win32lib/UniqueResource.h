@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <winhttp.h>
 #include <wincrypt.h>
+#include <bcrypt.h>
 #include <objbase.h>
 #include <oleauto.h>
 
@@ -143,6 +144,18 @@ struct CertChain {
     static void close(pointer value) noexcept { ::CertFreeCertificateChain(value); }
 };
 
+struct BCryptAlgorithm {
+    using pointer = BCRYPT_ALG_HANDLE;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer value) noexcept { ::BCryptCloseAlgorithmProvider(value, 0); }
+};
+
+struct BCryptHash {
+    using pointer = BCRYPT_HASH_HANDLE;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer value) noexcept { ::BCryptDestroyHash(value); }
+};
+
 struct UnzFile {
     using pointer = unzFile;
     static pointer invalid() noexcept { return nullptr; }
@@ -177,6 +190,8 @@ using UniqueScreenDc = UniqueResource<traits::Hdc>;
 using UniqueCertContext = UniqueResource<traits::CertContext>;
 using UniqueCertStore = UniqueResource<traits::CertStore>;
 using UniqueCertChain = UniqueResource<traits::CertChain>;
+using UniqueBCryptAlgorithm = UniqueResource<traits::BCryptAlgorithm>;
+using UniqueBCryptHash = UniqueResource<traits::BCryptHash>;
 using UniqueUnzFile = UniqueResource<traits::UnzFile>;
 using UniqueBstr = UniqueResource<traits::Bstr>;
 template <typename T>

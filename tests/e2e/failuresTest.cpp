@@ -3,10 +3,14 @@
 // serves bad manifests and hostile archives on demand. Each run must end
 // with exactly one error report (after the request-failure reports), the
 // error page, and nothing left behind but what the user had before.
+// winsock2.h must come before windows.h.
+#include "tests/support/serverRequests.h"
+
 #include "tests/e2e/harness.h"
 #include "tests/support/paths.h"
 #include "win32lib/UniqueResource.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -16,6 +20,8 @@ using namespace e2e;
 
 const std::wstring kE2eFixtures = KESTRUNE_E2E_FIXTURES_LINUX_PATH;
 const std::wstring kPackageFixtures = KESTRUNE_PACKAGE_FIXTURES_LINUX_PATH;
+const std::wstring kSignedFixtures = KESTRUNE_E2E_SIGNED_LINUX_PATH;
+const std::wstring kSignedInstaller = std::wstring(KESTRUNE_E2E_SIGNED_PATH) + L"\\installer-signed.exe";
 
 std::string errorReport(int step, int id)
 {
@@ -27,9 +33,10 @@ class Failure : public Installation {
 protected:
     // Starts the installer, clicks Express Install and waits until the
     // error report arrives: the request-failure reports come first.
-    std::vector<std::string> expressInstallUntilError(const std::vector<std::wstring> &environment = {})
+    std::vector<std::string> expressInstallUntilError(const std::vector<std::wstring> &environment = {},
+                                                      const std::wstring &program = {})
     {
-        window_ = start(environment);
+        window_ = start(environment, program);
         if (window_ == nullptr) {
             ADD_FAILURE() << "the main window did not open";
             return {};
@@ -97,7 +104,8 @@ TEST_F(Failure, ManifestAnswersMapToTheirIds)
     const std::wstring brokenSetting = L"manifest_file=" + broken;
     const std::wstring invalidSetting = L"manifest_file=" + invalid;
     for (const Case &c : {Case{L"manifest_status=404", 20020}, Case{brokenSetting.c_str(), 20021},
-                          Case{invalidSetting.c_str(), 20021}, Case{L"manifest_status=465", 20023}}) {
+                          Case{invalidSetting.c_str(), 20021}, Case{L"package_sha256=malformed", 20021},
+                          Case{L"manifest_status=465", 20023}}) {
         SCOPED_TRACE(testing::Message() << c.settings);
         control(defaultSettings());
         control(c.settings);
@@ -157,6 +165,66 @@ TEST_F(Failure, RefusedPackageIs20020AndAShortBodyIs20012)
     EXPECT_EQ(events[1], errorReport(4, 20012) + "65003&id1=0&id2=2");
     expectErrorPageAndNoLeftovers("package-20012");
     exitFromErrorPage();
+}
+
+TEST_F(Failure, PackageOtherThanTheManifestsHashIs20012AndNothingIsUnpacked)
+{
+    // Every entry's CRC is right: only the hash tells the bytes are not the
+    // ones announced.
+    control(L"package_sha256=wrong");
+    const std::size_t logStart = testsupport::ReferenceServer::requestLog().size();
+    std::vector<std::string> events = expressInstallUntilError();
+    ASSERT_EQ(events.size(), 1u) << "a mismatch is no request failure and is not retried";
+    EXPECT_EQ(events[0], errorReport(4, 20012) + "13&id1=0&id2=2");
+    expectErrorPageAndNoLeftovers("package-hash-20012");
+    const auto downloads = testsupport::requestsUnder("/kestrune/packages/", logStart);
+    EXPECT_EQ(std::count_if(downloads.begin(), downloads.end(),
+                            [](const std::string &request) { return request.rfind("GET ", 0) == 0; }),
+              1);
+
+    // RETRY against a server that names no hash: installed as before.
+    control(L"package_sha256=none");
+    eventsBefore_ = telemetry().size();
+    clickAt(window_, kRetry);
+    events = awaitEvents(2);
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[1], "HEAD /telemetry/log_success?id1=1000&id2=1");
+    EXPECT_TRUE(testsupport::fileExists(destination_ + L"\\Update\\KestruneUpdater.exe"));
+}
+
+TEST_F(Failure, SignedInstallerRunsOnlyAnUpdaterOfItsOwnSigner)
+{
+    struct Case {
+        const wchar_t *package;
+        const char *detail;
+    };
+    // TRUST_E_NOSIGNATURE for no signature or another signer's, and
+    // TRUST_E_BAD_DIGEST for a signed updater altered afterwards.
+    bool first = true;
+    for (const Case &c : {Case{L"unsigned-updater.zip", "2148204800"}, Case{L"other-signer-updater.zip", "2148204800"},
+                          Case{L"tampered-updater.zip", "2148098064"}}) {
+        SCOPED_TRACE(testing::Message() << c.package);
+        control(L"package_x64=" + kSignedFixtures + L"/" + c.package);
+        eventsBefore_ = telemetry().size();
+        std::vector<std::string> events;
+        if (first) {
+            events = expressInstallUntilError({}, kSignedInstaller);
+            first = false;
+        } else {
+            clickAt(window_, kRetry);
+            events = untilErrorReport();
+        }
+        ASSERT_EQ(events.size(), 1u);
+        EXPECT_EQ(events[0], errorReport(6, 20060) + c.detail + "&id1=0&id2=0");
+        expectErrorPageAndNoLeftovers("updater-signer-20060");
+    }
+
+    control(L"package_x64=" + kSignedFixtures + L"/same-signer-updater.zip");
+    eventsBefore_ = telemetry().size();
+    clickAt(window_, kRetry);
+    const std::vector<std::string> events = awaitEvents(2);
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[1], "HEAD /telemetry/log_success?id1=1000&id2=1");
 }
 
 TEST_F(Failure, ConnectionResetDuringTheDownloadIs20011Or20012)

@@ -347,7 +347,8 @@ std::wstring defaultSettings()
     return L"manifest_status=200&package_status=200&min_size=20MB&last_version=" +
            std::wstring(KESTRUNE_E2E_VERSION) + L"&package_x64=" + KESTRUNE_E2E_PACKAGE_LINUX_PATH +
            L"&package_x32=" + KESTRUNE_E2E_PACKAGE_LINUX_PATH +
-           L"&x64_url=&x32_url=&manifest_file=&package_rate=0&manifest_fault=&probe_fault=&telemetry_fault=";
+           L"&x64_url=&x32_url=&manifest_file=&package_rate=0&package_sha256=auto&manifest_fault=&probe_fault="
+           L"&telemetry_fault=";
 }
 
 void Installation::SetUp()
@@ -383,9 +384,10 @@ void Installation::TearDown()
     }
 }
 
-HWND Installation::start(const std::vector<std::wstring> &environment)
+HWND Installation::start(const std::vector<std::wstring> &environment, const std::wstring &program)
 {
-    installer_ = ChildProcess::start(L"\"" + testsupport::kInstallerPath + L"\"", {}, environment);
+    const std::wstring &path = program.empty() ? testsupport::kInstallerPath : program;
+    installer_ = ChildProcess::start(L"\"" + path + L"\"", {}, environment);
     if (!installer_) {
         return nullptr;
     }

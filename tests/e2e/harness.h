@@ -111,8 +111,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Starts the installer and waits for its main window.
-    HWND start(const std::vector<std::wstring> &environment = {});
+    // Starts the installer (or another build of it) and waits for its main window.
+    HWND start(const std::vector<std::wstring> &environment = {}, const std::wstring &program = {});
     // Starts the installer with `arguments` and watches it until it ends.
     UnattendedOutcome runUnattended(const std::wstring &arguments);
     [[nodiscard]] std::vector<std::string> newEvents() const;
@@ -130,7 +130,7 @@ protected:
 };
 
 // The settings every scenario starts from: the sample package, the sample
-// version, a modest minSize, and nothing misbehaving.
+// version, a modest minSize, the package's own hash, and nothing misbehaving.
 std::wstring defaultSettings();
 
 } // namespace e2e

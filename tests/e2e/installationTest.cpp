@@ -57,6 +57,8 @@ TEST_F(Installation, ExpressInstallInstallsRegistersReportsAndStartsThePlayer)
         }
     }
     EXPECT_TRUE(packageRequested) << "no request for " << package;
+    // The manifest named the package's hash, which the download checked.
+    EXPECT_NE(get(L"/kestrune/updates.xml").find(" sha256=\""), std::string::npos);
 
     // Closing the finish page starts the player from its folder.
     const auto code = closeAndWait(window);

@@ -3,6 +3,7 @@
 #include "tests/support/serverRequests.h"
 
 #include "package/download.h"
+#include "package/manifestParsing.h"
 #include "tests/support/process.h"
 #include "tests/support/silentListener.h"
 
@@ -100,6 +101,42 @@ TEST_F(PackageDownload, CleanTransferWritesThePackageWithProgress)
         EXPECT_EQ(call.first, 300000);
     }
     EXPECT_TRUE(reports().empty());
+}
+
+TEST_F(PackageDownload, AnnouncedHashIsCheckedOverTheWholeBody)
+{
+    struct Case {
+        const wchar_t *path;
+        const char *sha256;
+        uint16_t result;
+    };
+    // Digests of the server's bodies: "abc", and 300000 pattern bytes, which
+    // arrive in many pieces. The wrong ones differ in their last digit.
+    const Case cases[] = {
+        {L"/scenario/body?text=abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad", 0},
+        {L"/scenario/body?size=300000", "B2AA5E3AF4C585AB3845F438C284BA8B277CA8C13130A06435E7DEAA3C5680D4", 0},
+        {L"/scenario/body?text=abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ae", 20012},
+        {L"/scenario/body?size=300000", "b2aa5e3af4c585ab3845f438c284ba8b277ca8c13130a06435e7deaa3c5680d5", 20012},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.sha256);
+        logStart = ReferenceServer::requestLog().size();
+        const std::string text = c.sha256;
+        ASSERT_TRUE(package::parseSha256Text(std::wstring(text.begin(), text.end()), info.packageSha256));
+        info.hasPackageSha256 = true;
+        EXPECT_EQ(download(ReferenceServer::http(c.path)), c.result);
+        if (c.result == 0) {
+            EXPECT_EQ(info.errorCode, 0u);
+            EXPECT_TRUE(fileExists(packagePath));
+        } else {
+            // ERROR_INVALID_DATA, the package gone, no second attempt and no
+            // request-failure report: the transfer itself went well.
+            EXPECT_EQ(info.errorCode, 13u);
+            EXPECT_FALSE(fileExists(packagePath));
+            EXPECT_EQ(requestsUnder("/scenario/").size(), 1u);
+        }
+        EXPECT_TRUE(reports().empty());
+    }
 }
 
 TEST_F(PackageDownload, RefusalsByStatusKeepTheWrittenBody)

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -172,4 +173,85 @@ TEST(ManifestDocument, Utf16DocumentIsDetected)
     ASSERT_EQ(read(body, true, info), 0);
     EXPECT_STREQ(info.lastVersion, L"3.1");
     EXPECT_EQ(info.minSize, 7ull << 20);
+}
+
+namespace {
+
+// sha256("abc"), as a server could write it.
+const std::string kAbcHash = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+const Win32Lib::encryption::Sha256Digest kAbcDigest = {
+    0xba, 0x78, 0x16, 0xbf, 0x8f, 0x01, 0xcf, 0xea, 0x41, 0x41, 0x40, 0xde, 0x5d, 0xae, 0x22, 0x23,
+    0xb0, 0x03, 0x61, 0xa3, 0x96, 0x17, 0x7a, 0x9c, 0xb4, 0x10, 0xff, 0x61, 0xf2, 0x00, 0x15, 0xad};
+
+// A manifest whose entries carry the given attribute texts (nothing: none).
+std::string manifestWithHashes(const char *x32Attribute, const char *x64Attribute)
+{
+    const auto entry = [](const char *name, const char *attribute, const std::wstring &url) {
+        const std::string hash = attribute != nullptr ? std::string(" sha256=\"") + attribute + "\"" : "";
+        return "<" + std::string(name) + hash + ">" + narrow(url) + "</" + name + ">";
+    };
+    return "<updates><lastVersion>1.0</lastVersion><downloadUrl>" + entry("x32", x32Attribute, kX32) +
+           entry("x64", x64Attribute, kX64) + "</downloadUrl><minSize>1MB</minSize></updates>";
+}
+
+std::string upper(std::string text)
+{
+    for (char &c : text) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+} // namespace
+
+TEST(ManifestPackageHash, ChosenEntrysHashIsCarriedInEitherCase)
+{
+    const std::string mixed = upper(kAbcHash.substr(0, 32)) + kAbcHash.substr(32);
+    for (const std::string &text : {kAbcHash, upper(kAbcHash), mixed}) {
+        SCOPED_TRACE(text);
+        for (const bool windows64 : {true, false}) {
+            const std::string other(64, '0');
+            UpdateInfo info;
+            const std::string body = windows64 ? manifestWithHashes(other.c_str(), text.c_str())
+                                               : manifestWithHashes(text.c_str(), other.c_str());
+            ASSERT_EQ(read(body, windows64, info), 0);
+            EXPECT_TRUE(info.hasPackageSha256);
+            EXPECT_EQ(info.packageSha256, kAbcDigest);
+            EXPECT_EQ(info.downloadUrl, windows64 ? kX64 : kX32);
+        }
+    }
+}
+
+TEST(ManifestPackageHash, NoAttributeMeansNoHash)
+{
+    for (const bool windows64 : {true, false}) {
+        UpdateInfo info;
+        ASSERT_EQ(read(manifestWithHashes(nullptr, nullptr), windows64, info), 0);
+        EXPECT_FALSE(info.hasPackageSha256);
+        EXPECT_EQ(info.downloadUrl, windows64 ? kX64 : kX32);
+    }
+    // Only the chosen entry's hash counts: the other one's is carried nowhere.
+    UpdateInfo info;
+    ASSERT_EQ(read(manifestWithHashes(kAbcHash.c_str(), nullptr), true, info), 0);
+    EXPECT_FALSE(info.hasPackageSha256);
+}
+
+TEST(ManifestPackageHash, MalformedHashOnEitherEntryFailsValidation)
+{
+    const std::string shortHash = kAbcHash.substr(1);
+    const std::string longHash = kAbcHash + "0";
+    const std::string nonHex = "g" + kAbcHash.substr(1);
+    const std::string spaced = " " + kAbcHash.substr(1);
+    const std::string prefixed = "0x" + kAbcHash.substr(2);
+    for (const std::string &bad : {std::string(), shortHash, longHash, nonHex, spaced, prefixed}) {
+        SCOPED_TRACE(bad);
+        for (const bool onX64 : {true, false}) {
+            UpdateInfo info;
+            const std::string body = onX64 ? manifestWithHashes(kAbcHash.c_str(), bad.c_str())
+                                           : manifestWithHashes(bad.c_str(), kAbcHash.c_str());
+            EXPECT_EQ(read(body, true, info), 20021);
+            EXPECT_FALSE(info.hasPackageSha256);
+            EXPECT_STREQ(info.downloadUrl, L"");
+        }
+    }
 }

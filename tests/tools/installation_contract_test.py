@@ -2,6 +2,7 @@
 """The installation server's addresses of the reference server, checked from Python."""
 
 import gzip
+import hashlib
 import http.client
 import socket
 import os
@@ -159,6 +160,32 @@ class InstallationContractTest(unittest.TestCase):
             self.request("/control?telemetry_fault=")
         self.assertEqual(self.request("/telemetry-events")[1].decode().splitlines()[-1],
                          "HEAD /telemetry/log_stop?stepId=1&timeElapsed=0")
+
+    def test_package_hashes_in_the_manifest(self):
+        def hashes():
+            document = xml.etree.ElementTree.fromstring(self.request("/kestrune/updates.xml")[1])
+            return tuple(document.find("downloadUrl/" + name).get("sha256") for name in ("x32", "x64"))
+
+        served = tuple(hashlib.sha256(self.request("/kestrune/packages/%s.zip" % name)[1]).hexdigest()
+                       for name in ("x32", "x64"))
+        self.assertEqual(hashes(), served)
+        try:
+            for mode, expected in (("none", (None, None)), ("malformed", ("not-a-sha256-digest",) * 2),
+                                   ("ABCDEF" + "0" * 58, ("ABCDEF" + "0" * 58,) * 2)):
+                self.request("/control?package_sha256=" + mode)
+                self.assertEqual(hashes(), expected)
+            self.request("/control?package_sha256=wrong")
+            wrong = hashes()
+            self.assertRegex(wrong[1], "^[0-9a-f]{64}$")
+            self.assertNotIn(wrong[1], served)
+        finally:
+            self.request("/control?package_sha256=auto")
+        # An address of somewhere else: the server cannot know its bytes.
+        self.request("/control?x64_url=http%3A%2F%2F127.0.0.1%3A1%2Fother.zip")
+        try:
+            self.assertEqual(hashes(), (served[0], None))
+        finally:
+            self.request("/control?x64_url=")
 
     def test_throttled_package(self):
         self.request("/control?package_rate=40000")

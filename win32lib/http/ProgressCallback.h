@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 
@@ -9,5 +10,8 @@ namespace Win32Lib::wrappers::http {
 // server sent no Content-Length. Counted in 64 bits so that bodies and
 // archives of 2 GiB and more are neither truncated nor misreported.
 using ProgressCallback = std::function<bool(int64_t total, uint64_t done)>;
+
+// Sees each piece of a body as it is stored, in order, once it is written.
+using BodyObserver = std::function<void(const uint8_t *bytes, std::size_t length)>;
 
 } // namespace Win32Lib::wrappers::http

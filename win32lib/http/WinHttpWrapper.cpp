@@ -368,7 +368,8 @@ void CALLBACK WinHttpWrapper::statusCallback(HINTERNET handle, DWORD_PTR context
     }
 }
 
-bool WinHttpWrapper::readBody(const ProgressCallback &progress, std::vector<uint8_t> *buffer, HANDLE file)
+bool WinHttpWrapper::readBody(const ProgressCallback &progress, std::vector<uint8_t> *buffer, HANDLE file,
+                              const BodyObserver &written)
 {
     const bool gzip = buffer != nullptr && isGzipEncoding(contentEncoding_);
     std::vector<uint8_t> compressed;
@@ -401,6 +402,9 @@ bool WinHttpWrapper::readBody(const ProgressCallback &progress, std::vector<uint
                 const DWORD error = ::GetLastError();
                 recordError(error, "WriteFile");
                 break;
+            }
+            if (written) {
+                written(chunk.get(), read);
             }
         } else if (read > kMaxBodyInMemory - (collected->size() - collectedBefore)) {
             recordError(kErrorBodyTooLarge, "WinHttpReadData");
@@ -441,7 +445,8 @@ bool WinHttpWrapper::getToBuffer(const std::wstring &url, std::vector<uint8_t> &
     return readBody(progress, &body, nullptr);
 }
 
-bool WinHttpWrapper::getToFile(const std::wstring &url, const std::wstring &path, const ProgressCallback &progress)
+bool WinHttpWrapper::getToFile(const std::wstring &url, const std::wstring &path, const ProgressCallback &progress,
+                               const BodyObserver &written)
 {
     resetResult();
     // Never an existing file: one planted at the path (or a link there) is
@@ -454,7 +459,7 @@ bool WinHttpWrapper::getToFile(const std::wstring &url, const std::wstring &path
     }
     bool succeeded = runRequestSequence(L"GET", url);
     if (succeeded) {
-        succeeded = readBody(progress, nullptr, file.get());
+        succeeded = readBody(progress, nullptr, file.get(), written);
     }
     request_.reset();
     file.reset();

@@ -36,8 +36,9 @@ public:
     // GET; the body is written undecoded to a new file at `path`, which is
     // created before anything is sent and deleted again when the request fails.
     // An existing file at `path` fails the request with "CreateFile".
+    // The observer sees every piece written.
     [[nodiscard]] bool getToFile(const std::wstring &url, const std::wstring &path,
-                                 const ProgressCallback &progress = {});
+                                 const ProgressCallback &progress = {}, const BodyObserver &written = {});
 
     // Pinning, checked when WinHTTP is about to send a secure request.
     // Certificate pinning accepts a server whose certificate's SHA-256 digest
@@ -62,7 +63,8 @@ public:
 
 private:
     bool runRequestSequence(const wchar_t *verb, const std::wstring &url);
-    bool readBody(const ProgressCallback &progress, std::vector<uint8_t> *buffer, HANDLE file);
+    bool readBody(const ProgressCallback &progress, std::vector<uint8_t> *buffer, HANDLE file,
+                  const BodyObserver &written = {});
     bool openConnection(const std::wstring &host, INTERNET_PORT port, HINTERNET &connection);
     bool sendWithRetry();
     bool queryRequestHost(HINTERNET request, std::wstring &host);
