@@ -120,6 +120,8 @@ TEST_F(PackageDownload, AnnouncedHashIsCheckedOverTheWholeBody)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.sha256);
+        // The package file is created new: the previous case's must go.
+        ::DeleteFileW(packagePath.c_str());
         logStart = ReferenceServer::requestLog().size();
         const std::string text = c.sha256;
         ASSERT_TRUE(package::parseSha256Text(std::wstring(text.begin(), text.end()), info.packageSha256));
