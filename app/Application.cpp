@@ -3,15 +3,18 @@
 #include "app/commandLine.h"
 #include "app/exitCodes.h"
 #include "app/fontChoice.h"
+#include "app/initFailure.h"
 #include "app/privileges.h"
 #include "app/resourceIds.h"
+#include "app/singleInstance.h"
 #include "app/strings.h"
 #include "installer/destination.h"
-#include "installer/installErrors.h"
+#include "package/installErrorIds.h"
 #include "kestrune/config.h"
 #include "telemetry/InstallLog.h"
 #include "ui/ShowMessageBox.h"
 #include "win32lib/systemLibrary.h"
+#include "win32lib/wordSize.h"
 
 #include <cwchar>
 #include <memory>
@@ -81,7 +84,7 @@ std::optional<unsigned> takeCommandLine(CommandLine &commandLine)
         // The full path, as an elevated copy may start in another folder.
         wchar_t fullPath[MAX_PATH] = {};
         const DWORD length = ::GetFullPathNameW(commandLine.logPath.c_str(), MAX_PATH, fullPath, nullptr);
-        if (length == 0 || length >= MAX_PATH || telemetry::InstallLog::instance().open(fullPath) != ERROR_SUCCESS) {
+        if (length == 0 || length >= MAX_PATH || telemetry::InstallLog::instance().open(fullPath, unelevatedUserMayAppend) != ERROR_SUCCESS) {
             commandLine.badArgument = kSwitchLog + commandLine.logPath;
         } else {
             commandLine.logPath = fullPath;
@@ -116,7 +119,7 @@ void logRunHeader(std::wstring_view arguments, uint32_t elevationType, uint32_t 
     const std::wstring windows =
         getWorkstationVersion(major, minor) ? std::to_wstring(major) + L"." + std::to_wstring(minor) : L"unknown";
     log.write(std::to_wstring(sizeof(void *) * 8) + L"-bit installer on Windows " + windows + L", " +
-              (isWindows64Bit() ? L"64" : L"32") + L"-bit system");
+              (Win32Lib::isWindows64Bit() ? L"64" : L"32") + L"-bit system");
     wchar_t level[16] = {};
     ::swprintf(level, std::size(level), L"0x%X", integrityLevel);
     log.write(L"Elevation type " + std::to_wstring(elevationType) + L", integrity level " + level +
@@ -133,11 +136,6 @@ Application &Application::instance()
     return *g_application;
 }
 
-bool Application::exists() noexcept
-{
-    return g_application != nullptr;
-}
-
 void Application::destroy() noexcept
 {
     delete g_application;
@@ -146,6 +144,9 @@ void Application::destroy() noexcept
 
 Application::Application() : shcore_(Win32Lib::loadSystemLibrary(L"SHCore.dll"))
 {
+    using framework::base::GetDpiForMonitorFn;
+    using framework::base::GetProcessDpiAwarenessFn;
+    using framework::base::SetProcessDpiAwarenessFn;
     GetDpiForMonitor = Win32Lib::systemProc<GetDpiForMonitorFn>(shcore_.get(), "GetDpiForMonitor");
     SetProcessDpiAwareness = Win32Lib::systemProc<SetProcessDpiAwarenessFn>(shcore_.get(), "SetProcessDpiAwareness");
     GetProcessDpiAwareness = Win32Lib::systemProc<GetProcessDpiAwarenessFn>(shcore_.get(), "GetProcessDpiAwareness");
@@ -156,24 +157,12 @@ Application::~Application()
     // The factories go before the mutex is closed and SHCore is freed.
     wicFactory_.Reset();
     dwriteFactory_.Reset();
-    singleInstanceMutex_.reset();
+    releaseSingleInstance();
 }
 
-bool Application::acquireSingleInstance()
+int Application::iconResourceId() const noexcept
 {
-    if (singleInstanceMutex_) {
-        return false;
-    }
-    singleInstanceMutex_.reset(::CreateMutexW(nullptr, FALSE, kSingleInstanceMutexName));
-    const DWORD error = ::GetLastError();
-    // Another user's instance shows up as access denied; any other failure
-    // to create the mutex does not stop the program.
-    return error != ERROR_ALREADY_EXISTS && error != ERROR_ACCESS_DENIED;
-}
-
-void Application::releaseSingleInstance() noexcept
-{
-    singleInstanceMutex_.reset();
+    return ids::kIcon;
 }
 
 HRESULT Application::createFactories()
@@ -198,7 +187,11 @@ unsigned Application::run(std::wstring_view arguments)
     const unsigned exitCode = runWithArguments(arguments);
     telemetry::InstallLog &log = telemetry::InstallLog::instance();
     log.endStep();
-    log.write(std::wstring(L"Result: ") + exitCodeMeaning(exitCode) + L", exit code " + std::to_wstring(exitCode));
+    // An interactive run ends with 0 whatever the user saw; its outcome is
+    // in the lines above.
+    const wchar_t *meaning =
+        runMode() == RunMode::kInteractive && exitCode == kExitNormal ? L"window closed" : exitCodeMeaning(exitCode);
+    log.write(std::wstring(L"Result: ") + meaning + L", exit code " + std::to_wstring(exitCode));
     log.close();
     return exitCode;
 }
@@ -234,20 +227,20 @@ unsigned Application::runWithArguments(std::wstring_view arguments)
         return showInitFailure();
     }
 
-    const bool heldBefore = static_cast<bool>(singleInstanceMutex_);
+    const bool heldBefore = holdsSingleInstance();
     if (heldBefore || !acquireSingleInstance()) {
         if (!commandLine.silent()) {
             application::ShowMessageBox(nullptr, loadString(ids::kSecondInstance).c_str(),
                                         loadString(ids::kCaption).c_str(), 0);
         }
-        singleInstanceMutex_.reset();
+        releaseSingleInstance();
         return kExitSecondInstance;
     }
 
     const unsigned startResult = installer_.start();
     // Without a window the installation has already run.
     if (startResult > 0 || commandLine.mode == RunMode::kVerySilent) {
-        singleInstanceMutex_.reset();
+        releaseSingleInstance();
         return startResult;
     }
 
@@ -260,22 +253,8 @@ unsigned Application::runWithArguments(std::wstring_view arguments)
         ::TranslateMessage(&message);
         ::DispatchMessageW(&message);
     }
-    singleInstanceMutex_.reset();
+    releaseSingleInstance();
     return commandLine.silent() ? installer_.unattendedResult() : static_cast<unsigned>(message.wParam);
-}
-
-framework::text::FontDescription uiFont()
-{
-    return Application::exists() ? Application::instance().font() : framework::text::FontDescription{};
-}
-
-unsigned showInitFailure()
-{
-    if (runMode() != RunMode::kInteractive) {
-        return kExitInitFailure;
-    }
-    ::MessageBoxW(nullptr, loadString(ids::kInitFailure).c_str(), loadString(ids::kCaption).c_str(), MB_ICONERROR);
-    return kExitInitFailure;
 }
 
 } // namespace app

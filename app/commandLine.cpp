@@ -143,6 +143,13 @@ std::wstring elevatedCopyArguments(const CommandLine &commandLine)
     return arguments;
 }
 
+std::wstring interactiveCopyArguments(const CommandLine &commandLine)
+{
+    CommandLine logOnly;
+    logOnly.logPath = commandLine.logPath;
+    return elevatedCopyArguments(logOnly);
+}
+
 void storeCommandLine(const CommandLine &commandLine)
 {
     g_commandLine = commandLine;

@@ -47,6 +47,10 @@ struct CommandLine {
 // installation; parsing them gives back `commandLine`.
 [[nodiscard]] std::wstring elevatedCopyArguments(const CommandLine &commandLine);
 
+// What an interactive run gives the elevated copy it starts: the log only,
+// as the copy takes the pages' choices from the hand-off record.
+[[nodiscard]] std::wstring interactiveCopyArguments(const CommandLine &commandLine);
+
 // Taken once at start by the application, read wherever a run behaves
 // differently without a user.
 void storeCommandLine(const CommandLine &commandLine);

@@ -2,6 +2,7 @@
 
 #include "win32lib/UniqueResource.h"
 
+#include <aclapi.h>
 #include <lm.h>
 #include <shellapi.h>
 
@@ -31,6 +32,41 @@ uint32_t getElevationType(uint32_t &type)
     }
     type = value;
     return ERROR_SUCCESS;
+}
+
+bool unelevatedUserMayAppend(HANDLE file)
+{
+    uint32_t type = 0;
+    if (getElevationType(type) != ERROR_SUCCESS) {
+        return false;
+    }
+    if (type != TokenElevationTypeFull) {
+        return true;
+    }
+    Win32Lib::UniqueHandle token;
+    TOKEN_LINKED_TOKEN linked = {};
+    DWORD returned = 0;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put()) ||
+        !::GetTokenInformation(token.get(), TokenLinkedToken, &linked, sizeof(linked), &returned)) {
+        return false;
+    }
+    // An identification token, which is all AccessCheck needs.
+    const Win32Lib::UniqueHandle unelevated(linked.LinkedToken);
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetSecurityInfo(file, SE_FILE_OBJECT,
+                          OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr,
+                          nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+        return false;
+    }
+    const Win32Lib::UniqueLocalMemory descriptorOwner(descriptor);
+    GENERIC_MAPPING mapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS};
+    PRIVILEGE_SET privileges = {};
+    DWORD privilegesLength = sizeof(privileges);
+    DWORD granted = 0;
+    BOOL allowed = FALSE;
+    return ::AccessCheck(descriptor, unelevated.get(), FILE_APPEND_DATA, &mapping, &privileges, &privilegesLength,
+                         &granted, &allowed) &&
+           allowed;
 }
 
 uint32_t getIntegrityLevel(uint32_t &level)
@@ -100,19 +136,6 @@ bool getWorkstationVersion(uint32_t &major, uint32_t &minor)
     minor = info->wki100_ver_minor;
     ::NetApiBufferFree(buffer);
     return true;
-}
-
-bool isWindows64Bit()
-{
-#if defined(_WIN64)
-    return true;
-#else
-    BOOL wow64 = FALSE;
-    if (!::IsWow64Process(::GetCurrentProcess(), &wow64)) {
-        return true;
-    }
-    return wow64 != FALSE;
-#endif
 }
 
 void storeProcessPrivileges(uint32_t elevationType, uint32_t integrityLevel)

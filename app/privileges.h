@@ -17,8 +17,13 @@ constexpr uint32_t kHighIntegrityLevel = 0x3000;
 // when `process` is given it receives the copy's process handle (when the
 // shell provides one).
 [[nodiscard]] uint32_t relaunchElevated(Win32Lib::UniqueHandle *process = nullptr, const wchar_t *parameters = nullptr);
+// Whether the unelevated token linked to this process's elevated one may
+// append to the open file: an elevated run writes a file its command line
+// names (an unelevated process may have written that line) only where its
+// user could without elevation. True without a linked token (not elevated
+// through consent: SYSTEM, or consent turned off), false when it cannot tell.
+[[nodiscard]] bool unelevatedUserMayAppend(HANDLE file);
 [[nodiscard]] bool getWorkstationVersion(uint32_t &major, uint32_t &minor);
-[[nodiscard]] bool isWindows64Bit();
 
 [[nodiscard]] constexpr bool isElevatedLevel(uint32_t integrityLevel)
 {

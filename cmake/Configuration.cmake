@@ -10,9 +10,42 @@ set(KESTRUNE_SUCCESS_URL_FORMAT "${KESTRUNE_SERVER_BASE}/telemetry/installed?cam
 set(KESTRUNE_FINISH_URL "${KESTRUNE_SERVER_BASE}/welcome.html" CACHE STRING "Page opened after a successful installation")
 set(KESTRUNE_SITE_HOST "localhost:18443" CACHE STRING "Host of the distribution web site (terms page, outdated-installer link)")
 
+# Server certificates the installer accepts, on top of WinHTTP's validation:
+# "host=<SHA-256 of the DER certificate, 64 hex digits>" entries, host as it
+# stands in the addresses. Empty: no pinning.
+set(KESTRUNE_CERTIFICATE_PINS "" CACHE STRING "Pinned server certificates: host=sha256hex;... (empty: none)")
+
 if(NOT KESTRUNE_TELEMETRY_URL MATCHES "/$")
   message(FATAL_ERROR "KESTRUNE_TELEMETRY_URL must end with /")
 endif()
+
+# The bounds the program applies when it reads them, taken from where they
+# are defined: a malformed list would make every secure request fail, so it
+# is refused here already.
+file(READ ${PROJECT_SOURCE_DIR}/win32lib/http/certificatePins.h pin_bounds)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/win32lib/http/certificatePins.h)
+foreach(bound "max_certificate_pins;kMaxCertificatePins" "max_pinned_host_length;kMaxPinnedHostLength")
+  list(GET bound 0 variable)
+  list(GET bound 1 constant)
+  if(NOT pin_bounds MATCHES "constexpr size_t ${constant} = ([0-9]+)")
+    message(FATAL_ERROR "${constant} not found in win32lib/http/certificatePins.h")
+  endif()
+  set(${variable} ${CMAKE_MATCH_1})
+endforeach()
+string(REPEAT "[0-9A-Fa-f]" 64 sha256_hex)
+list(LENGTH KESTRUNE_CERTIFICATE_PINS certificate_pin_count)
+if(certificate_pin_count GREATER max_certificate_pins)
+  message(FATAL_ERROR "KESTRUNE_CERTIFICATE_PINS holds ${certificate_pin_count} entries; "
+                      "at most ${max_certificate_pins} are read")
+endif()
+foreach(pin IN LISTS KESTRUNE_CERTIFICATE_PINS)
+  string(REGEX REPLACE "=.*" "" host "${pin}")
+  string(LENGTH "${host}" host_length)
+  if(NOT pin MATCHES "^[A-Za-z0-9.-]+=${sha256_hex}$" OR host_length GREATER max_pinned_host_length)
+    message(FATAL_ERROR "KESTRUNE_CERTIFICATE_PINS entry \"${pin}\" is not host=<64 hex digits> (host: letters, "
+                        "digits, '.' and '-', up to ${max_pinned_host_length} characters, no port)")
+  endif()
+endforeach()
 
 # Release builds talk to the installation server over TLS only: a plain-http
 # address would let anyone on the path answer for the server. The test and

@@ -1,9 +1,11 @@
 #include "installer/Installer.h"
 
-#include "app/Application.h"
 #include "app/commandLine.h"
+#include "app/exitCodes.h"
+#include "app/initFailure.h"
 #include "app/privileges.h"
 #include "app/resourceIds.h"
+#include "app/singleInstance.h"
 #include "app/strings.h"
 #include "installer/PageData.h"
 #include "installer/crossProcess.h"
@@ -11,7 +13,7 @@
 #include "installer/fileSystem.h"
 #include "installer/folderSecurity.h"
 #include "installer/launching.h"
-#include "installer/mainWindowHost.h"
+#include "installer/productPaths.h"
 #include "installer/registry.h"
 #include "installer/siteAddresses.h"
 #include "installer/unattended.h"
@@ -20,7 +22,9 @@
 #include "package/manifest.h"
 #include "telemetry/InstallLog.h"
 #include "telemetry/OperationsLogger.h"
+#include "ui/MainWindow.h"
 #include "ui/ShowMessageBox.h"
+#include "win32lib/wordSize.h"
 
 #include <shellapi.h>
 #include <shlobj.h>
@@ -34,40 +38,10 @@
 namespace installer {
 namespace {
 
-constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kestrune";
-constexpr wchar_t kVendorFolder[] = L"Kestrune Software";
-constexpr wchar_t kProductFolder[] = L"Kestrune";
-constexpr wchar_t kLauncherName[] = L"KestruneLauncher.exe";
 constexpr wchar_t kPackageExtension[] = L".zip";
 // Nine random characters and the terminator.
 constexpr unsigned kPackageNameLength = 10;
 constexpr int kWriteAccess = 2;
-
-void postPageData(HWND window, int page, int64_t kind, int64_t value)
-{
-    // Without a window (/VERYSILENT) the message would go to the thread.
-    if (window == nullptr) {
-        return;
-    }
-    auto data = std::make_unique<PageData>(PageData{kind, value});
-    if (::PostMessageW(window, kMsgViewData, static_cast<WPARAM>(page), reinterpret_cast<LPARAM>(data.get()))) {
-        data.release();
-    }
-}
-
-// Synchronous, so that the page holds its texts before it is shown.
-void sendPageData(HWND window, int page, int64_t kind, int64_t value)
-{
-    if (!::IsWindow(window)) {
-        return;
-    }
-    auto data = std::make_unique<PageData>(PageData{kind, value});
-    // A window destroyed meanwhile never took the record.
-    if (::SendMessageW(window, kMsgViewData, static_cast<WPARAM>(page), reinterpret_cast<LPARAM>(data.get())) ==
-        framework::windows::kViewDataTaken) {
-        data.release();
-    }
-}
 
 void showPage(HWND window, int page)
 {
@@ -93,6 +67,42 @@ private:
     LARGE_INTEGER begin_ = {};
     LARGE_INTEGER end_ = {};
 };
+
+int64_t counterFrequency() noexcept
+{
+    LARGE_INTEGER frequency = {};
+    ::QueryPerformanceFrequency(&frequency);
+    return frequency.QuadPart;
+}
+
+// How a stop confirmed while a step ran weighs against the step's own end.
+enum class CancelRule {
+    // A stop is reported whatever the step's end.
+    kStopWins,
+    // A failure of the step is reported; a step that stopped itself, or a
+    // stop confirmed after a step that succeeded, is reported as a cancel.
+    kFailureWins,
+    // No stop is looked for after the step.
+    kNotChecked,
+};
+
+CancelRule cancelRuleAfter(InstallStep step)
+{
+    switch (step) {
+    case kStepDestination:
+    case kStepManifest:
+        return CancelRule::kStopWins;
+    case kStepDownload:
+    case kStepExtraction:
+        return CancelRule::kFailureWins;
+    case kStepFreeSpace:
+    case kStepRegistration:
+        // The download after the free-space check looks for a stop itself;
+        // once the extraction has finished, the install runs to its end.
+        break;
+    }
+    return CancelRule::kNotChecked;
+}
 
 struct PopupSearch {
     HWND owner;
@@ -158,6 +168,42 @@ void startUnelevated(const std::wstring &file, const std::wstring &folder)
 
 } // namespace
 
+StepEnd reportedStepEnd(InstallStep step, StepEnd end, bool stopConfirmed)
+{
+    switch (cancelRuleAfter(step)) {
+    case CancelRule::kStopWins:
+        return stopConfirmed ? StepEnd::kCancelled : end;
+    case CancelRule::kFailureWins:
+        return end == StepEnd::kContinue && stopConfirmed ? StepEnd::kCancelled : end;
+    case CancelRule::kNotChecked:
+        break;
+    }
+    return end;
+}
+
+struct Installer::InstallRun {
+    explicit InstallRun(std::wstring destination) : destination(std::move(destination)) {}
+
+    // Taken once: every step works on the folder the first one checked.
+    const std::wstring destination;
+    StepTimer timer{counterFrequency()};
+    package::UpdateInfo info;
+    std::wstring packagePath;
+};
+
+struct Installer::StepOutcome {
+    StepEnd end = StepEnd::kContinue;
+    // A failure's record: telemetry is told all of it, the error page the id
+    // and `pageValue`, which is the Windows error unless given.
+    uint16_t id = kInstallOk;
+    uint32_t windowsError = 0;
+    uint32_t extra1 = 0;
+    uint32_t extra2 = 0;
+    std::optional<int64_t> pageValue = std::nullopt;
+    // What a cancel reports as the step's duration.
+    int64_t elapsedMs = 0;
+};
+
 InstallSteps defaultInstallSteps()
 {
     InstallSteps steps;
@@ -175,13 +221,19 @@ InstallSteps defaultInstallSteps()
         telemetry::InstallLog::instance().endStep();
         telemetry::OperationsLogger::instance().logStop(step, elapsedMs);
     };
+    // Without the campaign and channel the program was built with, no
+    // success is reported.
     steps.logSuccess = [] {
         telemetry::InstallLog::instance().endStep();
-        telemetry::OperationsLogger::instance().logSuccess();
+        std::wstring campaign;
+        std::wstring channel;
+        if (app::loadResourceText(app::ids::kCampaignId, campaign) &&
+            app::loadResourceText(app::ids::kChannelId, channel)) {
+            telemetry::OperationsLogger::instance().logSuccess(campaign, channel);
+        }
     };
-    steps.relaunchElevated = [](Win32Lib::UniqueHandle &copy) { return app::relaunchElevated(&copy); };
-    steps.relaunchElevatedWith = [](const std::wstring &arguments, Win32Lib::UniqueHandle &copy) {
-        return app::relaunchElevated(&copy, arguments.c_str());
+    steps.relaunchElevated = [](const std::wstring &arguments, Win32Lib::UniqueHandle &copy) {
+        return app::relaunchElevated(&copy, arguments.empty() ? nullptr : arguments.c_str());
     };
     steps.openInBrowser = [](const std::wstring &address) {
         // A page that does not open is not the installer's concern.
@@ -236,21 +288,21 @@ unsigned Installer::start()
 
     if (keyExists(HKEY_LOCAL_MACHINE, kUninstallKey, true)) {
         if (mode != app::RunMode::kInteractive) {
-            return kErrorAlreadyInstalled;
+            return app::kExitAlreadyInstalled;
         }
         const int answer = application::ShowMessageBox(nullptr, app::loadString(app::ids::kAlreadyInstalled).c_str(),
                                                        app::loadString(app::ids::kInformation).c_str(), 0);
-        return answer == -1 ? app::showInitFailure() : static_cast<unsigned>(kErrorAlreadyInstalled);
+        return answer == -1 ? app::showInitFailure() : static_cast<unsigned>(app::kExitAlreadyInstalled);
     }
 
 #if !defined(_WIN64)
-    if (app::isWindows64Bit()) {
+    if (Win32Lib::isWindows64Bit()) {
         if (mode != app::RunMode::kInteractive) {
-            return kErrorWrongWordSize;
+            return app::kExitWrongWordSize;
         }
         application::ShowMessageBox(nullptr, app::loadString(app::ids::kWrongWordSize).c_str(),
                                     app::loadString(app::ids::kError).c_str(), 0);
-        return kErrorWrongWordSize;
+        return app::kExitWrongWordSize;
     }
 #endif
 
@@ -262,7 +314,7 @@ unsigned Installer::start()
     }
     const bool silent = mode == app::RunMode::kSilent;
 
-    if (FAILED(createMainWindow(*this, resuming || silent ? kPageInstalling : 0, window_))) {
+    if (FAILED(createMainWindow(resuming || silent ? kPageInstalling : kPageStart))) {
         return app::showInitFailure();
     }
     if (silent && !startUnattendedWorker()) {
@@ -274,6 +326,18 @@ unsigned Installer::start()
     }
     ::ShowWindow(window_, SW_SHOWNORMAL);
     return 0;
+}
+
+HRESULT Installer::createMainWindow(int initialPage)
+{
+    auto created = std::make_unique<MainWindow>(*this);
+    const HRESULT result = created->initialize(initialPage);
+    if (FAILED(result)) {
+        return result;
+    }
+    window_ = created->handle();
+    mainWindow_ = std::move(created);
+    return S_OK;
 }
 
 bool Installer::takeOverHandoff()
@@ -330,16 +394,15 @@ void Installer::beginInstall()
 
 void Installer::handOffToElevatedCopy()
 {
-    app::Application &application = app::Application::instance();
     // The elevated copy must pass its own single-instance check.
-    application.releaseSingleInstance();
+    app::releaseSingleInstance();
 
     NamedEvent event;
     SharedMemory mapping;
     if (!event.create(kHandoffEventName) || !mapping.create(kHandoffMappingName, kHandoffMappingSize)) {
         event.close();
         mapping.close();
-        application.acquireSingleInstance();
+        app::acquireSingleInstance();
         return;
     }
     ::GetWindowRect(window_, &options_.windowRect);
@@ -347,9 +410,12 @@ void Installer::handOffToElevatedCopy()
     mapping.write(&handoff, sizeof(handoff));
 
     Win32Lib::UniqueHandle copy;
-    const uint32_t error = steps_.relaunchElevated(copy);
+    // The pages' choices travel in the record; only the log is named on the
+    // copy's command line, so that an interactive run logs past elevation.
+    const uint32_t error =
+        steps_.relaunchElevated(app::interactiveCopyArguments(app::processCommandLine()), copy);
     if (error != ERROR_SUCCESS) {
-        application.acquireSingleInstance();
+        app::acquireSingleInstance();
         event.close();
         mapping.close();
         if (error == ERROR_CANCELLED) {
@@ -365,7 +431,7 @@ void Installer::handOffToElevatedCopy()
     const HANDLE waitables[] = {event.handle(), copy.get()};
     const DWORD waited = ::WaitForMultipleObjects(copy ? 2 : 1, waitables, FALSE, INFINITE);
     if (waited != WAIT_OBJECT_0 && ::WaitForSingleObject(event.handle(), 0) != WAIT_OBJECT_0) {
-        application.acquireSingleInstance();
+        app::acquireSingleInstance();
         event.close();
         mapping.close();
         return;
@@ -448,18 +514,44 @@ uint16_t Installer::reportThrownFailure(DWORD windowsError) noexcept
 
 uint16_t Installer::runInstall()
 {
-    LARGE_INTEGER frequency = {};
-    ::QueryPerformanceFrequency(&frequency);
-    StepTimer timer(frequency.QuadPart);
+    struct Stage {
+        InstallStep step;
+        // The status line the installing page shows from this step on.
+        std::optional<InstallStatus> status;
+        StepOutcome (Installer::*run)(InstallRun &);
+    };
+    static constexpr Stage kSequence[] = {
+        {kStepDestination, kStatusChecking, &Installer::checkDestination},
+        {kStepManifest, kStatusConnecting, &Installer::fetchManifest},
+        {kStepFreeSpace, std::nullopt, &Installer::checkFreeSpace},
+        {kStepDownload, kStatusDownloading, &Installer::downloadPackage},
+        {kStepExtraction, kStatusInstalling, &Installer::extractPackage},
+        {kStepRegistration, std::nullopt, &Installer::registerProduct},
+    };
+
     keepDestination_ = false;
     currentStep_ = kStepDestination;
     outcomeReported_ = false;
-    const std::wstring destination = options_.destination;
+    InstallRun run(options_.destination);
     logRunStarted(options_);
 
-    postPageData(window_, kPageInstalling, kDataStatus, kStatusChecking);
-    logStepStarted(kStepDestination);
+    for (const Stage &stage : kSequence) {
+        currentStep_ = stage.step;
+        if (stage.status) {
+            deliverPageData(window_, Delivery::kPost, kPageInstalling, kDataStatus, *stage.status);
+        }
+        logStepStarted(stage.step);
+        const StepOutcome outcome = (this->*stage.run)(run);
+        if (const std::optional<uint16_t> result = reportStepOutcome(stage.step, outcome)) {
+            return *result;
+        }
+    }
+    return reportSuccess();
+}
 
+Installer::StepOutcome Installer::checkDestination(InstallRun &run)
+{
+    const std::wstring &destination = run.destination;
     ::SetLastError(0);
     uint16_t checkResult = kInstallOk;
     // Secured before anything is written into it.
@@ -475,104 +567,125 @@ uint16_t Installer::runInstall()
         checkResult = kErrorDestinationNotWritable;
     }
     const DWORD checkError = ::GetLastError();
-
-    if (cancelRequested()) {
-        reportCancelled(kStepDestination, 0);
-        return kErrorCancelled;
-    }
     if (checkResult != kInstallOk) {
-        reportError(kStepDestination, checkResult, checkError, 0, 0);
-        return checkResult;
+        return {.end = StepEnd::kFailed, .id = checkResult, .windowsError = checkError};
     }
+    return {};
+}
 
-    currentStep_ = kStepManifest;
-    postPageData(window_, kPageInstalling, kDataStatus, kStatusConnecting);
-    logStepStarted(kStepManifest);
-    package::UpdateInfo info;
-    timer.start();
-    const uint16_t manifestResult = steps_.fetchUpdateInfo(info);
-    timer.stop();
-    if (cancelRequested()) {
-        reportCancelled(kStepManifest, timer.elapsedMs());
-        return kErrorCancelled;
-    }
+Installer::StepOutcome Installer::fetchManifest(InstallRun &run)
+{
+    run.timer.start();
+    const uint16_t manifestResult = steps_.fetchUpdateInfo(run.info);
+    run.timer.stop();
     if (manifestResult != kInstallOk) {
-        reportError(kStepManifest, manifestResult, info.errorCode, info.sslErrors, 1);
-        return manifestResult;
+        return {.end = StepEnd::kFailed,
+                .id = manifestResult,
+                .windowsError = run.info.errorCode,
+                .extra1 = run.info.sslErrors,
+                .extra2 = 1,
+                .elapsedMs = run.timer.elapsedMs()};
     }
+    return {.elapsedMs = run.timer.elapsedMs()};
+}
 
-    currentStep_ = kStepFreeSpace;
-    logStepStarted(kStepFreeSpace);
+Installer::StepOutcome Installer::checkFreeSpace(InstallRun &run)
+{
     ::SetLastError(0);
     ULARGE_INTEGER available = {};
-    if (::GetDiskFreeSpaceExW(destination.c_str(), &available, nullptr, nullptr) && available.QuadPart < info.minSize) {
-        reportError(kStepFreeSpace, kErrorNoFreeSpace, 0, 0, 0, static_cast<int64_t>(info.minSize));
-        return kErrorNoFreeSpace;
+    if (::GetDiskFreeSpaceExW(run.destination.c_str(), &available, nullptr, nullptr) &&
+        available.QuadPart < run.info.minSize) {
+        return {.end = StepEnd::kFailed, .id = kErrorNoFreeSpace, .pageValue = static_cast<int64_t>(run.info.minSize)};
     }
+    return {};
+}
 
-    currentStep_ = kStepDownload;
-    postPageData(window_, kPageInstalling, kDataStatus, kStatusDownloading);
-    logStepStarted(kStepDownload);
-    const std::wstring packagePath =
-        destination + L"\\" + steps_.makeRandomName(kPackageNameLength).c_str() + kPackageExtension;
-    timer.start();
+Installer::StepOutcome Installer::downloadPackage(InstallRun &run)
+{
+    run.packagePath = run.destination + L"\\" + steps_.makeRandomName(kPackageNameLength).c_str() + kPackageExtension;
+    run.timer.start();
     const uint16_t downloadResult = steps_.downloadPackage(
-        info, packagePath, [this](int64_t total, uint64_t done) { return onDownloadProgress(total, done); });
-    timer.stop();
-    if (downloadResult != kInstallOk && downloadResult != kErrorCancelled) {
-        reportError(kStepDownload, downloadResult, info.errorCode, info.sslErrors, 2);
-        return downloadResult;
+        run.info, run.packagePath, [this](int64_t total, uint64_t done) { return onDownloadProgress(total, done); });
+    run.timer.stop();
+    if (downloadResult == kErrorCancelled) {
+        return {.end = StepEnd::kCancelled, .elapsedMs = run.timer.elapsedMs()};
     }
-    if (downloadResult == kErrorCancelled || cancelRequested()) {
-        reportCancelled(kStepDownload, timer.elapsedMs());
-        return kErrorCancelled;
+    if (downloadResult != kInstallOk) {
+        return {.end = StepEnd::kFailed,
+                .id = downloadResult,
+                .windowsError = run.info.errorCode,
+                .extra1 = run.info.sslErrors,
+                .extra2 = 2,
+                .elapsedMs = run.timer.elapsedMs()};
     }
+    return {.elapsedMs = run.timer.elapsedMs()};
+}
 
-    currentStep_ = kStepExtraction;
-    postPageData(window_, kPageInstalling, kDataStatus, kStatusInstalling);
-    logStepStarted(kStepExtraction);
-    timer.start();
+Installer::StepOutcome Installer::extractPackage(InstallRun &run)
+{
+    run.timer.start();
     ::SetLastError(0);
     package::ExtractResult extraction;
     extraction.progress = [this](int64_t total, uint64_t done) { return onExtractProgress(total, done); };
     uint16_t extractionResult = kInstallOk;
     DWORD extractionError = 0;
-    if (!steps_.extractArchive(extraction, packagePath, destination)) {
+    if (!steps_.extractArchive(extraction, run.packagePath, run.destination)) {
         extractionError = ::GetLastError();
         extractionResult = package::errors::fromExtraction(extractionError, extraction.code);
-        removeDirectoryTree(destination);
+        removeDirectoryTree(run.destination);
     }
-    ::DeleteFileW(packagePath.c_str());
-    timer.stop();
-    if (extractionResult != kInstallOk && extractionResult != kErrorCancelled) {
-        reportError(kStepExtraction, extractionResult, extractionError, extraction.code,
-                    static_cast<uint32_t>(extraction.zipCode));
-        return extractionResult;
+    ::DeleteFileW(run.packagePath.c_str());
+    run.timer.stop();
+    if (extractionResult == kErrorCancelled) {
+        return {.end = StepEnd::kCancelled, .elapsedMs = run.timer.elapsedMs()};
     }
-    if (extractionResult == kErrorCancelled || cancelRequested()) {
-        reportCancelled(kStepExtraction, timer.elapsedMs());
+    if (extractionResult != kInstallOk) {
+        return {.end = StepEnd::kFailed,
+                .id = extractionResult,
+                .windowsError = extractionError,
+                .extra1 = extraction.code,
+                .extra2 = static_cast<uint32_t>(extraction.zipCode),
+                .elapsedMs = run.timer.elapsedMs()};
+    }
+    return {.elapsedMs = run.timer.elapsedMs()};
+}
+
+Installer::StepOutcome Installer::registerProduct(InstallRun &run)
+{
+    uint32_t detail = 0;
+    const std::wstring version(run.info.lastVersion, wcsnlen(run.info.lastVersion, std::size(run.info.lastVersion)));
+    const uint16_t registrationResult =
+        steps_.runUpdater(run.destination, version, options_.createDesktopShortcut != 0, detail);
+    if (registrationResult != kInstallOk) {
+        return {.end = StepEnd::kFailed, .id = registrationResult, .windowsError = detail};
+    }
+    return {};
+}
+
+std::optional<uint16_t> Installer::reportStepOutcome(InstallStep step, const StepOutcome &outcome)
+{
+    switch (reportedStepEnd(step, outcome.end, cancelRequested())) {
+    case StepEnd::kContinue:
+        break;
+    case StepEnd::kFailed:
+        reportError(step, outcome.id, outcome.windowsError, outcome.extra1, outcome.extra2, outcome.pageValue);
+        return outcome.id;
+    case StepEnd::kCancelled:
+        reportCancelled(step, outcome.elapsedMs);
         return kErrorCancelled;
     }
+    return std::nullopt;
+}
 
-    // No cancel check from here on: the files are in place, the run ends.
-    currentStep_ = kStepRegistration;
-    logStepStarted(kStepRegistration);
-    uint32_t detail = 0;
-    const std::wstring version(info.lastVersion, wcsnlen(info.lastVersion, std::size(info.lastVersion)));
-    const uint16_t registrationResult =
-        steps_.runUpdater(destination, version, options_.createDesktopShortcut != 0, detail);
-    if (registrationResult != kInstallOk) {
-        reportError(kStepRegistration, registrationResult, detail, 0, 0);
-        return registrationResult;
-    }
-
+uint16_t Installer::reportSuccess()
+{
     outcomeReported_ = true;
     try {
         steps_.logSuccess();
     } catch (...) {
     }
     closePopup();
-    sendPageData(window_, kPageFinish, kDataOutcome, kOutcomeCompleted);
+    deliverPageData(window_, Delivery::kSend, kPageFinish, kDataOutcome, kOutcomeCompleted);
     showPage(window_, kPageFinish);
     options_.installSucceeded = 1;
     return kInstallOk;
@@ -591,7 +704,7 @@ void Installer::reportError(uint32_t step, uint16_t id, uint32_t windowsError, u
     options_.downloadPercent = 0.0f;
     options_.extractionPercent = 0.0f;
     closePopup();
-    sendPageData(window_, kPageError, id, pageValue.value_or(windowsError));
+    deliverPageData(window_, Delivery::kSend, kPageError, id, pageValue.value_or(windowsError));
     showPage(window_, kPageError);
 }
 
@@ -603,7 +716,7 @@ void Installer::reportCancelled(uint32_t step, int64_t elapsedMs)
     } catch (...) {
     }
     closePopup();
-    sendPageData(window_, kPageFinish, kDataOutcome, kOutcomeCancelled);
+    deliverPageData(window_, Delivery::kSend, kPageFinish, kDataOutcome, kOutcomeCancelled);
     showPage(window_, kPageFinish);
 }
 
@@ -623,7 +736,7 @@ bool Installer::onDownloadProgress(int64_t total, uint64_t done)
     const float newPercent = progressPercent(total, done);
     options_.downloadPercent = newPercent;
     if (const auto position = progressPosition(oldPercent, newPercent, 0)) {
-        postPageData(window_, kPageInstalling, kDataProgress, *position);
+        deliverPageData(window_, Delivery::kPost, kPageInstalling, kDataProgress, *position);
     }
     return cancelRequested();
 }
@@ -634,7 +747,7 @@ bool Installer::onExtractProgress(int64_t total, uint64_t done)
     const float newPercent = progressPercent(total, done);
     options_.extractionPercent = newPercent;
     if (const auto position = progressPosition(oldPercent, newPercent, kProgressHalf)) {
-        postPageData(window_, kPageInstalling, kDataProgress, *position);
+        deliverPageData(window_, Delivery::kPost, kPageInstalling, kDataProgress, *position);
     }
     return cancelRequested();
 }
@@ -645,10 +758,9 @@ void Installer::finishActions()
     if (options_.installSucceeded == 0 || app::runMode() != app::RunMode::kInteractive) {
         return;
     }
-    steps_.openInBrowser(finishPageAddress());
+    steps_.openInBrowser(finishPageAddress().get());
     if (options_.startWhenFinished != 0) {
-        const std::wstring productFolder = options_.destination + L"\\" + kProductFolder;
-        steps_.startUnelevated(productFolder + L"\\" + kLauncherName, productFolder);
+        steps_.startUnelevated(launcherPath(options_.destination), productFolder(options_.destination));
     }
 }
 

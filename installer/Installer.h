@@ -10,10 +10,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 namespace installer {
+
+class MainWindow;
 
 // Install steps reported to telemetry.
 enum InstallStep : uint32_t {
@@ -24,6 +27,17 @@ enum InstallStep : uint32_t {
     kStepExtraction = 5,
     kStepRegistration = 6,
 };
+
+// How a step ended by itself.
+enum class StepEnd {
+    kContinue,
+    kFailed,
+    kCancelled,
+};
+
+// What is reported for a step that ended with `end`, a stop having been
+// confirmed while it ran or not: the rule differs from step to step.
+[[nodiscard]] StepEnd reportedStepEnd(InstallStep step, StepEnd end, bool stopConfirmed);
 
 // The work the installer hands to other parts of the program and to the
 // system. The program always runs with defaultInstallSteps(); tests swap in
@@ -39,10 +53,9 @@ struct InstallSteps {
     std::function<void(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t)> logError;
     std::function<void(uint32_t, int64_t)> logStop;
     std::function<void()> logSuccess;
-    // Fills the handle of the started copy when one is known.
-    std::function<uint32_t(Win32Lib::UniqueHandle &copy)> relaunchElevated;
-    // The same with command-line arguments for the copy.
-    std::function<uint32_t(const std::wstring &arguments, Win32Lib::UniqueHandle &copy)> relaunchElevatedWith;
+    // Fills the handle of the started copy when one is known; empty
+    // arguments start the copy without any.
+    std::function<uint32_t(const std::wstring &arguments, Win32Lib::UniqueHandle &copy)> relaunchElevated;
     std::function<void(const std::wstring &)> openInBrowser;
     std::function<void(const std::wstring &, const std::wstring &)> startUnelevated;
     // The worker thread, created suspended; null with the thread's last
@@ -105,6 +118,12 @@ public:
     void useWindowForTesting(HWND window) noexcept { window_ = window; }
 
 private:
+    // What the steps of one run share; the outcome of one step.
+    struct InstallRun;
+    struct StepOutcome;
+
+    [[nodiscard]] HRESULT createMainWindow(int initialPage);
+
     // Reads the record an unelevated instance left; true when this process
     // continues that installation.
     bool takeOverHandoff();
@@ -124,6 +143,18 @@ private:
     [[nodiscard]] bool startUnattendedWorker();
     static DWORD WINAPI unattendedWorkerMain(LPVOID installer) noexcept;
 
+    // The install steps, in the order runInstall takes them.
+    [[nodiscard]] StepOutcome checkDestination(InstallRun &run);
+    [[nodiscard]] StepOutcome fetchManifest(InstallRun &run);
+    [[nodiscard]] StepOutcome checkFreeSpace(InstallRun &run);
+    [[nodiscard]] StepOutcome downloadPackage(InstallRun &run);
+    [[nodiscard]] StepOutcome extractPackage(InstallRun &run);
+    [[nodiscard]] StepOutcome registerProduct(InstallRun &run);
+    // When `step` ends the run, reports that end and returns the id the run
+    // ends with; nothing otherwise.
+    [[nodiscard]] std::optional<uint16_t> reportStepOutcome(InstallStep step, const StepOutcome &outcome);
+    [[nodiscard]] uint16_t reportSuccess();
+
     void reportError(uint32_t step, uint16_t id, uint32_t windowsError, uint32_t extra1, uint32_t extra2,
                      std::optional<int64_t> pageValue = std::nullopt);
     void reportCancelled(uint32_t step, int64_t elapsedMs);
@@ -136,6 +167,9 @@ private:
 
     InstallOptions options_;
     InstallSteps steps_;
+    // Outlives its window handle (the window procedure dispatches to it
+    // until WM_NCDESTROY) and goes with the installer.
+    std::unique_ptr<MainWindow> mainWindow_;
     HWND window_ = nullptr;
     Win32Lib::UniqueHandle worker_;
     // Worker only: the destination held files of its own before this run.

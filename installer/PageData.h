@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 
 namespace installer {
 
@@ -15,9 +16,9 @@ using framework::windows::kMsgShowView;
 using framework::windows::kMsgViewData;
 using framework::windows::PageData;
 
-// Page ids of the main window.
+// Page ids of the main window. 0 is the non-client overlay's, which the
+// window framework gives it on its own.
 enum PageId : int {
-    kPageOverlay = 0,
     kPageStart = 1,
     kPageChooseDirectory = 2,
     kPageInstalling = 3,
@@ -48,5 +49,32 @@ enum InstallOutcome : int64_t {
 // first half, the extraction the second.
 constexpr int64_t kProgressScale = 10000;
 constexpr int64_t kProgressHalf = kProgressScale / 2;
+
+enum class Delivery {
+    kPost,
+    // Synchronous: the page holds the record's content on return.
+    kSend,
+};
+
+// Hands a new record to `page` of `window`. The window owns it once it has
+// taken it; a record the window never took is freed here.
+inline void deliverPageData(HWND window, Delivery delivery, int page, int64_t kind, int64_t value)
+{
+    // Posted without a window (/VERYSILENT), the message would go to the
+    // thread; sent, it would reach nobody.
+    if (delivery == Delivery::kPost ? window == nullptr : !::IsWindow(window)) {
+        return;
+    }
+    auto data = std::make_unique<PageData>(PageData{kind, value});
+    const auto wParam = static_cast<WPARAM>(page);
+    const auto lParam = reinterpret_cast<LPARAM>(data.get());
+    // A window destroyed before a sent record arrived never took it.
+    const bool taken = delivery == Delivery::kPost
+                           ? ::PostMessageW(window, kMsgViewData, wParam, lParam) != FALSE
+                           : ::SendMessageW(window, kMsgViewData, wParam, lParam) == framework::windows::kViewDataTaken;
+    if (taken) {
+        static_cast<void>(data.release());
+    }
+}
 
 } // namespace installer

@@ -10,6 +10,9 @@
 namespace installer {
 
 inline constexpr wchar_t kProductName[] = L"Kestrune";
+// The destination's own folder, the last part of every destination the
+// installer forms itself (under Program Files or a folder chosen with Browse).
+inline constexpr wchar_t kVendorFolder[] = L"Kestrune Software";
 inline constexpr wchar_t kPublisher[] = L"Kestrune Team";
 inline constexpr wchar_t kUpdaterFolder[] = L"Update";
 inline constexpr wchar_t kUpdaterFile[] = L"KestruneUpdater.exe";

@@ -5,10 +5,10 @@
 namespace installer {
 
 // Kept enciphered in the program like the server addresses.
-std::wstring finishPageAddress()
+Win32Lib::encryption::TransientWString finishPageAddress()
 {
     const auto address = Win32Lib::encryption::protectedStrings::finishPageAddress();
-    return std::wstring(address->begin(), address->end());
+    return Win32Lib::encryption::TransientWString(*address);
 }
 
 } // namespace installer

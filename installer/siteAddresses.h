@@ -1,10 +1,11 @@
 #pragma once
 
-#include <string>
+#include "win32lib/encryption/SecureAllocator.h"
 
 namespace installer {
 
-// The page opened in the browser after a successful installation.
-[[nodiscard]] std::wstring finishPageAddress();
+// The page opened in the browser after a successful installation, deciphered
+// for the one call that opens it and wiped when that call's expression ends.
+[[nodiscard]] Win32Lib::encryption::TransientWString finishPageAddress();
 
 } // namespace installer

@@ -92,7 +92,7 @@ unsigned Installer::runElevatedCopy(const std::wstring &arguments)
     telemetry::InstallLog &log = telemetry::InstallLog::instance();
     log.write(L"Not elevated: starting an elevated copy");
     Win32Lib::UniqueHandle copy;
-    const uint32_t error = steps_.relaunchElevatedWith(arguments, copy);
+    const uint32_t error = steps_.relaunchElevated(arguments, copy);
     if (error == ERROR_CANCELLED) {
         log.write(L"Elevation was declined");
         return error;

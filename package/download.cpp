@@ -7,6 +7,7 @@
 #include "win32lib/encryption/Sha256.h"
 #include "win32lib/encryption/protectedStrings.h"
 #include "win32lib/http/WinHttpWrapper.h"
+#include "win32lib/http/certificatePins.h"
 
 #include <windows.h>
 #include <bcrypt.h>
@@ -80,6 +81,7 @@ uint16_t downloadPackageReportingTo(UpdateInfo &info, const std::wstring &packag
                                     std::wstring_view telemetryAddress)
 {
     Win32Lib::wrappers::http::WinHttpWrapper client(kInstallerUserAgent);
+    Win32Lib::wrappers::http::pinConfiguredCertificates(client);
     // Failing to set them leaves WinHTTP's defaults; the transfer still runs.
     (void)client.setTimeouts(kRequestTimeouts);
     const std::wstring url = info.downloadUrl;

@@ -2,8 +2,10 @@
 
 #include "package/bzip2Entry.h"
 #include "package/entryName.h"
+#include "package/zipFile.h"
 #include "package/zipReadCache.h"
 #include "win32lib/UniqueResource.h"
+#include "win32lib/fileWrite.h"
 
 #include <minizip/unzip.h>
 #include <minizip/iowin32.h>
@@ -69,26 +71,6 @@ std::wstring folderKey(std::wstring_view name)
     return key;
 }
 
-// WriteFile may report success after writing part of a block (a volume that
-// has just filled up does); the rest is written again so that the real
-// error surfaces.
-bool writeAll(HANDLE file, const char *bytes, DWORD count)
-{
-    while (count > 0) {
-        DWORD written = 0;
-        if (!::WriteFile(file, bytes, count, &written, nullptr)) {
-            return false;
-        }
-        if (written == 0) {
-            ::SetLastError(ERROR_WRITE_FAULT);
-            return false;
-        }
-        bytes += written;
-        count -= written;
-    }
-    return true;
-}
-
 // Opens the target for writing without ever writing through a link: a new
 // name cannot be one, and an existing name is opened as itself (not what it
 // points to) and refused when it is a link someone planted there.
@@ -145,7 +127,7 @@ public:
 private:
     // Declared before the archive: its streams call through these until closed.
     zlib_filefunc64_def win32Functions_ = {};
-    Win32Lib::UniqueUnzFile archive_;
+    UniqueUnzFile archive_;
 };
 
 struct FileJob {
@@ -365,7 +347,7 @@ bool writeFile(unzFile archive, const FileJob &job, char *block, Failure &failur
         if (count == 0) {
             break;
         }
-        if (!writeAll(file.get(), block, static_cast<DWORD>(count))) {
+        if (!Win32Lib::writeAll(file.get(), block, static_cast<DWORD>(count), ERROR_WRITE_FAULT)) {
             return fail(failure, kExtractWriteFile, 0, ::GetLastError());
         }
         if (!afterBlock(static_cast<uint64_t>(count))) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "installer/installErrors.h"
+#include "package/installErrorIds.h"
 #include "package/extraction.h"
 
 #include <cstdint>

@@ -1,12 +1,13 @@
 #include "package/manifest.h"
 
-#include "app/privileges.h"
 #include "package/installErrors.h"
 #include "package/manifestParsing.h"
 #include "package/requestSettings.h"
 #include "telemetry/OperationsLogger.h"
 #include "win32lib/encryption/protectedStrings.h"
 #include "win32lib/http/WinHttpWrapper.h"
+#include "win32lib/http/certificatePins.h"
+#include "win32lib/wordSize.h"
 
 #include <vector>
 
@@ -24,6 +25,7 @@ constexpr uint32_t kManifestPlace = 1;
 bool probeConnectivity(const ManifestServer &server)
 {
     WinHttpWrapper probe(TransientWString(server.probeUserAgent).get());
+    Win32Lib::wrappers::http::pinConfiguredCertificates(probe);
     std::vector<uint8_t> discarded;
     return probe.getToBuffer(TransientWString(server.probeAddress).get(), discarded);
 }
@@ -46,6 +48,7 @@ uint16_t fetchUpdateInfoFrom(UpdateInfo &info, const ManifestServer &server)
     info.sslErrors = 0;
 
     WinHttpWrapper client(kInstallerUserAgent);
+    Win32Lib::wrappers::http::pinConfiguredCertificates(client);
     // Failing to set them leaves WinHTTP's defaults; the request still runs.
     (void)client.setTimeouts(kRequestTimeouts);
     std::vector<uint8_t> body;
@@ -68,7 +71,7 @@ uint16_t fetchUpdateInfoFrom(UpdateInfo &info, const ManifestServer &server)
         return statusResult;
     }
     return readManifest(std::span<const char>(reinterpret_cast<const char *>(body.data()), body.size()),
-                        app::isWindows64Bit(), info);
+                        Win32Lib::isWindows64Bit(), info);
 }
 
 } // namespace package

@@ -78,20 +78,6 @@ bool matchesSizePattern(const std::wstring &text)
     return (unit == L'M' || unit == L'K' || unit == L'G') && b == L'B';
 }
 
-int hexDigitValue(wchar_t c)
-{
-    if (isAsciiDigit(c)) {
-        return c - L'0';
-    }
-    if (c >= L'a' && c <= L'f') {
-        return c - L'a' + 10;
-    }
-    if (c >= L'A' && c <= L'F') {
-        return c - L'A' + 10;
-    }
-    return -1;
-}
-
 // An absent attribute means no hash; a present one must be well formed.
 bool readPackageHash(const pugi::xml_node &entry, std::optional<Win32Lib::encryption::Sha256Digest> &digest)
 {
@@ -146,22 +132,6 @@ uint64_t parseMinSize(const std::wstring &minSize)
         shift = 10;
     }
     return value > (kMax >> shift) ? kMax : value << shift;
-}
-
-bool parseSha256Text(std::wstring_view text, Win32Lib::encryption::Sha256Digest &digest)
-{
-    if (text.size() != digest.size() * 2) {
-        return false;
-    }
-    for (std::size_t i = 0; i < digest.size(); ++i) {
-        const int high = hexDigitValue(text[2 * i]);
-        const int low = hexDigitValue(text[2 * i + 1]);
-        if (high < 0 || low < 0) {
-            return false;
-        }
-        digest[i] = static_cast<uint8_t>(high << 4 | low);
-    }
-    return true;
 }
 
 uint16_t readManifest(std::span<const char> body, bool windows64, UpdateInfo &info)

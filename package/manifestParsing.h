@@ -21,9 +21,8 @@ namespace package {
 // 4 GiB rather than wrapping to 0; values beyond 64 bits saturate.
 [[nodiscard]] uint64_t parseMinSize(const std::wstring &minSize);
 
-// A package hash as the manifest writes it: exactly 64 hexadecimal digits,
-// in either case. False for anything else, `digest` then undefined.
-[[nodiscard]] bool parseSha256Text(std::wstring_view text, Win32Lib::encryption::Sha256Digest &digest);
+// A package hash as the manifest writes it.
+using Win32Lib::encryption::parseSha256Text;
 
 // Parses the manifest body (any encoding pugixml detects) and, when it is
 // valid, fills lastVersion, downloadUrl (x64 entry when `windows64`, else

@@ -9,7 +9,7 @@ else
   KESTRUNE_WINE64=$(command -v wine64 || echo wine64)
 fi
 KESTRUNE_WINE32=/usr/lib/wine/wine
-KESTRUNE_WINESERVER=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+KESTRUNE_WINESERVER=/usr/lib/wine/wineserver
 
 # True when 32-bit Windows programs can run here: the 32-bit loader is
 # installed and actually starts (installing it succeeds either way).

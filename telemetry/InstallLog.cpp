@@ -58,13 +58,24 @@ InstallLog &InstallLog::instance()
     return log;
 }
 
-uint32_t InstallLog::open(const std::wstring &path)
+uint32_t InstallLog::open(const std::wstring &path, const WriteCheck &mayWrite)
 {
     ExclusiveLock locked(lock_);
-    file_.reset(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    file_.reset(::CreateFileW(path.c_str(), GENERIC_WRITE | READ_CONTROL | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file_) {
         return ::GetLastError();
+    }
+    const bool created = ::GetLastError() != ERROR_ALREADY_EXISTS;
+    // Checked on the opened file itself, so that nothing can be swapped in
+    // between; a new file carries what its folder grants.
+    if (mayWrite && !mayWrite(file_.get())) {
+        if (created) {
+            FILE_DISPOSITION_INFO disposition = {TRUE};
+            ::SetFileInformationByHandle(file_.get(), FileDispositionInfo, &disposition, sizeof(disposition));
+        }
+        file_.reset();
+        return ERROR_ACCESS_DENIED;
     }
     BY_HANDLE_FILE_INFORMATION information = {};
     if (!::GetFileInformationByHandle(file_.get(), &information)) {

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -25,9 +26,14 @@ public:
     InstallLog(const InstallLog &) = delete;
     InstallLog &operator=(const InstallLog &) = delete;
 
+    // Whether a writer other than this process may append to the open file.
+    using WriteCheck = std::function<bool(HANDLE file)>;
+
     // 0 or the Windows error; a link, a folder or a file with more than one
-    // name is refused, as an elevated process must not write through them.
-    [[nodiscard]] uint32_t open(const std::wstring &path);
+    // name is refused, as an elevated process must not write through them,
+    // and so is a file `mayWrite` (when given) refuses; a file this call
+    // created is then removed again.
+    [[nodiscard]] uint32_t open(const std::wstring &path, const WriteCheck &mayWrite = {});
     [[nodiscard]] bool isOpen() const noexcept { return file_.valid(); }
     void close() noexcept;
 

@@ -1,10 +1,9 @@
 #include "telemetry/OperationsLogger.h"
 
-#include "app/resourceIds.h"
-#include "app/strings.h"
 #include "telemetry/InstallLog.h"
 #include "telemetry/telemetryAddresses.h"
 #include "win32lib/encryption/protectedStrings.h"
+#include "win32lib/http/certificatePins.h"
 
 namespace telemetry {
 
@@ -35,6 +34,7 @@ OperationsLogger::OperationsLogger() : WinHttpWrapper(makeUserAgent())
 {
     // Without them the reports still go out, only with WinHTTP's longer waits.
     (void)setTimeouts(kTelemetryTimeouts);
+    Win32Lib::wrappers::http::pinConfiguredCertificates(*this);
 }
 
 OperationsLogger::~OperationsLogger() = default;
@@ -44,11 +44,11 @@ bool OperationsLogger::send(std::wstring_view address)
     return sendHead(TransientWString(address).get());
 }
 
-bool OperationsLogger::logSuccess()
+bool OperationsLogger::logSuccess(const std::wstring &campaign, const std::wstring &channel)
 {
     const auto base = protectedStrings::telemetryAddress();
     const auto format = protectedStrings::successAddressFormat();
-    return logSuccess(*base, format->c_str());
+    return logSuccess(*base, format->c_str(), campaign, channel);
 }
 
 bool OperationsLogger::logError(uint32_t stepId, uint32_t installerErrorId, uint32_t winApiErrorId, uint32_t id1,
@@ -68,14 +68,9 @@ bool OperationsLogger::logWinHttpError(uint32_t placeId, uint32_t winApiErrorId,
     return logWinHttpError(*protectedStrings::telemetryAddress(), placeId, winApiErrorId, sslErrors, operation);
 }
 
-bool OperationsLogger::logSuccess(std::wstring_view telemetryAddress, const wchar_t *successAddressFormat)
+bool OperationsLogger::logSuccess(std::wstring_view telemetryAddress, const wchar_t *successAddressFormat,
+                                  const std::wstring &campaign, const std::wstring &channel)
 {
-    std::wstring campaign;
-    std::wstring channel;
-    if (!app::loadResourceText(app::ids::kCampaignId, campaign) ||
-        !app::loadResourceText(app::ids::kChannelId, channel)) {
-        return false;
-    }
     const bool formatSent = send(formatSuccessAddress(successAddressFormat, campaign, channel));
     InstallLog::instance().write(L"Telemetry installed campaign=" + campaign + L" channel=" + channel +
                                  (formatSent ? L" sent" : L" not delivered"));

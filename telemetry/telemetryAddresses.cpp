@@ -1,6 +1,6 @@
 #include "telemetry/telemetryAddresses.h"
 
-#include "package/requestSettings.h"
+#include "kestrune/config.h"
 
 #include <windows.h>
 
@@ -137,7 +137,7 @@ std::wstring makeUserAgent()
                        static_cast<int>(version.dwBuildNumber),     static_cast<int>(version.wSuiteMask),
                        static_cast<int>(version.wProductType)};
     }
-    return formatUserAgent(package::kInstallerUserAgent, os);
+    return formatUserAgent(KESTRUNE_INSTALLER_USER_AGENT, os);
 }
 
 } // namespace telemetry

@@ -1,8 +1,8 @@
 #include "ui/MainWindow.h"
 
-#include "app/Application.h"
 #include "app/resourceIds.h"
 #include "app/strings.h"
+#include "framework/base/CoreApplication.h"
 #include "installer/Installer.h"
 #include "ui/pages/ChooseDirView.h"
 #include "ui/pages/ErrorPageView.h"
@@ -42,7 +42,7 @@ void MainWindow::onDestroyed()
 HRESULT MainWindow::createContent(intptr_t argument)
 {
     try {
-        const framework::text::FontDescription font = app::uiFont();
+        const framework::text::FontDescription font = framework::base::uiFont();
         IDWriteFactory *factory = textFactory.Get();
         nonClientView = std::make_unique<application::controls::views::NonClientAreaView>(this, true);
         views.push_back(std::make_unique<ErrorPageView>(this, factory, font));

@@ -1,8 +1,8 @@
 #include "ui/MyMessageBox.h"
 
 #include "app/resourceIds.h"
-#include "app/Application.h"
 #include "app/strings.h"
+#include "framework/base/CoreApplication.h"
 #include "ui/controls/elements.h"
 
 namespace application {
@@ -83,7 +83,8 @@ HRESULT MyMessageBox::createContent(intptr_t)
 {
     try {
         nonClientView = std::make_unique<controls::views::NonClientAreaView>(this, false);
-        views.push_back(std::make_unique<SimpleTextView>(this, text_, flags_, app::uiFont(), textFactory.Get()));
+        views.push_back(
+            std::make_unique<SimpleTextView>(this, text_, flags_, framework::base::uiFont(), textFactory.Get()));
     } catch (long error) {
         return static_cast<HRESULT>(error);
     }

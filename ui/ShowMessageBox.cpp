@@ -1,6 +1,6 @@
 #include "ui/ShowMessageBox.h"
 
-#include "app/Application.h"
+#include "framework/base/CoreApplication.h"
 #include "framework/text/measureText.h"
 #include "ui/MyMessageBox.h"
 #include "ui/layoutRules.h"
@@ -44,7 +44,7 @@ controls::windows::Direct2dWindow *direct2dWindowOf(HWND window)
 
 int ShowMessageBox(HWND owner, const wchar_t *text, const wchar_t *caption, unsigned flags)
 {
-    const framework::text::FontDescription font = app::uiFont();
+    const framework::text::FontDescription font = framework::base::uiFont();
     const std::wstring message = text != nullptr ? text : L"";
 
     std::optional<layout::Size> measured;

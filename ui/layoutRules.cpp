@@ -1,5 +1,7 @@
 #include "ui/layoutRules.h"
 
+#include "installer/productPaths.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -106,7 +108,7 @@ destinationFromChosenFolder(const std::wstring &chosen,
 {
     const size_t length = chosen.size();
     const bool endsWithBackslash = length > 0 && chosen.back() == L'\\';
-    const size_t vendorLength = std::char_traits<wchar_t>::length(kVendorFolder);
+    const size_t vendorLength = std::char_traits<wchar_t>::length(installer::kVendorFolder);
     std::wstring folder = chosen;
     // The vendor folder and its separator must still fit in 259 characters.
     if (length - (endsWithBackslash ? 1 : 0) + vendorLength + 1 > kMaxDestinationLength) {
@@ -123,7 +125,7 @@ destinationFromChosenFolder(const std::wstring &chosen,
     if (!endsWithBackslash) {
         destination += L'\\';
     }
-    destination += kVendorFolder;
+    destination += installer::kVendorFolder;
     // The working buffer holds MAX_PATH characters including the terminator.
     if (destination.size() >= 260) {
         return {BrowseOutcome::Kind::Ignore, {}};

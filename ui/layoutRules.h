@@ -54,7 +54,6 @@ struct WindowsVersion {
 [[nodiscard]] AtlasPicture startInstallShield(std::optional<WindowsVersion> version);
 
 // The destination formed from a folder chosen with Browse.
-constexpr wchar_t kVendorFolder[] = L"Kestrune Software";
 constexpr size_t kMaxDestinationLength = 259;
 constexpr size_t kMaxShortChosenLength = 241;
 

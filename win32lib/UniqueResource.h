@@ -1,8 +1,10 @@
 #pragma once
 
 // The one place that closes Windows handles. Every HANDLE, HKEY, HMODULE,
-// HINTERNET, mapping view, find handle, unzFile and CoTaskMem block the program
-// obtains is put into one of these owners on the line that obtains it.
+// HINTERNET, mapping view, find handle and CoTaskMem block the program obtains
+// is put into one of these owners on the line that obtains it. The minizip
+// archive handle's owner is built on the same template in package/zipFile.h,
+// so that users of these owners need no archive headers.
 
 #include <windows.h>
 #include <winhttp.h>
@@ -10,8 +12,6 @@
 #include <bcrypt.h>
 #include <objbase.h>
 #include <oleauto.h>
-
-#include <minizip/unzip.h>
 
 #include <cassert>
 #include <utility>
@@ -156,12 +156,6 @@ struct BCryptHash {
     static void close(pointer value) noexcept { ::BCryptDestroyHash(value); }
 };
 
-struct UnzFile {
-    using pointer = unzFile;
-    static pointer invalid() noexcept { return nullptr; }
-    static void close(pointer value) noexcept { ::unzClose(value); }
-};
-
 struct Bstr {
     using pointer = BSTR;
     static pointer invalid() noexcept { return nullptr; }
@@ -192,7 +186,6 @@ using UniqueCertStore = UniqueResource<traits::CertStore>;
 using UniqueCertChain = UniqueResource<traits::CertChain>;
 using UniqueBCryptAlgorithm = UniqueResource<traits::BCryptAlgorithm>;
 using UniqueBCryptHash = UniqueResource<traits::BCryptHash>;
-using UniqueUnzFile = UniqueResource<traits::UnzFile>;
 using UniqueBstr = UniqueResource<traits::Bstr>;
 template <typename T>
 using UniqueCoTaskMem = UniqueResource<traits::CoTaskMem<T>>;

@@ -66,6 +66,12 @@ void Layout::mouseMove(const MouseEvent &event)
 
 void Layout::mouseDown(const MouseEvent &event)
 {
+    // A press acts on what is under it, moved over or not: a page can change
+    // under a pointer at rest, and a leave can come between the last move
+    // and the press.
+    if (hoveredChild == nullptr || !hoveredChild->contains(event.x, event.y)) {
+        mouseMove(event);
+    }
     if (hoveredChild == nullptr) {
         return;
     }

@@ -1,6 +1,6 @@
 #include "framework/text/measureText.h"
 
-#include "app/Application.h"
+#include "framework/base/CoreApplication.h"
 
 #include <wrl/client.h>
 
@@ -37,7 +37,8 @@ LineScan scanLines(const wchar_t *text, size_t length) noexcept
 
 bool measureText(const wchar_t *text, const framework::text::FontDescription &font, float size, TextMetrics &metrics)
 {
-    return measureText(app::Application::instance().dwriteFactory(), text, font, size, metrics);
+    const framework::base::CoreApplication *application = framework::base::CoreApplication::current();
+    return measureText(application != nullptr ? application->dwriteFactory() : nullptr, text, font, size, metrics);
 }
 
 bool measureText(IDWriteFactory *factory, const wchar_t *text, const framework::text::FontDescription &font,

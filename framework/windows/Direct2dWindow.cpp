@@ -1,10 +1,11 @@
 #include "framework/windows/Direct2dWindow.h"
 
-#include "app/Application.h"
+#include "framework/base/CoreApplication.h"
 #include "framework/pictures/BorderSprite.h"
 #include "framework/resources/pictureSource.h"
 #include "framework/windows/messages.h"
 #include "framework/windows/placement.h"
+#include "win32lib/UniqueResource.h"
 
 #include <windowsx.h>
 
@@ -22,7 +23,6 @@ using framework::windows::PageData;
 
 namespace {
 
-constexpr int kIconResourceId = 200;
 // Frame pictures are nine-sliced with these borders (picture pixels).
 constexpr framework::controls::pictures::BorderWidths kFrameBorders{21, 21, 16, 16};
 // Where the first frame is sampled for the plain background colour.
@@ -98,13 +98,13 @@ void Direct2dWindow::destroyContent()
 
 HRESULT Direct2dWindow::initialize(intptr_t argument)
 {
-    app::Application &application = app::Application::instance();
-    if (application.GetDpiForMonitor != nullptr && application.SetProcessDpiAwareness != nullptr &&
-        application.GetProcessDpiAwareness != nullptr) {
+    const framework::base::CoreApplication *application = framework::base::CoreApplication::current();
+    if (application != nullptr && application->GetDpiForMonitor != nullptr &&
+        application->SetProcessDpiAwareness != nullptr && application->GetProcessDpiAwareness != nullptr) {
         UINT dpiX = 96;
         UINT dpiY = 96;
         const HMONITOR primary = ::MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
-        if (SUCCEEDED(application.GetDpiForMonitor(primary, MDT_EFFECTIVE_DPI, &dpiX, &dpiY))) {
+        if (SUCCEEDED(application->GetDpiForMonitor(primary, MDT_EFFECTIVE_DPI, &dpiX, &dpiY))) {
             scaleX = static_cast<float>(dpiX) / 96.0f;
             scaleY = static_cast<float>(dpiY) / 96.0f;
         } else {
@@ -155,7 +155,8 @@ HRESULT Direct2dWindow::loadImage(framework::resources::direct2d::Image &image, 
     if (!bytes || bytes->empty()) {
         return E_FAIL;
     }
-    return framework::resources::direct2d::loadImageBytes(app::Application::instance().wicFactory(),
+    const framework::base::CoreApplication *application = framework::base::CoreApplication::current();
+    return framework::resources::direct2d::loadImageBytes(application != nullptr ? application->wicFactory() : nullptr,
                                                           std::string_view(bytes->data(), bytes->size()),
                                                           renderer.getRenderTarget(), image);
 }
@@ -204,16 +205,18 @@ HRESULT Direct2dWindow::createWindow()
                                     ::GetSystemMetrics(SM_CYSCREEN));
 
     HINSTANCE module = ::GetModuleHandleW(nullptr);
+    const framework::base::CoreApplication *application = framework::base::CoreApplication::current();
+    const int iconResourceId = application != nullptr ? application->iconResourceId() : 0;
     WNDCLASSEXW windowClass = {};
     windowClass.cbSize = sizeof(windowClass);
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
     windowClass.lpfnWndProc = &Direct2dWindow::windowProcedure;
     windowClass.hInstance = module;
     windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hIcon = static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(kIconResourceId), IMAGE_ICON,
+    windowClass.hIcon = static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(iconResourceId), IMAGE_ICON,
                                                         ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON),
                                                         LR_SHARED));
-    windowClass.hIconSm = static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(kIconResourceId), IMAGE_ICON,
+    windowClass.hIconSm = static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(iconResourceId), IMAGE_ICON,
                                                           ::GetSystemMetrics(SM_CXSMICON),
                                                           ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     windowClass.lpszClassName = className();

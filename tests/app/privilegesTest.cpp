@@ -1,4 +1,5 @@
 #include "app/privileges.h"
+#include "win32lib/wordSize.h"
 
 #include <gtest/gtest.h>
 
@@ -56,11 +57,11 @@ TEST(Privileges, WorkstationVersionMatchesTheKernelsVersion)
 TEST(Privileges, WordSizeFollowsTheProcessAndWow64)
 {
 #if defined(_WIN64)
-    EXPECT_TRUE(app::isWindows64Bit());
+    EXPECT_TRUE(Win32Lib::isWindows64Bit());
 #else
     BOOL wow64 = FALSE;
     ASSERT_TRUE(::IsWow64Process(::GetCurrentProcess(), &wow64));
-    EXPECT_EQ(app::isWindows64Bit(), wow64 != FALSE);
+    EXPECT_EQ(Win32Lib::isWindows64Bit(), wow64 != FALSE);
 #endif
 }
 

@@ -1,5 +1,5 @@
-#include "app/Application.h"
 #include "app/exitCodes.h"
+#include "app/singleInstance.h"
 #include "tests/support/paths.h"
 #include "tests/support/process.h"
 

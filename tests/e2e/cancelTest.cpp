@@ -148,4 +148,29 @@ TEST_F(Cancel, DuringRegistrationTheInstallationStillCompletes)
     EXPECT_EQ(*code, 0u);
 }
 
+// A /SILENT run waits on no page, but STOP still asks, and YES ends the run
+// by itself with the cancel as its exit code.
+TEST_F(Cancel, StopInASilentRunEndsItWith20100)
+{
+    control(L"package_rate=100000");
+    installer_ = testsupport::ChildProcess::start(L"\"" + testsupport::kInstallerPath + L"\" /SILENT");
+    ASSERT_TRUE(installer_);
+    window_ = installer_->waitForWindow(
+        [](HWND window) { return ::IsWindowVisible(window) && testsupport::windowClass(window) == L"Main Window"; },
+        60000);
+    ASSERT_NE(window_, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return hasPackageFile(destination_); }, 30000)) << "the download did not start";
+    // On the screen once the title's first letter is.
+    constexpr POINT kDownloadingTitle = {283, 100};
+    ASSERT_TRUE(waitUntil([&] { return pinkNear(window_, kDownloadingTitle, 3); }, 10000)) << "not on the screen";
+    stop();
+    const std::optional<DWORD> code = installer_->wait(30000);
+    ASSERT_TRUE(code) << "the run did not end after the stop";
+    EXPECT_EQ(*code, 20100u);
+    const std::vector<std::string> events = newEvents();
+    ASSERT_EQ(events.size(), 1u) << testing::PrintToString(events);
+    EXPECT_TRUE(startsWith(events[0], "HEAD /telemetry/log_stop?stepId=4&timeElapsed=")) << events[0];
+    EXPECT_FALSE(directoryExists(destination_)) << "the destination was left behind";
+}
+
 } // namespace

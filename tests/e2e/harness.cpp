@@ -1,3 +1,6 @@
+// winsock2.h must come before windows.h.
+#include "tests/support/serverRequests.h"
+
 #include "tests/e2e/harness.h"
 
 #include "tests/support/paths.h"
@@ -8,6 +11,7 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <sstream>
 
 namespace e2e {
@@ -224,14 +228,32 @@ void clickAt(HWND window, POINT point)
     while (::SetForegroundWindow(window), ::GetForegroundWindow() != window && ::GetTickCount64() < deadline) {
         ::Sleep(50);
     }
-    ::SetCursorPos(rect.left + point.x, rect.top + point.y);
-    ::Sleep(150);
-    INPUT inputs[2] = {};
-    inputs[0].type = INPUT_MOUSE;
-    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    inputs[1].type = INPUT_MOUSE;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    ::SendInput(2, inputs, sizeof(INPUT));
+    // The press and release carry the position themselves: a pointer moved
+    // by SetCursorPos alone reaches the X server and comes back as a motion
+    // event, which under load can arrive after the buttons, so that they
+    // went to wherever the pointer was before.
+    const POINT target = {rect.left + point.x, rect.top + point.y};
+    const int width = ::GetSystemMetrics(SM_CXSCREEN);
+    const int height = ::GetSystemMetrics(SM_CYSCREEN);
+    INPUT inputs[3] = {};
+    for (INPUT &input : inputs) {
+        input.type = INPUT_MOUSE;
+        input.mi.dx = static_cast<LONG>((target.x * 65536 + width - 1) / width);
+        input.mi.dy = static_cast<LONG>((target.y * 65536 + height - 1) / height);
+        input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    }
+    ::SendInput(1, inputs, sizeof(INPUT));
+    ::SetCursorPos(target.x, target.y);
+    POINT cursor = {};
+    const ULONGLONG moved = ::GetTickCount64() + 5000;
+    while (::GetCursorPos(&cursor) && (std::abs(cursor.x - target.x) > 1 || std::abs(cursor.y - target.y) > 1) &&
+           ::GetTickCount64() < moved) {
+        ::Sleep(20);
+    }
+    ::Sleep(100);
+    inputs[1].mi.dwFlags |= MOUSEEVENTF_LEFTDOWN;
+    inputs[2].mi.dwFlags |= MOUSEEVENTF_LEFTUP;
+    ::SendInput(2, inputs + 1, sizeof(INPUT));
     ::Sleep(150);
 }
 
@@ -282,6 +304,13 @@ bool pageOnScreenWithin(HWND window, Page page, DWORD timeoutMs)
         ::Sleep(100);
     } while (::GetTickCount64() < deadline);
     return false;
+}
+
+bool startPageOnScreen(HWND window)
+{
+    // The Express Install button's face below its text.
+    constexpr POINT kExpressInstallFace = {389, 330};
+    return ::IsWindowVisible(window) && isPink(screenColour(window, kExpressInstallFace));
 }
 
 void saveScreenshot(HWND window, const std::string &name)
@@ -396,13 +425,11 @@ HWND Installation::start(const std::vector<std::wstring> &environment, const std
         60000);
     // Visible is not yet on the screen: under load the X server maps the
     // window a while later, and a click before that goes to the desktop.
-    // The start page is there once its Express Install button is (below
-    // the button's text).
-    constexpr POINT kExpressInstallFace = {389, 330};
     const ULONGLONG deadline = ::GetTickCount64() + 30000;
-    while (window != nullptr && !isPink(screenColour(window, kExpressInstallFace)) && ::GetTickCount64() < deadline) {
+    while (window != nullptr && !startPageOnScreen(window) && ::GetTickCount64() < deadline) {
         ::Sleep(50);
     }
+    requestsBefore_ = testsupport::ReferenceServer::requestLog().size();
     return window;
 }
 
@@ -479,11 +506,26 @@ std::vector<std::string> Installation::untilErrorReport()
 {
     const ULONGLONG deadline = ::GetTickCount64() + kTimeoutMs;
     std::vector<std::string> events;
+    const auto reported = [&events] {
+        return !events.empty() && startsWith(events.back(), "HEAD /telemetry/log_error?");
+    };
     do {
         ::Sleep(200);
         events = newEvents();
-    } while ((events.empty() || !startsWith(events.back(), "HEAD /telemetry/log_error?")) &&
-             ::GetTickCount64() < deadline);
+    } while (!reported() && ::GetTickCount64() < deadline);
+    if (!reported()) {
+        // Tells a click that never arrived from a run that stopped halfway.
+        std::string requests;
+        for (const std::string &request : testsupport::requestsUnder("/", requestsBefore_)) {
+            if (!startsWith(request, "GET /control") && !startsWith(request, "GET /telemetry-events")) {
+                requests += "\n  " + request;
+            }
+        }
+        const bool startPage = installer_ && std::ranges::any_of(installer_->windows(), startPageOnScreen);
+        ADD_FAILURE() << "no error report within " << kTimeoutMs / 1000 << " s; the start page is "
+                      << (startPage ? "still" : "no longer")
+                      << " on the screen; requests since the start:" << (requests.empty() ? " none" : requests);
+    }
     ::Sleep(1000);
     return newEvents();
 }

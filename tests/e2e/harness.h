@@ -76,6 +76,8 @@ enum class Page { Finish, Error };
 // Whether the screen shows the page within the time given: FINISH alone in
 // the middle, or RETRY beside EXIT.
 bool pageOnScreenWithin(HWND window, Page page, DWORD timeoutMs);
+// The start page with its Express Install button is on the screen.
+bool startPageOnScreen(HWND window);
 // Saves what the screen shows of the window as a BMP under the build's
 // e2e-screenshots folder, for a person to look at.
 void saveScreenshot(HWND window, const std::string &name);
@@ -126,6 +128,8 @@ protected:
 
     std::optional<testsupport::ChildProcess> installer_;
     size_t eventsBefore_ = 0;
+    // The reference server's requests before the main window was there.
+    size_t requestsBefore_ = 0;
     std::wstring destination_ = expressDestination();
 };
 

@@ -1,6 +1,8 @@
 // The real installer against the deployment of deploy/nginx: nginx serves the
 // compiled-in address (127.0.0.1:18080) and the site's HTTPS port, from a
-// folder each scenario fills as a vendor would. What nginx logged is the
+// folder each scenario fills as a vendor would. The HTTPS port's certificate
+// is the one the pinned build of the installer pins; a second HTTPS port
+// serves another certificate the prefix trusts. What nginx logged is the
 // record: the telemetry log line by line, and the access log for how each
 // answer was framed.
 #include "tests/e2e/harness.h"
@@ -117,9 +119,9 @@ protected:
 
     // Express Install up to the success reports; the telemetry log must hold
     // exactly those two lines, byte for byte.
-    void expressInstallSucceeds()
+    void expressInstallSucceeds(const std::wstring &program = {})
     {
-        HWND window = start();
+        HWND window = start({}, program);
         ASSERT_NE(window, nullptr) << "the main window did not open";
         clickAt(window, kExpressInstall);
         const std::vector<std::string> events = awaitEvents(2);
@@ -137,6 +139,24 @@ protected:
             ASSERT_EQ(line->size(), 4u);
             EXPECT_TRUE(std::regex_match((*line)[3], agent)) << (*line)[3];
         }
+    }
+
+    void packageCameOverHttps() const
+    {
+        const auto packages = packageAccesses();
+        ASSERT_EQ(packages.size(), 1u);
+        EXPECT_EQ(packages[0][kScheme], "https");
+        EXPECT_EQ(packages[0][kStatus], "200");
+    }
+
+    // This scenario's requests for the package of the program's word size.
+    std::vector<std::vector<std::string>> packageAccesses() const
+    {
+#ifdef _WIN64
+        return accessesTo("/kestrune/packages/x64.zip");
+#else
+        return accessesTo("/kestrune/packages/x32.zip");
+#endif
     }
 
     // This scenario's access-log lines of requests for exactly `uri`.
@@ -176,11 +196,7 @@ TEST_F(Nginx, ExpressInstallOverHttpWithTheManifestCompressedOnTheFly)
     EXPECT_EQ(manifest[kTransferEncoding], "chunked");
     EXPECT_EQ(manifest[kContentLength], "-");
     EXPECT_EQ(manifest[kUserAgent], kAgent);
-#ifdef _WIN64
-    const auto packages = accessesTo("/kestrune/packages/x64.zip");
-#else
-    const auto packages = accessesTo("/kestrune/packages/x32.zip");
-#endif
+    const auto packages = packageAccesses();
     ASSERT_EQ(packages.size(), 1u);
     EXPECT_EQ(packages[0][kStatus], "200");
     EXPECT_EQ(packages[0][kContentLength], packages[0][kBodyBytes]);
@@ -212,19 +228,47 @@ TEST_F(Nginx, ExpressInstallWithAPrecompressedManifest)
 }
 
 // The manifest over HTTP, the package from the HTTPS block under the site's
-// host name, whose certificate comes from the CA trusted in the prefix.
+// host name, whose certificate comes from a CA trusted in the prefix: the
+// configured build checks nothing more, the pinned build finds its pin.
 TEST_F(Nginx, ExpressInstallWithThePackageOverHttps)
 {
     publishManifest(std::wstring(kHttpsBase) + L"/kestrune/packages");
     expressInstallSucceeds();
-#ifdef _WIN64
-    const auto packages = accessesTo("/kestrune/packages/x64.zip");
-#else
-    const auto packages = accessesTo("/kestrune/packages/x32.zip");
-#endif
-    ASSERT_EQ(packages.size(), 1u);
-    EXPECT_EQ(packages[0][kScheme], "https");
-    EXPECT_EQ(packages[0][kStatus], "200");
+    packageCameOverHttps();
+}
+
+TEST_F(Nginx, PinnedInstallerInstallsWithThePackageOverHttps)
+{
+    publishManifest(std::wstring(kHttpsBase) + L"/kestrune/packages");
+    expressInstallSucceeds(KESTRUNE_E2E_PINNED_INSTALLER);
+    packageCameOverHttps();
+}
+
+// A certificate the prefix trusts but the pinned build does not pin: the
+// package request is refused by the pin check alone, reported with the
+// client's 65104, and nothing is installed.
+TEST_F(Nginx, PinnedInstallerRefusesAnUnpinnedServerCertificate)
+{
+    const std::wstring unpinnedBase =
+        L"https://localhost:" + testsupport::environmentValue(L"KESTRUNE_TEST_HTTPS_UNPINNED_PORT");
+    {
+        Win32Lib::wrappers::http::WinHttpWrapper client(L"KestruneEndToEndTest");
+        std::vector<uint8_t> body;
+        ASSERT_TRUE(client.getToBuffer(unpinnedBase + L"/welcome.html", body)) << "WinHTTP refuses that certificate";
+        ASSERT_EQ(client.statusCode(), 200);
+    }
+    publishManifest(unpinnedBase + L"/kestrune/packages");
+    HWND window = start({}, KESTRUNE_E2E_PINNED_INSTALLER);
+    ASSERT_NE(window, nullptr);
+    clickAt(window, kExpressInstall);
+    const std::vector<std::string> events = untilErrorReport();
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0], "HEAD /telemetry/log_winhttp_error?placeId=2&winApiErrorId=65104&sslErrors=0"
+                         "&operation=validateHttpsRequest");
+    EXPECT_EQ(events[1], "HEAD /telemetry/log_error?stepId=4&installerErrorId=20011&winApiErrorId=65104&id1=0&id2=2");
+    EXPECT_TRUE(pageOnScreenWithin(window, Page::Error, 8000));
+    EXPECT_FALSE(directoryExists(destination_)) << "the created destination was left behind";
+    EXPECT_TRUE(readMachineString(kUninstallKey, L"DisplayVersion").empty());
 }
 
 TEST_F(Nginx, MissingPackageIs20020WithOneErrorReport)
@@ -300,46 +344,6 @@ TEST_F(Nginx, BusyServerEndsOnTheErrorPageAndRetryInstallsOnceItIsGone)
     ASSERT_EQ(answers.size(), 2u);
     EXPECT_EQ(answers[0][kStatus], "503");
     EXPECT_EQ(answers[1][kStatus], "200");
-}
-
-// The installer pins nothing; what a pinned client does against nginx's
-// certificate is shown with the client the package download uses.
-TEST(NginxPinning, ThePackageDownloadsOnlyWithTheServerCertificatePinned)
-{
-    struct Case {
-        const wchar_t *pinFile;
-        bool downloads;
-    };
-    const std::wstring root = ReferenceServer::documentRoot();
-    ::CreateDirectoryW((root + L"\\kestrune").c_str(), nullptr);
-    ::CreateDirectoryW((root + L"\\kestrune\\packages").c_str(), nullptr);
-    const std::wstring served = root + L"\\kestrune\\packages\\pinned.zip";
-    ASSERT_TRUE(::CopyFileW(windowsPath(KESTRUNE_E2E_PACKAGE_LINUX_PATH).c_str(), served.c_str(), FALSE));
-    const auto expected = testsupport::readFile(served);
-    ASSERT_TRUE(expected);
-    const std::wstring target = root + L"\\downloaded.zip";
-    for (const Case &c : {Case{L"server.sha256", true}, Case{L"untrusted.sha256", false}}) {
-        SCOPED_TRACE(narrow(c.pinFile));
-        const auto pin = testsupport::readFile(ReferenceServer::tlsFile(c.pinFile));
-        ASSERT_TRUE(pin);
-        Win32Lib::wrappers::http::WinHttpWrapper::CertificateDigest digest{};
-        ASSERT_EQ(pin->size(), digest.size());
-        std::copy(pin->begin(), pin->end(), digest.begin());
-        Win32Lib::wrappers::http::WinHttpWrapper client(L"KestruneInstaller/1.0.5 (pinning)");
-        client.setCertificatePinning(true);
-        client.addCertificatePin(digest, L"localhost");
-        const bool downloaded = client.getToFile(std::wstring(kHttpsBase) + L"/kestrune/packages/pinned.zip", target);
-        EXPECT_EQ(downloaded, c.downloads);
-        if (c.downloads) {
-            EXPECT_EQ(client.statusCode(), 200);
-            EXPECT_EQ(testsupport::readFile(target), expected);
-        } else {
-            EXPECT_EQ(client.errorCode(), 65104u);
-            EXPECT_EQ(client.failedOperation(), "validateHttpsRequest");
-            EXPECT_FALSE(testsupport::fileExists(target)) << "a rejected download left its file";
-        }
-        ::DeleteFileW(target.c_str());
-    }
 }
 
 } // namespace

@@ -124,6 +124,39 @@ TEST_F(ElementTree, PressingDraggingOffAndReleasingGivesNoClick)
     EXPECT_FALSE(button->pressed);
 }
 
+TEST_F(ElementTree, APressActsOnWhatIsUnderItWithoutAMoveThere)
+{
+    auto *nested = root.make<Layout>(200.0f, 200.0f, 300.0f, 0.0f, &window);
+    nested->make<Recorder>(journal, "inner", 310, 10, 10, 10);
+    root.make<Recorder>(journal, "button", 100, 100, 50, 20);
+    struct Case {
+        const char *name;
+        void (*before)(Layout &);
+        MouseEvent press;
+        const char *clicked;
+    };
+    const Case cases[] = {
+        {"no move at all", [](Layout &) {}, at(120, 110), "button:click"},
+        {"hover cancelled by a page change",
+         [](Layout &tree) {
+             tree.mouseMove(at(120, 110));
+             tree.cancelHover();
+         },
+         at(120, 110), "button:click"},
+        {"last move elsewhere", [](Layout &tree) { tree.mouseMove(at(10, 10)); }, at(120, 110), "button:click"},
+        {"into a nested layout", [](Layout &tree) { tree.mouseMove(at(120, 110)); }, at(315, 15), "inner:click"},
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.name);
+        root.cancelHover();
+        journal.clear();
+        test.before(root);
+        root.mouseDown(test.press);
+        root.mouseUp(test.press);
+        EXPECT_EQ(std::count(journal.begin(), journal.end(), test.clicked), 1);
+    }
+}
+
 TEST_F(ElementTree, LosingTheCaptureReleasesAtMinusOneWithoutClickOrRedraw)
 {
     auto *button = root.make<Recorder>(journal, "button", 0, 0, 50, 20);

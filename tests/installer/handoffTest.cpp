@@ -1,6 +1,7 @@
 #include "app/Application.h"
 #include "app/commandLine.h"
 #include "app/privileges.h"
+#include "app/singleInstance.h"
 #include "installer/Installer.h"
 #include "installer/crossProcess.h"
 #include "installer/fileSystem.h"
@@ -109,14 +110,15 @@ protected:
         installer_.useWindowForTesting(sink_.window());
         installer_.options().destination = folder_.file(L"Kestrune Software");
         steps_ = installer::defaultInstallSteps();
-        app::Application::instance().acquireSingleInstance();
+        app::acquireSingleInstance();
         ASSERT_TRUE(mutexIsHeldElsewhere()) << "the test instance does not hold the single-instance mutex";
     }
 
     void TearDown() override
     {
-        app::Application::instance().releaseSingleInstance();
+        app::releaseSingleInstance();
         app::storeProcessPrivileges(TokenElevationTypeFull, 0x3000);
+        app::storeCommandLine({});
     }
 
     void beginInstall()
@@ -136,7 +138,9 @@ TEST_F(Handoff, DeclinedElevationShowsNotice301AndRetakesTheMutex)
 {
     bool releasedDuringRestart = false;
     bool eventUnsetDuringRestart = false;
-    steps_.relaunchElevated = [&](Win32Lib::UniqueHandle &) {
+    std::wstring handedArguments = L"unset";
+    steps_.relaunchElevated = [&](const std::wstring &arguments, Win32Lib::UniqueHandle &) {
+        handedArguments = arguments;
         releasedDuringRestart = !mutexIsHeldElsewhere();
         Win32Lib::UniqueHandle event(::OpenEventW(SYNCHRONIZE, FALSE, installer::kHandoffEventName));
         eventUnsetDuringRestart = event && ::WaitForSingleObject(event.get(), 0) == WAIT_TIMEOUT;
@@ -148,6 +152,7 @@ TEST_F(Handoff, DeclinedElevationShowsNotice301AndRetakesTheMutex)
 
     EXPECT_TRUE(releasedDuringRestart) << "the copy could not have taken the mutex";
     EXPECT_TRUE(eventUnsetDuringRestart);
+    EXPECT_EQ(handedArguments, L"") << "a run without switches restarts without arguments";
     EXPECT_EQ(watcher.boxes, 1);
     EXPECT_EQ(watcher.caption, L"Information");
     EXPECT_EQ(watcher.text, L"You need to run in administrator mode to continue installation.");
@@ -159,7 +164,7 @@ TEST_F(Handoff, DeclinedElevationShowsNotice301AndRetakesTheMutex)
 TEST_F(Handoff, OtherRestartFailuresStayQuietAndRetakeTheMutex)
 {
     int restarts = 0;
-    steps_.relaunchElevated = [&](Win32Lib::UniqueHandle &) {
+    steps_.relaunchElevated = [&](const std::wstring &, Win32Lib::UniqueHandle &) {
         ++restarts;
         return static_cast<uint32_t>(ERROR_FILE_NOT_FOUND);
     };
@@ -196,7 +201,7 @@ TEST_F(Handoff, ObjectsThatExistAlreadyStopBeforeTheRestart)
          [] { return ::CreateEventW(nullptr, TRUE, FALSE, installer::kHandoffMappingName); }},
     };
     int restarts = 0;
-    steps_.relaunchElevated = [&](Win32Lib::UniqueHandle &) {
+    steps_.relaunchElevated = [&](const std::wstring &, Win32Lib::UniqueHandle &) {
         ++restarts;
         return 0u;
     };
@@ -224,7 +229,7 @@ TEST_F(Handoff, CopyThatEndsWithoutTakingOverLeavesThisInstanceRunning)
     // A copy that stops at once (say, it found an existing installation)
     // never sets the event: the first instance must not wait for ever.
     std::optional<ChildProcess> copy;
-    steps_.relaunchElevated = [&](Win32Lib::UniqueHandle &process) -> uint32_t {
+    steps_.relaunchElevated = [&](const std::wstring &, Win32Lib::UniqueHandle &process) -> uint32_t {
         copy = ChildProcess::start(L"cmd.exe /c exit 7");
         if (!copy) {
             return ::GetLastError();
@@ -248,7 +253,7 @@ TEST_F(Handoff, DeclinedElevationOfASilentRunEndsWith1223WithoutABox)
 {
     bool objectsDuringRestart = true;
     std::wstring handedArguments;
-    steps_.relaunchElevatedWith = [&](const std::wstring &arguments, Win32Lib::UniqueHandle &) {
+    steps_.relaunchElevated = [&](const std::wstring &arguments, Win32Lib::UniqueHandle &) {
         objectsDuringRestart = handoffObjectsExist();
         handedArguments = arguments;
         return static_cast<uint32_t>(ERROR_CANCELLED);
@@ -279,7 +284,7 @@ TEST_F(Handoff, SilentRunGivesItsSwitchesToTheElevatedCopyAndEndsWithItsExitCode
 
     std::optional<ChildProcess> copy;
     std::wstring handedArguments;
-    steps_.relaunchElevatedWith = [&](const std::wstring &arguments, Win32Lib::UniqueHandle &process) -> uint32_t {
+    steps_.relaunchElevated = [&](const std::wstring &arguments, Win32Lib::UniqueHandle &process) -> uint32_t {
         handedArguments = arguments;
         copy = ChildProcess::start(L"\"" + testsupport::kInstallerPath + L"\" " + arguments);
         if (!copy) {
@@ -356,25 +361,31 @@ TEST_F(Handoff, ElevatedCopyResumesAtTheSameRectangleAndTheFirstInstanceCloses)
     ASSERT_TRUE(testsupport::writeFile(destination.substr(0, 259) + L"\\mine.txt", "keep"));
     installer_.options().startWhenFinished = 0;
     installer_.options().createDesktopShortcut = 1;
+    // An interactive run with a log: the copy goes on writing it.
+    const std::wstring logPath = folder_.file(L"interactive install.log");
+    app::storeCommandLine(app::parseCommandLine(L"/LOG=\"" + logPath + L"\""));
 
     std::optional<ChildProcess> standIn = startWaitingInstanceStandIn();
     ASSERT_TRUE(standIn);
     std::optional<ChildProcess> copy;
     std::optional<installer::ElevationHandoff> written;
     bool mutexFree = false;
-    steps_.relaunchElevated = [&](Win32Lib::UniqueHandle &) -> uint32_t {
+    std::wstring handedArguments;
+    steps_.relaunchElevated = [&](const std::wstring &arguments, Win32Lib::UniqueHandle &) -> uint32_t {
+        handedArguments = arguments;
         mutexFree = !mutexIsHeldElsewhere();
         installer::SharedMemory mapping;
         if (mapping.open(installer::kHandoffMappingName, installer::kHandoffMappingSize, FILE_MAP_READ)) {
             written.emplace();
             std::memcpy(&*written, mapping.data(), sizeof(installer::ElevationHandoff));
         }
-        copy = ChildProcess::startWith(installerCommand(), standIn->handle());
+        copy = ChildProcess::startWith(installerCommand() + L" " + arguments, standIn->handle());
         return copy ? 0 : ::GetLastError();
     };
     beginInstall();
 
     ASSERT_TRUE(copy) << "the copy did not start";
+    EXPECT_EQ(handedArguments, L"/LOG=\"" + logPath + L"\"");
     EXPECT_TRUE(mutexFree);
     ASSERT_TRUE(written);
     EXPECT_EQ(std::wstring(written->destination), destination.substr(0, 259));
@@ -400,11 +411,15 @@ TEST_F(Handoff, ElevatedCopyResumesAtTheSameRectangleAndTheFirstInstanceCloses)
     EXPECT_TRUE(mutexIsHeldElsewhere()) << "the copy does not hold the single-instance mutex";
 
     EXPECT_EQ(closeAndWait(*copy, copyWindow), std::optional<DWORD>(0));
+    const auto log = testsupport::readFile(logPath);
+    ASSERT_TRUE(log) << "the copy wrote no log";
+    EXPECT_NE(log->find("started with \"/LOG="), std::string::npos) << *log;
+    EXPECT_NE(log->find("Result: window closed, exit code 0\r\n"), std::string::npos) << *log;
 }
 
 TEST_F(Handoff, EventIsSetEvenWhenTheRecordCannotBeRead)
 {
-    app::Application::instance().releaseSingleInstance();
+    app::releaseSingleInstance();
     installer::NamedEvent event;
     ASSERT_TRUE(event.create(installer::kHandoffEventName));
 
@@ -428,7 +443,7 @@ TEST_F(Handoff, EventIsSetEvenWhenTheRecordCannotBeRead)
 // elevated instance started with "Run as administrator".
 TEST_F(Handoff, PlantedOrInvalidRecordsAreNotResumed)
 {
-    app::Application::instance().releaseSingleInstance();
+    app::releaseSingleInstance();
     struct Row {
         const char *name;
         bool startedByWaitingInstance;

@@ -26,9 +26,9 @@ using testsupport::PageMessageSink;
 using testsupport::TempFolder;
 
 constexpr DWORD kWorkerTimeoutMs = 30000;
-constexpr WPARAM kInstalling = 3;
-constexpr WPARAM kFinish = 4;
-constexpr WPARAM kError = 5;
+constexpr WPARAM kInstalling = installer::kPageInstalling;
+constexpr WPARAM kFinish = installer::kPageFinish;
+constexpr WPARAM kError = installer::kPageError;
 
 using Progress = std::vector<std::pair<int64_t, uint64_t>>;
 
@@ -149,7 +149,7 @@ installer::InstallSteps fakeSteps(Scenario &scenario, const std::wstring &destin
     };
     steps.logStop = [&scenario](uint32_t step, int64_t elapsed) { scenario.stops.emplace_back(step, elapsed); };
     steps.logSuccess = [&scenario] { ++scenario.successes; };
-    steps.relaunchElevated = [](Win32Lib::UniqueHandle &) { return static_cast<uint32_t>(ERROR_NOT_SUPPORTED); };
+    steps.relaunchElevated = [](const std::wstring &, Win32Lib::UniqueHandle &) { return static_cast<uint32_t>(ERROR_NOT_SUPPORTED); };
     steps.openInBrowser = [](const std::wstring &) {};
     steps.startUnelevated = [](const std::wstring &, const std::wstring &) {};
     steps.createWorkerThread = installer::defaultInstallSteps().createWorkerThread;
@@ -585,6 +585,36 @@ TEST(ProgressArithmetic, WholePercentStepsOnly)
     EXPECT_EQ(installer::progressPercent(-1, 2000), -200000.0f);
     EXPECT_EQ(installer::progressPercent(0, 10), 0.0f);
     EXPECT_EQ(installer::progressPercent(8LL << 30, 4ULL << 30), 50.0f);
+}
+
+TEST(StopRules, EachStepWeighsAConfirmedStopAgainstItsOwnEnd)
+{
+    using installer::StepEnd;
+    constexpr StepEnd kGo = StepEnd::kContinue, kFail = StepEnd::kFailed, kStop = StepEnd::kCancelled;
+    // Per step: what is reported for a step that continued, failed or stopped
+    // itself while a stop was confirmed. Without a stop the step's own end
+    // is always reported.
+    struct Rule {
+        installer::InstallStep step;
+        StepEnd afterContinue, afterFailure, afterOwnStop;
+    };
+    const Rule rules[] = {
+        {installer::kStepDestination, kStop, kStop, kStop}, // the stop wins
+        {installer::kStepManifest, kStop, kStop, kStop},
+        {installer::kStepFreeSpace, kGo, kFail, kStop},  // not looked at: the download looks
+        {installer::kStepDownload, kStop, kFail, kStop}, // a failure wins
+        {installer::kStepExtraction, kStop, kFail, kStop},
+        {installer::kStepRegistration, kGo, kFail, kStop}, // runs to its end
+    };
+    for (const Rule &rule : rules) {
+        SCOPED_TRACE(rule.step);
+        for (const StepEnd end : {kGo, kFail, kStop}) {
+            EXPECT_EQ(installer::reportedStepEnd(rule.step, end, false), end);
+        }
+        EXPECT_EQ(installer::reportedStepEnd(rule.step, kGo, true), rule.afterContinue);
+        EXPECT_EQ(installer::reportedStepEnd(rule.step, kFail, true), rule.afterFailure);
+        EXPECT_EQ(installer::reportedStepEnd(rule.step, kStop, true), rule.afterOwnStop);
+    }
 }
 
 // A popup owned by the main window, like the stop question.

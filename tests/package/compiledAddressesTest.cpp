@@ -90,7 +90,7 @@ TEST_F(CompiledAddresses, ReportsGoToTheConfiguredTelemetryAddress)
     telemetry::OperationsLogger &logger = telemetry::OperationsLogger::instance();
     EXPECT_TRUE(logger.logStop(1, 0));
     EXPECT_TRUE(logger.logError(3, 20004, 0, 0, 0));
-    EXPECT_TRUE(logger.logSuccess());
+    EXPECT_TRUE(logger.logSuccess(L"1000", L"1"));
 
     const std::wstring refused = L"http://localhost:" + std::to_wstring(testsupport::closedLoopbackPort()) + L"/p.zip";
     refused.copy(info.downloadUrl, refused.size());

@@ -5,8 +5,8 @@
 // header with and without the read cache.
 
 #include "package/extraction.h"
+#include "package/zipFile.h"
 #include "package/zipReadCache.h"
-#include "win32lib/UniqueResource.h"
 
 #include <minizip/iowin32.h>
 
@@ -33,7 +33,7 @@ double walkHeaders(const std::wstring &archivePath, bool cached, unsigned &entri
     zlib_filefunc64_def functions = cached ? package::cachedFileFunctions(&win32) : win32;
     LARGE_INTEGER start = {};
     ::QueryPerformanceCounter(&start);
-    Win32Lib::UniqueUnzFile archive(::unzOpen2_64(archivePath.c_str(), &functions));
+    package::UniqueUnzFile archive(::unzOpen2_64(archivePath.c_str(), &functions));
     entries = 0;
     if (!archive) {
         return -1;

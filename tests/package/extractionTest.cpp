@@ -5,6 +5,7 @@
 #include "tests/support/process.h"
 
 #include <gtest/gtest.h>
+#include <minizip/unzip.h>
 #include <zlib.h>
 
 #include <windows.h>

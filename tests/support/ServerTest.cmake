@@ -1,6 +1,6 @@
 # kestrune_add_server_test(NAME name SOURCES ... [TLS] [SMALL_DRIVE letter:size]
 #                          [SERVER_ROOT dir] [SERVER_EXTENSION file.py] [SERVER_RATE bytes/s]
-#                          [SERVER_PORT port] [NGINX_HTTPS_PORT port]
+#                          [SERVER_PORT port] [NGINX_HTTPS_PORT port [NGINX_CERTIFICATE dir]]
 #                          <any other kestrune_add_test argument>)
 # A test program run against its own reference server (tools/reference_server.py),
 # started and stopped around it by support/server-test, which also documents
@@ -8,11 +8,12 @@
 # files, small drive). Read them with testsupport::ReferenceServer
 # (support/referenceServer.h). With NGINX_HTTPS_PORT the deployment of
 # deploy/nginx serves instead, on SERVER_PORT and that HTTPS port, with its
-# prefix under the build tree.
+# prefix under the build tree; NGINX_CERTIFICATE names the folder of the
+# certificate that port serves (see server-test --nginx-certificate).
 set(KESTRUNE_SERVER_TEST ${CMAKE_CURRENT_LIST_DIR}/server-test)
 
 function(kestrune_add_server_test)
-  cmake_parse_arguments(S "TLS" "NAME;SMALL_DRIVE;SERVER_ROOT;SERVER_EXTENSION;SERVER_RATE;SERVER_PORT;NGINX_HTTPS_PORT" "" ${ARGN})
+  cmake_parse_arguments(S "TLS" "NAME;SMALL_DRIVE;SERVER_ROOT;SERVER_EXTENSION;SERVER_RATE;SERVER_PORT;NGINX_HTTPS_PORT;NGINX_CERTIFICATE" "" ${ARGN})
   set(launcher ${KESTRUNE_SERVER_TEST})
   if(S_TLS)
     list(APPEND launcher --tls)
@@ -34,6 +35,9 @@ function(kestrune_add_server_test)
   endif()
   if(S_NGINX_HTTPS_PORT)
     list(APPEND launcher --nginx ${CMAKE_BINARY_DIR}/nginx/${S_NAME} --https-port ${S_NGINX_HTTPS_PORT})
+  endif()
+  if(S_NGINX_CERTIFICATE)
+    list(APPEND launcher --nginx-certificate ${S_NGINX_CERTIFICATE})
   endif()
   list(APPEND launcher --)
   kestrune_add_test(NAME ${S_NAME} ${S_UNPARSED_ARGUMENTS} LAUNCHER ${launcher})

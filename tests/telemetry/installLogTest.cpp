@@ -40,4 +40,32 @@ TEST(InstallLog, AppendsToWhatIsThereAndRefusesFolders)
     EXPECT_NE(log.open(folder.file(L"missing\\install.log")), 0u);
 }
 
+// A log the check refuses (an elevated run, a file its user could not write
+// unelevated) is neither written nor left behind; the check sees the file
+// that was opened. Wine keeps no DACLs, so the refusal comes from the test.
+TEST(InstallLog, ARefusedFileIsNotWrittenAndANewOneIsRemoved)
+{
+    testsupport::TempFolder folder;
+    const std::wstring existing = folder.file(L"existing.log");
+    ASSERT_TRUE(testsupport::writeFile(existing, "earlier\r\n"));
+    telemetry::InstallLog &log = telemetry::InstallLog::instance();
+    for (const std::wstring &path : {existing, folder.file(L"new.log")}) {
+        SCOPED_TRACE(std::string(path.begin(), path.end()));
+        HANDLE checked = nullptr;
+        EXPECT_EQ(log.open(path,
+                           [&checked](HANDLE file) {
+                               checked = file;
+                               return false;
+                           }),
+                  static_cast<uint32_t>(ERROR_ACCESS_DENIED));
+        EXPECT_NE(checked, nullptr);
+        EXPECT_FALSE(log.isOpen());
+        log.write(L"refused");
+    }
+    EXPECT_EQ(testsupport::readFile(existing), std::optional<std::string>("earlier\r\n"));
+    EXPECT_FALSE(testsupport::fileExists(folder.file(L"new.log")));
+    EXPECT_EQ(log.open(folder.file(L"new.log"), [](HANDLE) { return true; }), 0u);
+    log.close();
+}
+
 } // namespace

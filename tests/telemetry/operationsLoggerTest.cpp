@@ -3,6 +3,8 @@
 #include "tests/support/serverRequests.h"
 #include "tests/support/silentListener.h"
 
+#include "app/resourceIds.h"
+#include "app/strings.h"
 #include "telemetry/OperationsLogger.h"
 #include "telemetry/telemetryAddresses.h"
 
@@ -68,8 +70,12 @@ TEST_F(Telemetry, ReportsArriveAsHeadRequestsWithExactQueries)
 TEST_F(Telemetry, SuccessSendsTheFormattedAddressThenTheReport)
 {
     const std::wstring format = ReferenceServer::http(L"/telemetry/installed?campaign=%ls&channel=%ls");
-    EXPECT_TRUE(logger.logSuccess(base, format.c_str()));
     // The program's resources 110 and 111 hold "1000" and "1".
+    std::wstring campaign;
+    std::wstring channel;
+    ASSERT_TRUE(app::loadResourceText(app::ids::kCampaignId, campaign));
+    ASSERT_TRUE(app::loadResourceText(app::ids::kChannelId, channel));
+    EXPECT_TRUE(logger.logSuccess(base, format.c_str(), campaign, channel));
     EXPECT_EQ(received(), (std::vector<std::string>{"HEAD /telemetry/installed?campaign=1000&channel=1",
                                                     "HEAD /telemetry/log_success?id1=1000&id2=1"}));
 }

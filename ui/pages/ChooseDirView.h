@@ -2,6 +2,7 @@
 
 #include "framework/text/FontDescription.h"
 #include "framework/views/View.h"
+#include "installer/PageData.h"
 
 #include <dwrite.h>
 
@@ -16,7 +17,7 @@ class MainWindow;
 // Page 2: destination folder, the two options, BACK and START INSTALL.
 class ChooseDirView : public application::controls::views::View {
 public:
-    static constexpr int32_t kId = 2;
+    static constexpr int32_t kId = kPageChooseDirectory;
 
     ChooseDirView(MainWindow *window, IDWriteFactory *factory, const framework::text::FontDescription &font);
 

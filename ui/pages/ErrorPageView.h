@@ -4,6 +4,7 @@
 #include "framework/text/FontDescription.h"
 #include "framework/text/Label.h"
 #include "framework/views/View.h"
+#include "installer/PageData.h"
 
 #include <dwrite.h>
 
@@ -16,7 +17,7 @@ class MainWindow;
 // Page 5: title and explanation of an install error, RETRY and EXIT.
 class ErrorPageView : public application::controls::views::View {
 public:
-    static constexpr int32_t kId = 5;
+    static constexpr int32_t kId = kPageError;
 
     ErrorPageView(MainWindow *window, IDWriteFactory *factory, const framework::text::FontDescription &font);
 

@@ -56,21 +56,21 @@ FinishView::FinishView(MainWindow *window, IDWriteFactory *factory, const framew
 
 void FinishView::receiveData(framework::windows::PageData *payload)
 {
-    if (payload->kind != kOutcomeKind || payload->value == outcome_) {
+    if (payload->kind != kDataOutcome || payload->value == outcome_) {
         return;
     }
     unsigned titleId = 0;
     unsigned bodyId = 0;
     switch (payload->value) {
-    case kCompleted:
+    case kOutcomeCompleted:
         titleId = app::ids::kSetupFinished;
         bodyId = app::ids::kFinishedText;
         break;
-    case kCompletedBeforeCancel:
+    case kOutcomeCompletedBeforeCancel:
         titleId = app::ids::kSetupFinished;
         bodyId = app::ids::kFinishedBeforeCancelText;
         break;
-    case kCancelled:
+    case kOutcomeCancelled:
         titleId = app::ids::kSetupCancelled;
         bodyId = app::ids::kCancelledText;
         break;

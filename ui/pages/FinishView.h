@@ -4,6 +4,7 @@
 #include "framework/text/Label.h"
 #include "framework/text/Text.h"
 #include "framework/views/View.h"
+#include "installer/PageData.h"
 
 #include <dwrite.h>
 
@@ -14,9 +15,7 @@ class MainWindow;
 // Page 4: the outcome of a run that ended without an error, and FINISH.
 class FinishView : public application::controls::views::View {
 public:
-    static constexpr int32_t kId = 4;
-    static constexpr int64_t kOutcomeKind = 1;
-    enum Outcome : int64_t { kCompleted = 0, kCompletedBeforeCancel = 1, kCancelled = 2 };
+    static constexpr int32_t kId = kPageFinish;
 
     FinishView(MainWindow *window, IDWriteFactory *factory, const framework::text::FontDescription &font);
 
@@ -29,7 +28,7 @@ private:
     MainWindow *window_;
     framework::controls::text::Label *title_ = nullptr;
     framework::controls::text::Text *body_ = nullptr;
-    int64_t outcome_ = kCompleted;
+    int64_t outcome_ = kOutcomeCompleted;
 };
 
 } // namespace installer

@@ -11,7 +11,6 @@
 #include "ui/controls/elements.h"
 
 #include <array>
-#include <memory>
 
 namespace installer {
 
@@ -47,12 +46,7 @@ void askToStopInstallation(HWND window, InstallOptions &options)
     if (answer != IDYES) {
         return;
     }
-    auto cancelling = std::make_unique<framework::windows::PageData>(
-        framework::windows::PageData{InstallingView::kStatusKind, InstallingView::kStatusCancelling});
-    if (::PostMessageW(window, framework::windows::kMsgViewData, InstallingView::kId,
-                       reinterpret_cast<LPARAM>(cancelling.get()))) {
-        static_cast<void>(cancelling.release());
-    }
+    deliverPageData(window, Delivery::kPost, kPageInstalling, kDataStatus, kStatusCancelling);
     options.cancelRequested = 1;
 }
 
@@ -69,7 +63,7 @@ InstallingView::InstallingView(MainWindow *window, IDWriteFactory *factory,
 
 void InstallingView::receiveData(framework::windows::PageData *payload)
 {
-    if (payload->kind == kStatusKind) {
+    if (payload->kind == kDataStatus) {
         if (payload->value < 0 || payload->value >= static_cast<int64_t>(kStatusStrings.size())) {
             return;
         }
@@ -79,7 +73,7 @@ void InstallingView::receiveData(framework::windows::PageData *payload)
         if (active) {
             ::PostMessageW(window_->handle(), framework::windows::kMsgRedraw, 0, 0);
         }
-    } else if (payload->kind == kProgressKind) {
+    } else if (payload->kind == kDataProgress) {
         progressBar_->setFraction(static_cast<float>(payload->value) / static_cast<float>(kProgressScale));
         ::PostMessageW(window_->handle(), framework::windows::kMsgRedraw, 0, 0);
     }

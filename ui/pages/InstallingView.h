@@ -3,6 +3,7 @@
 #include "framework/text/FontDescription.h"
 #include "framework/text/Label.h"
 #include "framework/views/View.h"
+#include "installer/PageData.h"
 
 #include <dwrite.h>
 
@@ -18,11 +19,7 @@ struct InstallOptions;
 // Page 3: status line, progress bar and STOP while the worker runs.
 class InstallingView : public application::controls::views::View {
 public:
-    static constexpr int32_t kId = 3;
-    static constexpr int64_t kStatusKind = 1;
-    static constexpr int64_t kProgressKind = 2;
-    static constexpr int64_t kStatusCancelling = 4;
-    static constexpr int64_t kProgressScale = 10000;
+    static constexpr int32_t kId = kPageInstalling;
 
     InstallingView(MainWindow *window, IDWriteFactory *factory, const framework::text::FontDescription &font);
 

@@ -7,10 +7,15 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 namespace Win32Lib::encryption {
 
 using Sha256Digest = std::array<uint8_t, 32>;
+
+// A digest written as text: exactly 64 hexadecimal digits, in either case.
+// False for anything else, `digest` then undefined.
+[[nodiscard]] bool parseSha256Text(std::wstring_view text, Sha256Digest &digest) noexcept;
 
 class Sha256 {
 public:

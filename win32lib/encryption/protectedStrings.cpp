@@ -35,4 +35,9 @@ SharedSecureWString finishPageAddress()
     return decodeStringRecord(records::finishPageAddress());
 }
 
+SharedSecureWString certificatePins()
+{
+    return decodeStringRecord(records::certificatePins());
+}
+
 } // namespace Win32Lib::encryption::protectedStrings

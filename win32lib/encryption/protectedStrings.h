@@ -19,5 +19,8 @@ namespace Win32Lib::encryption::protectedStrings {
 [[nodiscard]] SharedSecureWString successAddressFormat();
 // Web page opened after a successful installation.
 [[nodiscard]] SharedSecureWString finishPageAddress();
+// The server certificates this build pins ("host=digest;..."), empty when it
+// pins none; read by win32lib/http/certificatePins.h.
+[[nodiscard]] SharedSecureWString certificatePins();
 
 } // namespace Win32Lib::encryption::protectedStrings

@@ -14,6 +14,7 @@ namespace Win32Lib::encryption::records {
 [[nodiscard]] std::span<const uint8_t> telemetryAddress() noexcept;
 [[nodiscard]] std::span<const uint8_t> successAddressFormat() noexcept;
 [[nodiscard]] std::span<const uint8_t> finishPageAddress() noexcept;
+[[nodiscard]] std::span<const uint8_t> certificatePins() noexcept;
 [[nodiscard]] std::span<const uint8_t> pictureTable() noexcept;
 
 } // namespace Win32Lib::encryption::records

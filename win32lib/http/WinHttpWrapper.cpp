@@ -1,5 +1,6 @@
 #include "win32lib/http/WinHttpWrapper.h"
 
+#include "win32lib/fileWrite.h"
 #include "win32lib/http/MyZlib.h"
 #include "win32lib/http/requestLogic.h"
 
@@ -63,27 +64,6 @@ bool queryHeaderText(HINTERNET request, DWORD query, DWORD bufferBytes, std::wst
     }
     buffer.resize(length / sizeof(wchar_t));
     text = std::move(buffer);
-    return true;
-}
-
-// A short write that reports success happens when the volume fills up (Wine
-// does it once before failing with ERROR_DISK_FULL): the rest is written
-// again, so that the failure that follows is the one recorded. A write that
-// makes no progress at all counts as a full disk.
-bool writeAll(HANDLE file, const uint8_t *bytes, DWORD length)
-{
-    while (length > 0) {
-        DWORD written = 0;
-        if (!::WriteFile(file, bytes, length, &written, nullptr)) {
-            return false;
-        }
-        if (written == 0) {
-            ::SetLastError(ERROR_DISK_FULL);
-            return false;
-        }
-        bytes += written;
-        length -= written;
-    }
     return true;
 }
 
@@ -175,25 +155,25 @@ bool WinHttpWrapper::openConnection(const std::wstring &host, INTERNET_PORT port
     }
     UniqueHInternet opened(::WinHttpConnect(session_.get(), host.c_str(), port, 0));
     if (!opened) {
-        const DWORD error = ::GetLastError();
-        recordError(error, "WinHttpConnect");
-        return false;
+        return failWithLastError("WinHttpConnect");
     }
     connection = opened.get();
     connections_.emplace(key, std::move(opened));
     return true;
 }
 
-bool WinHttpWrapper::runRequestSequence(const wchar_t *verb, const std::wstring &url)
+bool WinHttpWrapper::failWithLastError(const char *operation)
 {
-    resetResult();
-    request_.reset();
+    const DWORD error = ::GetLastError();
+    recordError(error, operation);
+    return false;
+}
 
+bool WinHttpWrapper::openRequest(const wchar_t *verb, const std::wstring &url, bool &secure)
+{
     CrackedUrl parts;
     if (!crackUrl(url.c_str(), parts)) {
-        const DWORD error = ::GetLastError();
-        recordError(error, "WinHttpCrackUrl");
-        return false;
+        return failWithLastError("WinHttpCrackUrl");
     }
 
     requestHost_ = parts.host;
@@ -202,61 +182,55 @@ bool WinHttpWrapper::runRequestSequence(const wchar_t *verb, const std::wstring 
         return false;
     }
 
-    const bool secure = isSecureScheme(parts.scheme);
+    secure = isSecureScheme(parts.scheme);
     const wchar_t *acceptTypes[] = {L"*/*", nullptr};
     request_.reset(::WinHttpOpenRequest(connection, verb, parts.path, L"HTTP/1.1", WINHTTP_NO_REFERER, acceptTypes,
                                         WINHTTP_FLAG_REFRESH | (secure ? WINHTTP_FLAG_SECURE : 0)));
     if (!request_) {
-        const DWORD error = ::GetLastError();
-        recordError(error, "WinHttpOpenRequest");
-        return false;
+        return failWithLastError("WinHttpOpenRequest");
     }
+    return true;
+}
 
+bool WinHttpWrapper::addRequestHeaders()
+{
     if (!::WinHttpAddRequestHeaders(request_.get(), L"Accept-Encoding: gzip, deflate", static_cast<DWORD>(-1),
                                     WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE)) {
-        const DWORD error = ::GetLastError();
-        recordError(error, "WinHttpAddRequestHeaders");
-        return false;
+        return failWithLastError("WinHttpAddRequestHeaders");
     }
     for (const auto &[headerLine, modifiers] : extraHeaders_) {
         if (!::WinHttpAddRequestHeaders(request_.get(), headerLine.c_str(), static_cast<DWORD>(headerLine.size()),
                                         modifiers)) {
-            const DWORD error = ::GetLastError();
-            recordError(error, "WinHttpAddRequestHeaders");
-            return false;
+            return failWithLastError("WinHttpAddRequestHeaders");
         }
     }
+    return true;
+}
 
+bool WinHttpWrapper::setRequestOptions(bool secure)
+{
     if (securityFlags_ != 0) {
         DWORD flags = securityFlags_;
         if (!::WinHttpSetOption(request_.get(), WINHTTP_OPTION_SECURITY_FLAGS, &flags, sizeof(flags))) {
-            const DWORD error = ::GetLastError();
-            recordError(error, "WinHttpSetOption|WINHTTP_OPTION_SECURITY_FLAGS");
-            return false;
+            return failWithLastError("WinHttpSetOption|WINHTTP_OPTION_SECURITY_FLAGS");
         }
     }
     if ((optionFlags_ & kOptionCheckRevocation) != 0) {
         DWORD feature = WINHTTP_ENABLE_SSL_REVOCATION;
         if (!::WinHttpSetOption(request_.get(), WINHTTP_OPTION_ENABLE_FEATURE, &feature, sizeof(feature))) {
-            const DWORD error = ::GetLastError();
-            recordError(error, "WinHttpSetOption|WINHTTP_OPTION_ENABLE_FEATURE");
-            return false;
+            return failWithLastError("WinHttpSetOption|WINHTTP_OPTION_ENABLE_FEATURE");
         }
     }
     if (clientCertificate_) {
         if (!::WinHttpSetOption(request_.get(), WINHTTP_OPTION_CLIENT_CERT_CONTEXT,
                                 const_cast<CERT_CONTEXT *>(clientCertificate_.get()), sizeof(CERT_CONTEXT))) {
-            const DWORD error = ::GetLastError();
-            recordError(error, "WinHttpSetOption|WINHTTP_OPTION_CLIENT_CERT_CONTEXT");
-            return false;
+            return failWithLastError("WinHttpSetOption|WINHTTP_OPTION_CLIENT_CERT_CONTEXT");
         }
     }
 
     DWORD_PTR context = reinterpret_cast<DWORD_PTR>(self_);
     if (!::WinHttpSetOption(request_.get(), WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof(context))) {
-        const DWORD error = ::GetLastError();
-        recordError(error, "WinHttpSetOption|WINHTTP_OPTION_CONTEXT_VALUE");
-        return false;
+        return failWithLastError("WinHttpSetOption|WINHTTP_OPTION_CONTEXT_VALUE");
     }
     if (secure) {
         // Without the callback the pins are not checked; a failure to install
@@ -264,22 +238,22 @@ bool WinHttpWrapper::runRequestSequence(const wchar_t *verb, const std::wstring 
         static_cast<void>(
             ::WinHttpSetStatusCallback(request_.get(), &WinHttpWrapper::statusCallback, kCallbackMask, 0));
     }
+    return true;
+}
 
-    if (!sendWithRetry()) {
-        return false;
-    }
-
+bool WinHttpWrapper::receiveResponse()
+{
     if (!::WinHttpReceiveResponse(request_.get(), nullptr)) {
-        const DWORD error = ::GetLastError();
-        recordError(error, "WinHttpReceiveResponse");
-        return false;
+        return failWithLastError("WinHttpReceiveResponse");
     }
+    return true;
+}
 
+bool WinHttpWrapper::readResponseHeaders()
+{
     std::wstring text;
     if (!queryHeaderText(request_.get(), WINHTTP_QUERY_STATUS_CODE, kStatusCodeBytes, text)) {
-        const DWORD error = ::GetLastError();
-        recordError(error, "WinHttpQueryHeaders|WINHTTP_QUERY_STATUS_CODE");
-        return false;
+        return failWithLastError("WinHttpQueryHeaders|WINHTTP_QUERY_STATUS_CODE");
     }
     statusCode_ = parseStatusCode(text.c_str());
 
@@ -307,6 +281,16 @@ bool WinHttpWrapper::runRequestSequence(const wchar_t *verb, const std::wstring 
         ::SetLastError(ERROR_SUCCESS);
     }
     return true;
+}
+
+bool WinHttpWrapper::runRequestSequence(const wchar_t *verb, const std::wstring &url)
+{
+    resetResult();
+    request_.reset();
+
+    bool secure = false;
+    return openRequest(verb, url, secure) && addRequestHeaders() && setRequestOptions(secure) && sendWithRetry() &&
+           receiveResponse() && readResponseHeaders();
 }
 
 bool WinHttpWrapper::sendWithRetry()
@@ -398,7 +382,8 @@ bool WinHttpWrapper::readBody(const ProgressCallback &progress, std::vector<uint
             break;
         }
         if (file != nullptr) {
-            if (!writeAll(file, chunk.get(), read)) {
+            // A write that makes no progress at all counts as a full disk.
+            if (!Win32Lib::writeAll(file, chunk.get(), read, ERROR_DISK_FULL)) {
                 const DWORD error = ::GetLastError();
                 recordError(error, "WriteFile");
                 break;

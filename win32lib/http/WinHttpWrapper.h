@@ -62,7 +62,15 @@ public:
     [[nodiscard]] bool isSslCertificateValid(PCCERT_CONTEXT certificate, const std::wstring &host);
 
 private:
+    // The steps of one request up to its headers; each records its failure.
     bool runRequestSequence(const wchar_t *verb, const std::wstring &url);
+    bool openRequest(const wchar_t *verb, const std::wstring &url, bool &secure);
+    bool addRequestHeaders();
+    bool setRequestOptions(bool secure);
+    bool receiveResponse();
+    bool readResponseHeaders();
+    // Records GetLastError() for `operation`; always false.
+    bool failWithLastError(const char *operation);
     bool readBody(const ProgressCallback &progress, std::vector<uint8_t> *buffer, HANDLE file,
                   const BodyObserver &written = {});
     bool openConnection(const std::wstring &host, INTERNET_PORT port, HINTERNET &connection);

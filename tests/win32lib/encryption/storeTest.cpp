@@ -304,6 +304,7 @@ TEST(ProtectedStore, GeneratedRecordsHoldTheConfiguredValues)
     EXPECT_EQ(wide(protectedStrings::telemetryAddress()), CONFIGURED_KESTRUNE_TELEMETRY_URL);
     EXPECT_EQ(wide(protectedStrings::successAddressFormat()), CONFIGURED_KESTRUNE_SUCCESS_URL_FORMAT);
     EXPECT_EQ(wide(protectedStrings::finishPageAddress()), CONFIGURED_KESTRUNE_FINISH_URL);
+    EXPECT_EQ(wide(protectedStrings::certificatePins()), CONFIGURED_KESTRUNE_CERTIFICATE_PINS);
 }
 
 TEST(ProtectedStore, GeneratedPictureTableHoldsThePictureFiles)

@@ -2,9 +2,12 @@
 
 #include <cstdint>
 
+// The engine's install error ids, kept below the engine because the manifest,
+// download and extraction steps return them too.
 namespace installer {
 
-// Install error ids: 0 is success, the rest name how a run ended.
+// Install error ids: 0 is success, the rest name how a run ended. The
+// refusals to start (already installed, wrong word size) are exit codes only.
 enum InstallError : uint16_t {
     kInstallOk = 0,
     kErrorCreateDestination = 20001,
@@ -25,8 +28,6 @@ enum InstallError : uint16_t {
     kErrorStartUpdater = 20060,
     kErrorUpdaterFailed = 20061,
     kErrorCancelled = 20100,
-    kErrorAlreadyInstalled = 20103,
-    kErrorWrongWordSize = 20104,
 };
 
 } // namespace installer
