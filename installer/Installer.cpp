@@ -202,6 +202,18 @@ struct Installer::StepOutcome {
     std::optional<int64_t> pageValue = std::nullopt;
     // What a cancel reports as the step's duration.
     int64_t elapsedMs = 0;
+
+    // A request that failed, told with its Windows and TLS errors and which
+    // request it was: 1 the manifest, 2 the package.
+    static StepOutcome requestFailed(uint16_t id, const package::UpdateInfo &info, uint32_t request, int64_t elapsedMs)
+    {
+        return {.end = StepEnd::kFailed,
+                .id = id,
+                .windowsError = info.errorCode,
+                .extra1 = info.sslErrors,
+                .extra2 = request,
+                .elapsedMs = elapsedMs};
+    }
 };
 
 InstallSteps defaultInstallSteps()
@@ -579,12 +591,7 @@ Installer::StepOutcome Installer::fetchManifest(InstallRun &run)
     const uint16_t manifestResult = steps_.fetchUpdateInfo(run.info);
     run.timer.stop();
     if (manifestResult != kInstallOk) {
-        return {.end = StepEnd::kFailed,
-                .id = manifestResult,
-                .windowsError = run.info.errorCode,
-                .extra1 = run.info.sslErrors,
-                .extra2 = 1,
-                .elapsedMs = run.timer.elapsedMs()};
+        return StepOutcome::requestFailed(manifestResult, run.info, 1, run.timer.elapsedMs());
     }
     return {.elapsedMs = run.timer.elapsedMs()};
 }
@@ -611,12 +618,7 @@ Installer::StepOutcome Installer::downloadPackage(InstallRun &run)
         return {.end = StepEnd::kCancelled, .elapsedMs = run.timer.elapsedMs()};
     }
     if (downloadResult != kInstallOk) {
-        return {.end = StepEnd::kFailed,
-                .id = downloadResult,
-                .windowsError = run.info.errorCode,
-                .extra1 = run.info.sslErrors,
-                .extra2 = 2,
-                .elapsedMs = run.timer.elapsedMs()};
+        return StepOutcome::requestFailed(downloadResult, run.info, 2, run.timer.elapsedMs());
     }
     return {.elapsedMs = run.timer.elapsedMs()};
 }
