@@ -84,7 +84,8 @@ std::optional<unsigned> takeCommandLine(CommandLine &commandLine)
         // The full path, as an elevated copy may start in another folder.
         wchar_t fullPath[MAX_PATH] = {};
         const DWORD length = ::GetFullPathNameW(commandLine.logPath.c_str(), MAX_PATH, fullPath, nullptr);
-        if (length == 0 || length >= MAX_PATH || telemetry::InstallLog::instance().open(fullPath, unelevatedUserMayAppend) != ERROR_SUCCESS) {
+        if (length == 0 || length >= MAX_PATH ||
+            telemetry::InstallLog::instance().open(fullPath, unelevatedUserMayAppend) != ERROR_SUCCESS) {
             commandLine.badArgument = kSwitchLog + commandLine.logPath;
         } else {
             commandLine.logPath = fullPath;

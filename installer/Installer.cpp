@@ -424,8 +424,7 @@ void Installer::handOffToElevatedCopy()
     Win32Lib::UniqueHandle copy;
     // The pages' choices travel in the record; only the log is named on the
     // copy's command line, so that an interactive run logs past elevation.
-    const uint32_t error =
-        steps_.relaunchElevated(app::interactiveCopyArguments(app::processCommandLine()), copy);
+    const uint32_t error = steps_.relaunchElevated(app::interactiveCopyArguments(app::processCommandLine()), copy);
     if (error != ERROR_SUCCESS) {
         app::acquireSingleInstance();
         event.close();

@@ -213,12 +213,12 @@ HRESULT Direct2dWindow::createWindow()
     windowClass.lpfnWndProc = &Direct2dWindow::windowProcedure;
     windowClass.hInstance = module;
     windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hIcon = static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(iconResourceId), IMAGE_ICON,
-                                                        ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON),
-                                                        LR_SHARED));
-    windowClass.hIconSm = static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(iconResourceId), IMAGE_ICON,
-                                                          ::GetSystemMetrics(SM_CXSMICON),
-                                                          ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    windowClass.hIcon =
+        static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(iconResourceId), IMAGE_ICON,
+                                        ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), LR_SHARED));
+    windowClass.hIconSm =
+        static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(iconResourceId), IMAGE_ICON,
+                                        ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     windowClass.lpszClassName = className();
     if (::RegisterClassExW(&windowClass) == 0) {
         const DWORD error = ::GetLastError();

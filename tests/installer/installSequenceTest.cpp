@@ -149,7 +149,9 @@ installer::InstallSteps fakeSteps(Scenario &scenario, const std::wstring &destin
     };
     steps.logStop = [&scenario](uint32_t step, int64_t elapsed) { scenario.stops.emplace_back(step, elapsed); };
     steps.logSuccess = [&scenario] { ++scenario.successes; };
-    steps.relaunchElevated = [](const std::wstring &, Win32Lib::UniqueHandle &) { return static_cast<uint32_t>(ERROR_NOT_SUPPORTED); };
+    steps.relaunchElevated = [](const std::wstring &, Win32Lib::UniqueHandle &) {
+        return static_cast<uint32_t>(ERROR_NOT_SUPPORTED);
+    };
     steps.openInBrowser = [](const std::wstring &) {};
     steps.startUnelevated = [](const std::wstring &, const std::wstring &) {};
     steps.createWorkerThread = installer::defaultInstallSteps().createWorkerThread;
