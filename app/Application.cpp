@@ -9,10 +9,13 @@
 #include "app/singleInstance.h"
 #include "app/strings.h"
 #include "installer/destination.h"
+#include "installer/startup.h"
 #include "package/installErrorIds.h"
 #include "kestrune/config.h"
 #include "telemetry/InstallLog.h"
-#include "ui/ShowMessageBox.h"
+#include "ui/MainWindow.h"
+#include "ui/pageData.h"
+#include "ui/showMessageBox.h"
 #include "win32lib/systemLibrary.h"
 #include "win32lib/wordSize.h"
 
@@ -120,7 +123,7 @@ void logRunHeader(std::wstring_view arguments, uint32_t elevationType, uint32_t 
     const std::wstring windows =
         getWorkstationVersion(major, minor) ? std::to_wstring(major) + L"." + std::to_wstring(minor) : L"unknown";
     log.write(std::to_wstring(sizeof(void *) * 8) + L"-bit installer on Windows " + windows + L", " +
-              (Win32Lib::isWindows64Bit() ? L"64" : L"32") + L"-bit system");
+              (win32lib::isWindows64Bit() ? L"64" : L"32") + L"-bit system");
     wchar_t level[16] = {};
     ::swprintf(level, std::size(level), L"0x%X", integrityLevel);
     log.write(L"Elevation type " + std::to_wstring(elevationType) + L", integrity level " + level +
@@ -143,14 +146,14 @@ void Application::destroy() noexcept
     g_application = nullptr;
 }
 
-Application::Application() : shcore_(Win32Lib::loadSystemLibrary(L"SHCore.dll"))
+Application::Application() : shcore_(win32lib::loadSystemLibrary(L"SHCore.dll"))
 {
     using framework::base::GetDpiForMonitorFn;
     using framework::base::GetProcessDpiAwarenessFn;
     using framework::base::SetProcessDpiAwarenessFn;
-    GetDpiForMonitor = Win32Lib::systemProc<GetDpiForMonitorFn>(shcore_.get(), "GetDpiForMonitor");
-    SetProcessDpiAwareness = Win32Lib::systemProc<SetProcessDpiAwarenessFn>(shcore_.get(), "SetProcessDpiAwareness");
-    GetProcessDpiAwareness = Win32Lib::systemProc<GetProcessDpiAwarenessFn>(shcore_.get(), "GetProcessDpiAwareness");
+    GetDpiForMonitor = win32lib::systemProc<GetDpiForMonitorFn>(shcore_.get(), "GetDpiForMonitor");
+    SetProcessDpiAwareness = win32lib::systemProc<SetProcessDpiAwarenessFn>(shcore_.get(), "SetProcessDpiAwareness");
+    GetProcessDpiAwareness = win32lib::systemProc<GetProcessDpiAwarenessFn>(shcore_.get(), "GetProcessDpiAwareness");
 }
 
 Application::~Application()
@@ -197,6 +200,43 @@ unsigned Application::run(std::wstring_view arguments)
     return exitCode;
 }
 
+unsigned Application::startInstaller(const CommandLine &commandLine)
+{
+    installer_.takeCommandLine(commandLine);
+    if (const std::optional<installer::StartRefusal> refusal = installer::startRefusal()) {
+        if (commandLine.silent()) {
+            return refusal->exitCode;
+        }
+        const int answer = ui::showMessageBox(nullptr, loadString(refusal->messageId).c_str(),
+                                              loadString(refusal->captionId).c_str(), 0);
+        return answer == -1 && refusal->initFailureWhenUnshown ? showInitFailure() : refusal->exitCode;
+    }
+
+    // A silent run carries its choices on its own command line and takes
+    // nothing from a record another process left.
+    const bool resuming = commandLine.mode == RunMode::kInteractive && installer_.takeOverHandoff();
+    if (commandLine.mode == RunMode::kVerySilent) {
+        return installer_.runWithoutWindow();
+    }
+    const bool silent = commandLine.mode == RunMode::kSilent;
+
+    auto window = std::make_unique<ui::MainWindow>(installer_);
+    if (FAILED(window->initialize(resuming || silent ? ui::kPageInstalling : ui::kPageStart))) {
+        return showInitFailure();
+    }
+    window_ = std::move(window);
+    installer_.setEvents(window_->events());
+    if (silent && !installer_.startUnattendedRun()) {
+        return showInitFailure();
+    }
+    if (resuming) {
+        window_->moveToRectangle(installer_.options().windowRect);
+        installer_.resumeHandedOverRun();
+    }
+    ::ShowWindow(window_->handle(), SW_SHOWNORMAL);
+    return 0;
+}
+
 unsigned Application::runWithArguments(std::wstring_view arguments)
 {
     CommandLine commandLine = parseCommandLine(arguments);
@@ -231,14 +271,14 @@ unsigned Application::runWithArguments(std::wstring_view arguments)
     const bool heldBefore = holdsSingleInstance();
     if (heldBefore || !acquireSingleInstance()) {
         if (!commandLine.silent()) {
-            application::ShowMessageBox(nullptr, loadString(ids::kSecondInstance).c_str(),
+            ui::showMessageBox(nullptr, loadString(ids::kSecondInstance).c_str(),
                                         loadString(ids::kCaption).c_str(), 0);
         }
         releaseSingleInstance();
         return kExitSecondInstance;
     }
 
-    const unsigned startResult = installer_.start();
+    const unsigned startResult = startInstaller(commandLine);
     // Without a window the installation has already run.
     if (startResult > 0 || commandLine.mode == RunMode::kVerySilent) {
         releaseSingleInstance();

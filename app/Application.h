@@ -3,6 +3,7 @@
 #include "framework/base/CoreApplication.h"
 #include "framework/text/FontDescription.h"
 #include "installer/Installer.h"
+#include "ui/MainWindow.h"
 #include "win32lib/UniqueResource.h"
 
 #include <dwrite.h>
@@ -44,11 +45,17 @@ private:
     Application();
 
     unsigned runWithArguments(std::wstring_view arguments);
+    // Opens the window, or runs without one, or refuses to start. 0 once the
+    // window is open; otherwise the exit code.
+    unsigned startInstaller(const CommandLine &commandLine);
 
-    Win32Lib::UniqueHModule shcore_;
+    win32lib::UniqueHModule shcore_;
     Microsoft::WRL::ComPtr<IWICImagingFactory> wicFactory_;
     Microsoft::WRL::ComPtr<IDWriteFactory> dwriteFactory_;
     framework::text::FontDescription font_;
+    // Before the engine, so that it outlives the engine's worker, which
+    // tells it what happens until it ends.
+    std::unique_ptr<ui::MainWindow> window_;
     installer::Installer installer_;
 };
 

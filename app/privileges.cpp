@@ -18,7 +18,7 @@ uint32_t g_integrityLevel = 0;
 
 uint32_t getElevationType(uint32_t &type)
 {
-    Win32Lib::UniqueHandle token;
+    win32lib::UniqueHandle token;
     if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put())) {
         return ::GetLastError();
     }
@@ -43,7 +43,7 @@ bool unelevatedUserMayAppend(HANDLE file)
     if (type != TokenElevationTypeFull) {
         return true;
     }
-    Win32Lib::UniqueHandle token;
+    win32lib::UniqueHandle token;
     TOKEN_LINKED_TOKEN linked = {};
     DWORD returned = 0;
     if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put()) ||
@@ -51,14 +51,14 @@ bool unelevatedUserMayAppend(HANDLE file)
         return false;
     }
     // An identification token, which is all AccessCheck needs.
-    const Win32Lib::UniqueHandle unelevated(linked.LinkedToken);
+    const win32lib::UniqueHandle unelevated(linked.LinkedToken);
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (::GetSecurityInfo(file, SE_FILE_OBJECT,
                           OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr,
                           nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
         return false;
     }
-    const Win32Lib::UniqueLocalMemory descriptorOwner(descriptor);
+    const win32lib::UniqueLocalMemory descriptorOwner(descriptor);
     GENERIC_MAPPING mapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS};
     PRIVILEGE_SET privileges = {};
     DWORD privilegesLength = sizeof(privileges);
@@ -71,7 +71,7 @@ bool unelevatedUserMayAppend(HANDLE file)
 
 uint32_t getIntegrityLevel(uint32_t &level)
 {
-    Win32Lib::UniqueHandle token;
+    win32lib::UniqueHandle token;
     if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put())) {
         return ::GetLastError();
     }
@@ -95,7 +95,7 @@ uint32_t getIntegrityLevel(uint32_t &level)
     return ERROR_SUCCESS;
 }
 
-uint32_t relaunchElevated(Win32Lib::UniqueHandle *process, const wchar_t *parameters)
+uint32_t relaunchElevated(win32lib::UniqueHandle *process, const wchar_t *parameters)
 {
     wchar_t ownPath[MAX_PATH] = {};
     const DWORD pathLength = ::GetModuleFileNameW(nullptr, ownPath, MAX_PATH);

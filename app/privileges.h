@@ -16,7 +16,7 @@ constexpr uint32_t kHighIntegrityLevel = 0x3000;
 // Starts the elevated copy, with `parameters` as its arguments when given;
 // when `process` is given it receives the copy's process handle (when the
 // shell provides one).
-[[nodiscard]] uint32_t relaunchElevated(Win32Lib::UniqueHandle *process = nullptr, const wchar_t *parameters = nullptr);
+[[nodiscard]] uint32_t relaunchElevated(win32lib::UniqueHandle *process = nullptr, const wchar_t *parameters = nullptr);
 // Whether the unelevated token linked to this process's elevated one may
 // append to the open file: an elevated run writes a file its command line
 // names (an unelevated process may have written that line) only where its

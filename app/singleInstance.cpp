@@ -5,7 +5,7 @@
 namespace app {
 namespace {
 
-Win32Lib::UniqueHandle g_singleInstanceMutex;
+win32lib::UniqueHandle g_singleInstanceMutex;
 
 } // namespace
 

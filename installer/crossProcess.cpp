@@ -39,13 +39,13 @@ public:
     [[nodiscard]] SECURITY_ATTRIBUTES *attributes() noexcept { return descriptor_ ? &attributes_ : nullptr; }
 
 private:
-    Win32Lib::UniqueLocalMemory descriptor_;
+    win32lib::UniqueLocalMemory descriptor_;
     SECURITY_ATTRIBUTES attributes_ = {};
 };
 
 // A handle of an object made by the create call just returned: false, with
 // ERROR_ALREADY_EXISTS, when the call only opened an existing one.
-bool freshlyCreated(Win32Lib::UniqueHandle &handle)
+bool freshlyCreated(win32lib::UniqueHandle &handle)
 {
     if (!handle) {
         return false;
@@ -152,7 +152,7 @@ DWORD parentProcessId(HANDLE process)
 {
     using QueryInformationProcess = NTSTATUS(NTAPI *)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
     const auto query =
-        Win32Lib::systemProc<QueryInformationProcess>(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess");
+        win32lib::systemProc<QueryInformationProcess>(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess");
     if (query == nullptr) {
         return 0;
     }
@@ -169,7 +169,7 @@ bool startedByWaitingInstance()
     if (parentId == 0) {
         return false;
     }
-    Win32Lib::UniqueHandle parent(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, parentId));
+    win32lib::UniqueHandle parent(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, parentId));
     if (!parent || ::WaitForSingleObject(parent.get(), 0) != WAIT_TIMEOUT) {
         return false;
     }

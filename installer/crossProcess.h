@@ -102,8 +102,8 @@ public:
     [[nodiscard]] DWORD size() const noexcept { return size_; }
 
 private:
-    Win32Lib::UniqueMappedView view_;
-    Win32Lib::UniqueHandle mapping_;
+    win32lib::UniqueMappedView view_;
+    win32lib::UniqueHandle mapping_;
     DWORD size_ = 0;
 };
 
@@ -125,7 +125,7 @@ public:
     [[nodiscard]] HANDLE handle() const noexcept { return event_.get(); }
 
 private:
-    Win32Lib::UniqueHandle event_;
+    win32lib::UniqueHandle event_;
 };
 
 // Creates the updater mapping and writes the install root into it; false

@@ -73,7 +73,7 @@ DWORD removeTreeEntry(const std::wstring &path, DWORD attributes)
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 && folder) {
         DWORD firstError = 0;
         WIN32_FIND_DATAW entry = {};
-        Win32Lib::UniqueFindHandle search(::FindFirstFileW((path + L"\\*").c_str(), &entry));
+        win32lib::UniqueFindHandle search(::FindFirstFileW((path + L"\\*").c_str(), &entry));
         if (search) {
             do {
                 if (wcscmp(entry.cFileName, L".") == 0 || wcscmp(entry.cFileName, L"..") == 0) {
@@ -114,7 +114,7 @@ int removeDirectoryTree(const std::wstring &path)
 uint64_t directorySize(const std::wstring &path)
 {
     WIN32_FIND_DATAW entry = {};
-    Win32Lib::UniqueFindHandle search(::FindFirstFileW((path + L"\\*").c_str(), &entry));
+    win32lib::UniqueFindHandle search(::FindFirstFileW((path + L"\\*").c_str(), &entry));
     if (!search) {
         return 0;
     }
@@ -168,7 +168,7 @@ bool knownFolderPath(REFKNOWNFOLDERID folder, std::wstring &path)
     if (FAILED(knownFolder->GetShellItem(0, IID_PPV_ARGS(&item)))) {
         return false;
     }
-    Win32Lib::UniqueCoTaskMem<wchar_t> name;
+    win32lib::UniqueCoTaskMem<wchar_t> name;
     if (FAILED(item->GetDisplayName(SIGDN_FILESYSPATH, name.put())) || !name) {
         return false;
     }

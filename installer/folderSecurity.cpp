@@ -36,7 +36,7 @@ bool isTrustedSid(PSID sid)
             return true;
         }
     }
-    Win32Lib::UniqueLocalMemory trustedInstaller;
+    win32lib::UniqueLocalMemory trustedInstaller;
     return ::ConvertStringSidToSidW(kTrustedInstallerSid, trustedInstaller.put()) &&
            ::EqualSid(sid, trustedInstaller.get());
 }
@@ -54,7 +54,7 @@ std::wstring fullPath(const std::wstring &path)
 
 bool knownFolder(REFKNOWNFOLDERID id, std::wstring &path)
 {
-    Win32Lib::UniqueCoTaskMem<wchar_t> folder;
+    win32lib::UniqueCoTaskMem<wchar_t> folder;
     if (FAILED(::SHGetKnownFolderPath(id, KF_FLAG_DEFAULT, nullptr, folder.put())) || !folder) {
         return false;
     }
@@ -200,7 +200,7 @@ bool secureCreatedFolder(const std::wstring &createdFolder)
 
 bool secureFoundFolder(const std::wstring &folder)
 {
-    Win32Lib::UniqueLocalMemory current;
+    win32lib::UniqueLocalMemory current;
     const DWORD readError =
         ::GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
                                 nullptr, nullptr, nullptr, nullptr, current.put());

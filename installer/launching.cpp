@@ -26,7 +26,7 @@ constexpr uint16_t kUpdaterFailed = 20061;
 constexpr DWORD kUpdaterCreationFlags = CREATE_NO_WINDOW | NORMAL_PRIORITY_CLASS;
 
 // Null texts are passed as empty strings.
-bool setString(Win32Lib::UniqueVariant &variant, const wchar_t *text)
+bool setString(win32lib::UniqueVariant &variant, const wchar_t *text)
 {
     variant.reset();
     variant.get().vt = VT_BSTR;
@@ -55,7 +55,7 @@ uint16_t runUpdater(const std::wstring &destination, const std::wstring &version
     // until the process has started, so that the program checked is the
     // program run.
     const std::wstring updater = updaterPath(destination);
-    Win32Lib::UniqueFile updaterFile(
+    win32lib::UniqueFile updaterFile(
         ::CreateFileW(updater.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!updaterFile) {
         detail = ::GetLastError();
@@ -80,8 +80,8 @@ uint16_t runUpdater(const std::wstring &destination, const std::wstring &version
         removeDirectoryTree(destination);
         return kUpdaterNotStarted;
     }
-    Win32Lib::UniqueHandle process(started.hProcess);
-    Win32Lib::UniqueHandle thread(started.hThread);
+    win32lib::UniqueHandle process(started.hProcess);
+    win32lib::UniqueHandle thread(started.hThread);
     updaterFile.reset();
 
     ::WaitForSingleObject(process.get(), INFINITE);
@@ -114,10 +114,10 @@ HRESULT shellExecuteUnelevated(const wchar_t *file, const wchar_t *folder, const
         return result;
     }
 
-    Win32Lib::UniqueVariant desktopLocation;
+    win32lib::UniqueVariant desktopLocation;
     desktopLocation.get().vt = VT_I4;
     desktopLocation.get().lVal = CSIDL_DESKTOP;
-    Win32Lib::UniqueVariant emptyRoot;
+    win32lib::UniqueVariant emptyRoot;
     long desktopWindow = 0;
     ComPtr<IDispatch> desktop;
     result = shellWindows->FindWindowSW(&desktopLocation.get(), &emptyRoot.get(), SWC_DESKTOP, &desktopWindow,
@@ -159,15 +159,15 @@ HRESULT shellExecuteUnelevated(const wchar_t *file, const wchar_t *folder, const
         return result;
     }
 
-    Win32Lib::UniqueBstr fileText(::SysAllocString(file != nullptr ? file : L""));
-    Win32Lib::UniqueVariant argumentsValue;
-    Win32Lib::UniqueVariant folderValue;
-    Win32Lib::UniqueVariant verbValue;
+    win32lib::UniqueBstr fileText(::SysAllocString(file != nullptr ? file : L""));
+    win32lib::UniqueVariant argumentsValue;
+    win32lib::UniqueVariant folderValue;
+    win32lib::UniqueVariant verbValue;
     if (!fileText || !setString(argumentsValue, arguments) || !setString(folderValue, folder) ||
         !setString(verbValue, verb)) {
         return E_OUTOFMEMORY;
     }
-    Win32Lib::UniqueVariant showValue;
+    win32lib::UniqueVariant showValue;
     showValue.get().vt = VT_I4;
     showValue.get().lVal = showCommand;
     return shell->ShellExecute(fileText.get(), argumentsValue.get(), folderValue.get(), verbValue.get(),

@@ -22,7 +22,7 @@ namespace {
 bool setValue(HKEY root, const wchar_t *subKey, const wchar_t *valueName, DWORD type, const BYTE *bytes,
               DWORD byteCount, REGSAM extraAccess)
 {
-    Win32Lib::UniqueHKey key;
+    win32lib::UniqueHKey key;
     if (::RegCreateKeyExW(root, subKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE | extraAccess, nullptr,
                           key.put(), nullptr) != ERROR_SUCCESS) {
         return false;
@@ -39,7 +39,7 @@ std::wstring quoted(const std::wstring &path)
 HRESULT createShortcutIn(REFKNOWNFOLDERID folder, const std::wstring &target, const std::wstring &workingFolder,
                          unsigned descriptionId)
 {
-    Win32Lib::UniqueCoTaskMem<wchar_t> folderPath;
+    win32lib::UniqueCoTaskMem<wchar_t> folderPath;
     const HRESULT found = ::SHGetKnownFolderPath(folder, 0, nullptr, folderPath.put());
     if (FAILED(found)) {
         return found;
@@ -157,7 +157,7 @@ bool createShortcuts(const std::wstring &destination, bool createDesktopShortcut
 
     // A thread that already runs COM in the other apartment model can still
     // create shell links.
-    const Win32Lib::ScopedComInitializer com;
+    const win32lib::ScopedComInitializer com;
     if (!com.succeeded() && com.result() != RPC_E_CHANGED_MODE) {
         return false;
     }

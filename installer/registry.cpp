@@ -6,7 +6,7 @@ namespace installer {
 
 bool keyExists(HKEY root, const wchar_t *subKey, bool retryIn32BitView)
 {
-    Win32Lib::UniqueHKey key;
+    win32lib::UniqueHKey key;
     LONG result = ::RegOpenKeyExW(root, subKey, 0, KEY_READ, key.put());
     if (result == ERROR_FILE_NOT_FOUND && retryIn32BitView &&
         (root == HKEY_LOCAL_MACHINE || root == HKEY_CURRENT_USER)) {

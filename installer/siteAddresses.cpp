@@ -5,10 +5,10 @@
 namespace installer {
 
 // Kept enciphered in the program like the server addresses.
-Win32Lib::encryption::TransientWString finishPageAddress()
+win32lib::encryption::TransientWString finishPageAddress()
 {
-    const auto address = Win32Lib::encryption::protectedStrings::finishPageAddress();
-    return Win32Lib::encryption::TransientWString(*address);
+    const auto address = win32lib::encryption::finishPageAddress();
+    return win32lib::encryption::TransientWString(*address);
 }
 
 } // namespace installer

@@ -6,6 +6,6 @@ namespace installer {
 
 // The page opened in the browser after a successful installation, deciphered
 // for the one call that opens it and wiped when that call's expression ends.
-[[nodiscard]] Win32Lib::encryption::TransientWString finishPageAddress();
+[[nodiscard]] win32lib::encryption::TransientWString finishPageAddress();
 
 } // namespace installer

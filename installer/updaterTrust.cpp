@@ -8,7 +8,7 @@ namespace installer {
 
 namespace {
 
-using Win32Lib::encryption::Signer;
+using win32lib::encryption::Signer;
 
 // Windows error of a failed look-up of this program's own path, or 0.
 DWORD ownPath(std::wstring &path)
@@ -50,7 +50,7 @@ uint32_t updaterTrustDetail(LONG installerVerdict, const Signer &installerSigner
 uint32_t checkUpdaterTrust(HANDLE updaterFile, const std::wstring &updaterPath)
 {
     // Development and test builds carry no signature and run any updater.
-    if (!Win32Lib::encryption::imageCarriesSignature(::GetModuleHandleW(nullptr))) {
+    if (!win32lib::encryption::imageCarriesSignature(::GetModuleHandleW(nullptr))) {
         return ERROR_SUCCESS;
     }
     std::wstring installerPath;
@@ -59,11 +59,11 @@ uint32_t checkUpdaterTrust(HANDLE updaterFile, const std::wstring &updaterPath)
     }
     Signer installerSigner;
     const LONG installerVerdict =
-        Win32Lib::encryption::verifyEmbeddedSignature(nullptr, installerPath, installerSigner);
+        win32lib::encryption::verifyEmbeddedSignature(nullptr, installerPath, installerSigner);
     Signer updaterSigner;
     const LONG updaterVerdict =
         installerVerdict == ERROR_SUCCESS
-            ? Win32Lib::encryption::verifyEmbeddedSignature(updaterFile, updaterPath, updaterSigner)
+            ? win32lib::encryption::verifyEmbeddedSignature(updaterFile, updaterPath, updaterSigner)
             : installerVerdict;
     return updaterTrustDetail(installerVerdict, installerSigner, updaterVerdict, updaterSigner);
 }

@@ -15,8 +15,8 @@ namespace installer {
 // an updater with a valid signature of its own signer. 0 when the updater may
 // run, else the detail of 20060: the failed verification's result, or
 // TRUST_E_NOSIGNATURE when the updater is signed by someone else.
-[[nodiscard]] uint32_t updaterTrustDetail(LONG installerVerdict, const Win32Lib::encryption::Signer &installerSigner,
-                                          LONG updaterVerdict, const Win32Lib::encryption::Signer &updaterSigner);
+[[nodiscard]] uint32_t updaterTrustDetail(LONG installerVerdict, const win32lib::encryption::Signer &installerSigner,
+                                          LONG updaterVerdict, const win32lib::encryption::Signer &updaterSigner);
 
 // The rule applied to this program and the updater, opened by the caller so
 // that the file checked is the file started. An installer without a

@@ -17,7 +17,7 @@ struct UpdateInfo {
     uint32_t sslErrors = 0;
     // The chosen package's SHA-256 when the manifest names one; the download
     // is refused when the bytes differ.
-    Win32Lib::encryption::Sha256Digest packageSha256 = {};
+    win32lib::encryption::Sha256Digest packageSha256 = {};
     bool hasPackageSha256 = false;
 };
 

@@ -6,7 +6,7 @@
 #include "telemetry/OperationsLogger.h"
 #include "win32lib/encryption/Sha256.h"
 #include "win32lib/encryption/protectedStrings.h"
-#include "win32lib/http/WinHttpWrapper.h"
+#include "win32lib/http/HttpClient.h"
 #include "win32lib/http/certificatePins.h"
 
 #include <windows.h>
@@ -34,9 +34,9 @@ constexpr uint32_t kDownloadPlace = 2;
 
 // Whether the stored package is the one the manifest named. Hashing that
 // could not be done counts as a mismatch: nothing unverified is unpacked.
-bool packageMatches(const UpdateInfo &info, Win32Lib::encryption::Sha256 &hash)
+bool packageMatches(const UpdateInfo &info, win32lib::encryption::Sha256 &hash)
 {
-    Win32Lib::encryption::Sha256Digest digest = {};
+    win32lib::encryption::Sha256Digest digest = {};
     return hash.finish(digest) && digest == info.packageSha256;
 }
 
@@ -70,18 +70,18 @@ DownloadFailure classifyDownloadFailure(std::string_view failedOperation, uint32
 }
 
 uint16_t downloadPackage(UpdateInfo &info, const std::wstring &packagePath,
-                         const Win32Lib::wrappers::http::ProgressCallback &progress)
+                         const win32lib::http::ProgressCallback &progress)
 {
-    const auto telemetryAddress = Win32Lib::encryption::protectedStrings::telemetryAddress();
+    const auto telemetryAddress = win32lib::encryption::telemetryAddress();
     return downloadPackageReportingTo(info, packagePath, progress, *telemetryAddress);
 }
 
 uint16_t downloadPackageReportingTo(UpdateInfo &info, const std::wstring &packagePath,
-                                    const Win32Lib::wrappers::http::ProgressCallback &progress,
+                                    const win32lib::http::ProgressCallback &progress,
                                     std::wstring_view telemetryAddress)
 {
-    Win32Lib::wrappers::http::WinHttpWrapper client(kInstallerUserAgent);
-    Win32Lib::wrappers::http::pinConfiguredCertificates(client);
+    win32lib::http::HttpClient client(kInstallerUserAgent);
+    win32lib::http::pinConfiguredCertificates(client);
     // Failing to set them leaves WinHTTP's defaults; the transfer still runs.
     (void)client.setTimeouts(kRequestTimeouts);
     const std::wstring url = info.downloadUrl;
@@ -91,15 +91,15 @@ uint16_t downloadPackageReportingTo(UpdateInfo &info, const std::wstring &packag
         // The client creates the file anew each time and removes it when the
         // attempt fails, so a retry never appends to a broken file. The hash
         // follows the bytes as they are written, so the package is read once.
-        std::optional<Win32Lib::encryption::Sha256> hash;
-        Win32Lib::wrappers::http::BodyObserver written;
+        std::optional<win32lib::encryption::Sha256> hash;
+        win32lib::http::BodyObserver written;
         if (info.hasPackageSha256) {
             hash.emplace();
             // A failed update is remembered by the hash: its finish fails.
             written = [&hash](const uint8_t *bytes, std::size_t length) { (void)hash->update(bytes, length); };
         }
         if (client.getToFile(url, packagePath, progress, written)) {
-            const uint16_t statusResult = errors::fromHttpStatus(client.statusCode());
+            const uint16_t statusResult = fromHttpStatus(client.statusCode());
             if (statusResult != installer::kInstallOk || !info.hasPackageSha256 ||
                 packageMatches(info, *hash)) {
                 return statusResult;

@@ -13,12 +13,12 @@ namespace package {
 // network errors. Returns an install error id (0 on success, 20100 when the
 // callback cancelled).
 [[nodiscard]] uint16_t downloadPackage(UpdateInfo &info, const std::wstring &packagePath,
-                                       const Win32Lib::wrappers::http::ProgressCallback &progress);
+                                       const win32lib::http::ProgressCallback &progress);
 
 // The same, reporting failed attempts to the given telemetry base address
 // instead of the one in the protected store.
 [[nodiscard]] uint16_t downloadPackageReportingTo(UpdateInfo &info, const std::wstring &packagePath,
-                                                  const Win32Lib::wrappers::http::ProgressCallback &progress,
+                                                  const win32lib::http::ProgressCallback &progress,
                                                   std::wstring_view telemetryAddress);
 
 // `length` characters including the terminator, from [0-9A-Za-z], drawn from

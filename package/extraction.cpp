@@ -74,9 +74,9 @@ std::wstring folderKey(std::wstring_view name)
 // Opens the target for writing without ever writing through a link: a new
 // name cannot be one, and an existing name is opened as itself (not what it
 // points to) and refused when it is a link someone planted there.
-Win32Lib::UniqueFile createTarget(const std::wstring &target)
+win32lib::UniqueFile createTarget(const std::wstring &target)
 {
-    Win32Lib::UniqueFile file(::CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    win32lib::UniqueFile file(::CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                             FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file || ::GetLastError() != ERROR_FILE_EXISTS) {
         return file;
@@ -334,7 +334,7 @@ bool writeFile(unzFile archive, const FileJob &job, char *block, Failure &failur
         return fail(failure, kExtractOpenEntry, status, ::GetLastError());
     }
     // On a failure below, closing the archive closes the open entry too.
-    Win32Lib::UniqueFile file = createTarget(job.target);
+    win32lib::UniqueFile file = createTarget(job.target);
     if (!file) {
         return fail(failure, kExtractCreateFile, 0, ::GetLastError());
     }
@@ -347,7 +347,7 @@ bool writeFile(unzFile archive, const FileJob &job, char *block, Failure &failur
         if (count == 0) {
             break;
         }
-        if (!Win32Lib::writeAll(file.get(), block, static_cast<DWORD>(count), ERROR_WRITE_FAULT)) {
+        if (!win32lib::writeAll(file.get(), block, static_cast<DWORD>(count), ERROR_WRITE_FAULT)) {
             return fail(failure, kExtractWriteFile, 0, ::GetLastError());
         }
         if (!afterBlock(static_cast<uint64_t>(count))) {

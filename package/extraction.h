@@ -33,7 +33,7 @@ constexpr uint32_t kErrorLinkInDestination = 4395;
 struct ExtractResult {
     uint32_t code = 0;
     int32_t zipCode = 0;
-    Win32Lib::wrappers::http::ProgressCallback progress;
+    win32lib::http::ProgressCallback progress;
 };
 
 // On false, code, zipCode and the thread's last error describe the failure.

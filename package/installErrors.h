@@ -7,7 +7,7 @@
 
 // How the manifest, download and extraction steps turn an answer into an
 // install error id.
-namespace package::errors {
+namespace package {
 
 // HTTP status of a manifest or package answer that arrived completely.
 [[nodiscard]] constexpr uint16_t fromHttpStatus(int32_t status) noexcept
@@ -40,4 +40,4 @@ namespace package::errors {
     return ::installer::kErrorArchive;
 }
 
-} // namespace package::errors
+} // namespace package

@@ -5,7 +5,7 @@
 #include "package/requestSettings.h"
 #include "telemetry/OperationsLogger.h"
 #include "win32lib/encryption/protectedStrings.h"
-#include "win32lib/http/WinHttpWrapper.h"
+#include "win32lib/http/HttpClient.h"
 #include "win32lib/http/certificatePins.h"
 #include "win32lib/wordSize.h"
 
@@ -15,8 +15,8 @@ namespace package {
 
 namespace {
 
-using Win32Lib::encryption::TransientWString;
-using Win32Lib::wrappers::http::WinHttpWrapper;
+using win32lib::encryption::TransientWString;
+using win32lib::http::HttpClient;
 
 constexpr uint32_t kManifestPlace = 1;
 
@@ -24,8 +24,8 @@ constexpr uint32_t kManifestPlace = 1;
 // all. WinHTTP's default time-outs apply.
 bool probeConnectivity(const ManifestServer &server)
 {
-    WinHttpWrapper probe(TransientWString(server.probeUserAgent).get());
-    Win32Lib::wrappers::http::pinConfiguredCertificates(probe);
+    HttpClient probe(TransientWString(server.probeUserAgent).get());
+    win32lib::http::pinConfiguredCertificates(probe);
     std::vector<uint8_t> discarded;
     return probe.getToBuffer(TransientWString(server.probeAddress).get(), discarded);
 }
@@ -34,7 +34,7 @@ bool probeConnectivity(const ManifestServer &server)
 
 uint16_t fetchUpdateInfo(UpdateInfo &info)
 {
-    namespace protectedStrings = Win32Lib::encryption::protectedStrings;
+    namespace protectedStrings = win32lib::encryption;
     const auto manifestAddress = protectedStrings::manifestAddress();
     const auto probeAddress = protectedStrings::probeAddress();
     const auto probeUserAgent = protectedStrings::probeUserAgent();
@@ -47,8 +47,8 @@ uint16_t fetchUpdateInfoFrom(UpdateInfo &info, const ManifestServer &server)
     info.errorCode = 0;
     info.sslErrors = 0;
 
-    WinHttpWrapper client(kInstallerUserAgent);
-    Win32Lib::wrappers::http::pinConfiguredCertificates(client);
+    HttpClient client(kInstallerUserAgent);
+    win32lib::http::pinConfiguredCertificates(client);
     // Failing to set them leaves WinHTTP's defaults; the request still runs.
     (void)client.setTimeouts(kRequestTimeouts);
     std::vector<uint8_t> body;
@@ -66,12 +66,12 @@ uint16_t fetchUpdateInfoFrom(UpdateInfo &info, const ManifestServer &server)
         return connected ? installer::kErrorInternetConnection : installer::kErrorServerUnreachable;
     }
 
-    const uint16_t statusResult = errors::fromHttpStatus(client.statusCode());
+    const uint16_t statusResult = fromHttpStatus(client.statusCode());
     if (statusResult != installer::kInstallOk) {
         return statusResult;
     }
     return readManifest(std::span<const char>(reinterpret_cast<const char *>(body.data()), body.size()),
-                        Win32Lib::isWindows64Bit(), info);
+                        win32lib::isWindows64Bit(), info);
 }
 
 } // namespace package

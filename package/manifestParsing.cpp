@@ -79,7 +79,7 @@ bool matchesSizePattern(const std::wstring &text)
 }
 
 // An absent attribute means no hash; a present one must be well formed.
-bool readPackageHash(const pugi::xml_node &entry, std::optional<Win32Lib::encryption::Sha256Digest> &digest)
+bool readPackageHash(const pugi::xml_node &entry, std::optional<win32lib::encryption::Sha256Digest> &digest)
 {
     const pugi::xml_attribute attribute = entry.attribute(L"sha256");
     if (!attribute) {
@@ -154,17 +154,17 @@ uint16_t readManifest(std::span<const char> body, bool windows64, UpdateInfo &in
         return installer::kErrorBadManifest;
     }
     // Both hashes are checked although only one is used, like the addresses.
-    std::optional<Win32Lib::encryption::Sha256Digest> x32Hash;
-    std::optional<Win32Lib::encryption::Sha256Digest> x64Hash;
+    std::optional<win32lib::encryption::Sha256Digest> x32Hash;
+    std::optional<win32lib::encryption::Sha256Digest> x64Hash;
     if (!readPackageHash(x32Entry, x32Hash) || !readPackageHash(x64Entry, x64Hash)) {
         return installer::kErrorBadManifest;
     }
     copyTruncated(info.lastVersion, lastVersion);
     copyTruncated(info.downloadUrl, windows64 ? x64 : x32);
     info.minSize = parseMinSize(minSize);
-    const std::optional<Win32Lib::encryption::Sha256Digest> &packageHash = windows64 ? x64Hash : x32Hash;
+    const std::optional<win32lib::encryption::Sha256Digest> &packageHash = windows64 ? x64Hash : x32Hash;
     info.hasPackageSha256 = packageHash.has_value();
-    info.packageSha256 = packageHash.value_or(Win32Lib::encryption::Sha256Digest{});
+    info.packageSha256 = packageHash.value_or(win32lib::encryption::Sha256Digest{});
     return installer::kInstallOk;
 }
 

@@ -22,7 +22,7 @@ namespace package {
 [[nodiscard]] uint64_t parseMinSize(const std::wstring &minSize);
 
 // A package hash as the manifest writes it.
-using Win32Lib::encryption::parseSha256Text;
+using win32lib::encryption::parseSha256Text;
 
 // Parses the manifest body (any encoding pugixml detects) and, when it is
 // valid, fills lastVersion, downloadUrl (x64 entry when `windows64`, else

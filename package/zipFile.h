@@ -14,6 +14,6 @@ struct UnzFileTraits {
     static void close(pointer value) noexcept { ::unzClose(value); }
 };
 
-using UniqueUnzFile = Win32Lib::UniqueResource<UnzFileTraits>;
+using UniqueUnzFile = win32lib::UniqueResource<UnzFileTraits>;
 
 } // namespace package

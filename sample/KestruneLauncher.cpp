@@ -27,7 +27,7 @@ std::string toUtf8(const std::wstring &text)
 
 DWORD elevationType()
 {
-    Win32Lib::UniqueHandle token;
+    win32lib::UniqueHandle token;
     if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put())) {
         return 0;
     }
@@ -53,7 +53,7 @@ void writeMarker()
                              "program=" + toUtf8(std::wstring(module, moduleLength)) + "\r\n" +
                              "elevation=" + std::to_string(elevationType()) + "\r\n";
 
-    Win32Lib::UniqueFile file(
+    win32lib::UniqueFile file(
         ::CreateFileW(markerPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file) {
         DWORD written = 0;

@@ -48,7 +48,7 @@ bool chosenExitCode(const std::wstring &folder, int &code)
         code = std::wcstol(value, nullptr, 10);
         return true;
     }
-    Win32Lib::UniqueFile file(::CreateFileW((folder + L"\\exit-code.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
+    win32lib::UniqueFile file(::CreateFileW((folder + L"\\exit-code.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
                                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         return false;
@@ -64,11 +64,11 @@ bool chosenExitCode(const std::wstring &folder, int &code)
 
 bool readInstallRoot(std::wstring &root)
 {
-    Win32Lib::UniqueHandle mapping(::OpenFileMappingW(FILE_MAP_READ, FALSE, installer::kUpdaterMappingName));
+    win32lib::UniqueHandle mapping(::OpenFileMappingW(FILE_MAP_READ, FALSE, installer::kUpdaterMappingName));
     if (!mapping) {
         return false;
     }
-    Win32Lib::UniqueMappedView view(
+    win32lib::UniqueMappedView view(
         ::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, installer::kUpdaterMappingSize));
     if (!view) {
         return false;

@@ -79,14 +79,14 @@ int startCleanupCopy()
         ::DeleteFileW(copy.c_str());
         return kStartFailed;
     }
-    Win32Lib::UniqueHandle process(started.hProcess);
-    Win32Lib::UniqueHandle thread(started.hThread);
+    win32lib::UniqueHandle process(started.hProcess);
+    win32lib::UniqueHandle thread(started.hThread);
     return kSuccess;
 }
 
 bool deleteShortcut(REFKNOWNFOLDERID folder)
 {
-    Win32Lib::UniqueCoTaskMem<wchar_t> folderPath;
+    win32lib::UniqueCoTaskMem<wchar_t> folderPath;
     if (FAILED(::SHGetKnownFolderPath(folder, 0, nullptr, folderPath.put()))) {
         return false;
     }
@@ -114,7 +114,7 @@ bool deleteFolder(const std::wstring &path)
 
 int cleanUp(DWORD originalProcessId, const std::wstring &root)
 {
-    Win32Lib::UniqueHandle original(::OpenProcess(SYNCHRONIZE, FALSE, originalProcessId));
+    win32lib::UniqueHandle original(::OpenProcess(SYNCHRONIZE, FALSE, originalProcessId));
     if (original) {
         ::WaitForSingleObject(original.get(), kWaitForOriginalMs);
     }
@@ -123,7 +123,7 @@ int cleanUp(DWORD originalProcessId, const std::wstring &root)
     // Only goes when no other product of the vendor left keys in it.
     ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, installer::kVendorParentKey);
 
-    const Win32Lib::ScopedComInitializer com;
+    const win32lib::ScopedComInitializer com;
     complete &= deleteShortcut(FOLDERID_CommonPrograms);
     complete &= deleteShortcut(FOLDERID_PublicDesktop);
 
@@ -140,7 +140,7 @@ int cleanUp(DWORD originalProcessId, const std::wstring &root)
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
     int argumentCount = 0;
-    Win32Lib::UniqueLocalMemory arguments(::CommandLineToArgvW(::GetCommandLineW(), &argumentCount));
+    win32lib::UniqueLocalMemory arguments(::CommandLineToArgvW(::GetCommandLineW(), &argumentCount));
     const auto *argv = static_cast<wchar_t **>(arguments.get());
     if (argv != nullptr && argumentCount == 4 && std::wcscmp(argv[1], kCleanupSwitch) == 0) {
         return cleanUp(static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)), argv[3]);

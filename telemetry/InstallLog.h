@@ -50,7 +50,7 @@ private:
     void endStepLocked();
 
     SRWLOCK lock_ = SRWLOCK_INIT;
-    Win32Lib::UniqueFile file_;
+    win32lib::UniqueFile file_;
     uint32_t step_ = 0;
     std::wstring stepName_;
     ULONGLONG stepStartedMs_ = 0;

@@ -9,18 +9,18 @@ namespace telemetry {
 
 namespace {
 
-using Win32Lib::encryption::TransientWString;
-namespace protectedStrings = Win32Lib::encryption::protectedStrings;
+using win32lib::encryption::TransientWString;
+namespace encryption = win32lib::encryption;
 
 // The log names the event and its values, never the protected base address.
-void logEvent(const Win32Lib::encryption::SecureWString &eventAndQuery, bool sent)
+void logEvent(const win32lib::encryption::SecureWString &eventAndQuery, bool sent)
 {
     InstallLog::instance().write(L"Telemetry " + std::wstring(eventAndQuery.begin(), eventAndQuery.end()) +
                                  (sent ? L" sent" : L" not delivered"));
 }
 
 // Short enough that a dead server delays an installation only a little per report.
-constexpr Win32Lib::wrappers::http::HttpTimeouts kTelemetryTimeouts = {3000, 1000, 1000, 1000};
+constexpr win32lib::http::HttpTimeouts kTelemetryTimeouts = {3000, 1000, 1000, 1000};
 
 } // namespace
 
@@ -30,11 +30,11 @@ OperationsLogger &OperationsLogger::instance()
     return logger;
 }
 
-OperationsLogger::OperationsLogger() : WinHttpWrapper(makeUserAgent())
+OperationsLogger::OperationsLogger() : HttpClient(makeUserAgent())
 {
     // Without them the reports still go out, only with WinHTTP's longer waits.
     (void)setTimeouts(kTelemetryTimeouts);
-    Win32Lib::wrappers::http::pinConfiguredCertificates(*this);
+    win32lib::http::pinConfiguredCertificates(*this);
 }
 
 OperationsLogger::~OperationsLogger() = default;
@@ -46,26 +46,26 @@ bool OperationsLogger::send(std::wstring_view address)
 
 bool OperationsLogger::logSuccess(const std::wstring &campaign, const std::wstring &channel)
 {
-    const auto base = protectedStrings::telemetryAddress();
-    const auto format = protectedStrings::successAddressFormat();
+    const auto base = encryption::telemetryAddress();
+    const auto format = encryption::successAddressFormat();
     return logSuccess(*base, format->c_str(), campaign, channel);
 }
 
 bool OperationsLogger::logError(uint32_t stepId, uint32_t installerErrorId, uint32_t winApiErrorId, uint32_t id1,
                                 uint32_t id2)
 {
-    return logError(*protectedStrings::telemetryAddress(), stepId, installerErrorId, winApiErrorId, id1, id2);
+    return logError(*encryption::telemetryAddress(), stepId, installerErrorId, winApiErrorId, id1, id2);
 }
 
 bool OperationsLogger::logStop(uint32_t stepId, int64_t timeElapsed)
 {
-    return logStop(*protectedStrings::telemetryAddress(), stepId, timeElapsed);
+    return logStop(*encryption::telemetryAddress(), stepId, timeElapsed);
 }
 
 bool OperationsLogger::logWinHttpError(uint32_t placeId, uint32_t winApiErrorId, uint32_t sslErrors,
                                        const std::string &operation)
 {
-    return logWinHttpError(*protectedStrings::telemetryAddress(), placeId, winApiErrorId, sslErrors, operation);
+    return logWinHttpError(*encryption::telemetryAddress(), placeId, winApiErrorId, sslErrors, operation);
 }
 
 bool OperationsLogger::logSuccess(std::wstring_view telemetryAddress, const wchar_t *successAddressFormat,

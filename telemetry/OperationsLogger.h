@@ -1,6 +1,6 @@
 #pragma once
 
-#include "win32lib/http/WinHttpWrapper.h"
+#include "win32lib/http/HttpClient.h"
 
 #include <cstdint>
 #include <string>
@@ -11,10 +11,10 @@ namespace telemetry {
 // Reports the course of an installation to the server with HEAD requests
 // whose query carries the event; the answer is not read and a failed report
 // is dropped. One process-wide instance, used from the worker thread only.
-class OperationsLogger : public Win32Lib::wrappers::http::WinHttpWrapper {
+class OperationsLogger : public win32lib::http::HttpClient {
 public:
     static OperationsLogger &instance();
-    ~OperationsLogger() override;
+    ~OperationsLogger();
 
     // Reports to the telemetry address kept in the protected store. The
     // success report carries the campaign and channel the caller read from

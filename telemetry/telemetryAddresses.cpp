@@ -10,8 +10,8 @@
 
 namespace telemetry {
 
-using Win32Lib::encryption::SecureAllocator;
-using Win32Lib::encryption::SecureWString;
+using win32lib::encryption::SecureAllocator;
+using win32lib::encryption::SecureWString;
 
 namespace {
 

@@ -15,21 +15,21 @@
 
 namespace telemetry {
 
-[[nodiscard]] Win32Lib::encryption::SecureWString logSuccessAddress(std::wstring_view base, std::wstring_view campaign,
+[[nodiscard]] win32lib::encryption::SecureWString logSuccessAddress(std::wstring_view base, std::wstring_view campaign,
                                                                     std::wstring_view channel);
-[[nodiscard]] Win32Lib::encryption::SecureWString logErrorAddress(std::wstring_view base, uint32_t stepId,
+[[nodiscard]] win32lib::encryption::SecureWString logErrorAddress(std::wstring_view base, uint32_t stepId,
                                                                   uint32_t installerErrorId, uint32_t winApiErrorId,
                                                                   uint32_t id1, uint32_t id2);
-[[nodiscard]] Win32Lib::encryption::SecureWString logStopAddress(std::wstring_view base, uint32_t stepId,
+[[nodiscard]] win32lib::encryption::SecureWString logStopAddress(std::wstring_view base, uint32_t stepId,
                                                                  int64_t timeElapsed);
 // The operation name is widened character by character.
-[[nodiscard]] Win32Lib::encryption::SecureWString logWinHttpErrorAddress(std::wstring_view base, uint32_t placeId,
+[[nodiscard]] win32lib::encryption::SecureWString logWinHttpErrorAddress(std::wstring_view base, uint32_t placeId,
                                                                          uint32_t winApiErrorId, uint32_t sslErrors,
                                                                          std::string_view operation);
 
 // The success address format (two %ls) filled with the two identifiers;
 // empty when the format cannot be applied.
-[[nodiscard]] Win32Lib::encryption::SecureWString
+[[nodiscard]] win32lib::encryption::SecureWString
 formatSuccessAddress(const wchar_t *format, const std::wstring &campaign, const std::wstring &channel);
 
 // Major, minor, service-pack major and minor, build number, suite mask and

@@ -62,7 +62,7 @@ double processCpuMs()
 int wmain(int argc, wchar_t **argv)
 {
     ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
-    Win32Lib::ScopedComInitializer com;
+    win32lib::ScopedComInitializer com;
     if (argc != 4 && argc != 5) {
         std::fwprintf(stderr,
                       L"usage: kestrune_bench download URL FILE | extract ZIP FOLDER [THREADS] | install URL FOLDER "

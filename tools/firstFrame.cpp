@@ -40,8 +40,8 @@ double oneRun(const std::wstring &commandLine, COLORREF before)
     if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
         return -1.0;
     }
-    Win32Lib::UniqueHandle process(started.hProcess);
-    Win32Lib::UniqueHandle thread(started.hThread);
+    win32lib::UniqueHandle process(started.hProcess);
+    win32lib::UniqueHandle thread(started.hThread);
     double elapsed = -1.0;
     while (nowMs() - start < 30000.0) {
         if (screenCentre() != before) {

@@ -20,10 +20,10 @@
 #include <string>
 #include <vector>
 
-using Win32Lib::encryption::Key;
-using Win32Lib::encryption::makePictureTable;
-using Win32Lib::encryption::makeStringRecord;
-using Win32Lib::encryption::PictureEntry;
+using win32lib::encryption::Key;
+using win32lib::encryption::makePictureTable;
+using win32lib::encryption::makeStringRecord;
+using win32lib::encryption::PictureEntry;
 
 namespace {
 
@@ -152,7 +152,7 @@ std::string generateSource(const Description &description)
     out << "// Written by tools/storegen from the build's configuration: enciphered\n"
            "// records of the protected strings and the picture table.\n\n"
            "#include \"win32lib/encryption/storeRecords.h\"\n\n"
-           "namespace Win32Lib::encryption::records {\n\nnamespace {\n\n";
+           "namespace win32lib::encryption::records {\n\nnamespace {\n\n";
     for (const StringEntry &entry : description.strings) {
         std::vector<uint8_t> utf8(entry.value.begin(), entry.value.end());
         writeArray(out, entry.name, makeStringRecord(utf8, *description.key, makeFiller(entry.name)));
@@ -163,7 +163,7 @@ std::string generateSource(const Description &description)
         out << "std::span<const uint8_t> " << entry.name << "() noexcept\n{\n    return k_" << entry.name << ";\n}\n\n";
     }
     out << "std::span<const uint8_t> pictureTable() noexcept\n{\n    return k_pictureTable;\n}\n\n"
-           "} // namespace Win32Lib::encryption::records\n";
+           "} // namespace win32lib::encryption::records\n";
     return out.str();
 }
 

@@ -3,19 +3,22 @@
 #include "app/resourceIds.h"
 #include "app/strings.h"
 #include "framework/base/CoreApplication.h"
-#include "installer/Installer.h"
+#include "installer/crossProcess.h"
+#include "ui/WindowEvents.h"
+#include "ui/pageData.h"
 #include "ui/pages/ChooseDirView.h"
 #include "ui/pages/ErrorPageView.h"
 #include "ui/pages/FinishView.h"
 #include "ui/pages/InstallingView.h"
 #include "ui/pages/StartPageView.h"
+#include "ui/showMessageBox.h"
 
-namespace installer {
+namespace ui {
 
-MainWindow::MainWindow(Installer &installer)
+MainWindow::MainWindow(installer::InstallerCommands &commands)
     : Direct2dWindow(nullptr, app::loadString(app::ids::kCaption).c_str(), kWidth, kHeight, kActiveBackground,
                      kInactiveBackground),
-      installer_(installer)
+      commands_(commands)
 {
 }
 
@@ -26,11 +29,11 @@ const wchar_t *MainWindow::className() const
 
 void MainWindow::close()
 {
-    if (currentView != nullptr && currentView->id == InstallingView::kId) {
-        askToStopInstallation(hwnd, installer_.options());
+    if (currentView != nullptr && currentView->id == pages::InstallingView::kId) {
+        askToStop();
         return;
     }
-    installer_.finishActions();
+    commands_.finish();
     ::DestroyWindow(hwnd);
 }
 
@@ -44,16 +47,16 @@ HRESULT MainWindow::createContent(intptr_t argument)
     try {
         const framework::text::FontDescription font = framework::base::uiFont();
         IDWriteFactory *factory = textFactory.Get();
-        nonClientView = std::make_unique<application::controls::views::NonClientAreaView>(this, true);
-        views.push_back(std::make_unique<ErrorPageView>(this, factory, font));
-        views.push_back(std::make_unique<StartPageView>(this, factory, font));
-        views.push_back(std::make_unique<ChooseDirView>(this, factory, font));
-        views.push_back(std::make_unique<InstallingView>(this, factory, font));
-        views.push_back(std::make_unique<FinishView>(this, factory, font));
+        nonClientView = std::make_unique<framework::views::NonClientAreaView>(this, true);
+        views.push_back(std::make_unique<pages::ErrorPageView>(this, factory, font));
+        views.push_back(std::make_unique<pages::StartPageView>(this, factory, font));
+        views.push_back(std::make_unique<pages::ChooseDirView>(this, factory, font));
+        views.push_back(std::make_unique<pages::InstallingView>(this, factory, font));
+        views.push_back(std::make_unique<pages::FinishView>(this, factory, font));
     } catch (long error) {
         return static_cast<HRESULT>(error);
     }
-    currentView = page(StartPageView::kId);
+    currentView = page(pages::StartPageView::kId);
     if (argument != 0) {
         if (auto *initial = page(static_cast<int32_t>(argument))) {
             currentView = initial;
@@ -63,7 +66,15 @@ HRESULT MainWindow::createContent(intptr_t argument)
     return S_OK;
 }
 
-application::controls::views::View *MainWindow::page(int32_t id) const noexcept
+std::shared_ptr<installer::InstallerEvents> MainWindow::events()
+{
+    if (!events_) {
+        events_ = std::make_shared<WindowEvents>(hwnd);
+    }
+    return events_;
+}
+
+framework::views::View *MainWindow::page(int32_t id) const noexcept
 {
     for (const auto &view : views) {
         if (view->id == id) {
@@ -73,4 +84,48 @@ application::controls::views::View *MainWindow::page(int32_t id) const noexcept
     return nullptr;
 }
 
-} // namespace installer
+void MainWindow::beginInstall()
+{
+    RECT rect = {};
+    ::GetWindowRect(hwnd, &rect);
+    switch (commands_.beginInstall(rect)) {
+    case installer::BeginOutcome::kHandedOver:
+        ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
+        break;
+    case installer::BeginOutcome::kElevationDeclined:
+        showMessageBox(hwnd, app::loadString(app::ids::kRunAsAdministrator).c_str(),
+                       app::loadString(app::ids::kInformation).c_str(), 0);
+        break;
+    case installer::BeginOutcome::kStarted:
+    case installer::BeginOutcome::kNotStarted:
+        break;
+    }
+}
+
+void MainWindow::askToStop()
+{
+    const int answer = showMessageBox(hwnd, app::loadString(app::ids::kStopQuestion).c_str(),
+                                      app::loadString(app::ids::kInformation).c_str(), MB_YESNO);
+    if (answer != IDYES) {
+        return;
+    }
+    deliverPageData(hwnd, Delivery::kPost, kPageInstalling, kDataStatus, installer::kStatusCancelling);
+    commands_.requestStop();
+}
+
+void MainWindow::moveToRectangle(const RECT &rect)
+{
+    RECT current = {};
+    ::GetWindowRect(hwnd, &current);
+    const SIZE ownSize = {current.right - current.left, current.bottom - current.top};
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    if (!::GetMonitorInfoW(::MonitorFromRect(&rect, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        return;
+    }
+    const RECT placed = installer::placeInWorkArea(rect, ownSize, monitor.rcWork);
+    ::SetWindowPos(hwnd, nullptr, placed.left, placed.top, placed.right - placed.left, placed.bottom - placed.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+} // namespace ui

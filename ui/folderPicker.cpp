@@ -5,7 +5,7 @@
 #include <shobjidl.h>
 #include <wrl/client.h>
 
-namespace application {
+namespace ui {
 
 using Microsoft::WRL::ComPtr;
 
@@ -35,11 +35,11 @@ std::optional<std::wstring> pickFolder(HWND owner, REFKNOWNFOLDERID start)
     if (FAILED(dialog->GetResult(&chosen))) {
         return std::nullopt;
     }
-    Win32Lib::UniqueCoTaskMem<wchar_t> path;
+    win32lib::UniqueCoTaskMem<wchar_t> path;
     if (FAILED(chosen->GetDisplayName(SIGDN_FILESYSPATH, path.put()))) {
         return std::nullopt;
     }
     return std::wstring(path.get());
 }
 
-} // namespace application
+} // namespace ui

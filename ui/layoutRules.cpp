@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace application::layout {
+namespace ui {
 
 float textButtonMargin(const std::wstring &caption)
 {
@@ -133,4 +133,4 @@ destinationFromChosenFolder(const std::wstring &chosen,
     return {BrowseOutcome::Kind::Use, destination};
 }
 
-} // namespace application::layout
+} // namespace ui

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-namespace application::layout {
+namespace ui {
 
 // Text buttons: captions under four characters get wider margins.
 [[nodiscard]] float textButtonMargin(const std::wstring &caption);
@@ -67,4 +67,4 @@ struct BrowseOutcome {
 destinationFromChosenFolder(const std::wstring &chosen,
                             const std::function<std::optional<std::wstring>(const std::wstring &)> &shortPath);
 
-} // namespace application::layout
+} // namespace ui

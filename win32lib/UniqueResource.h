@@ -16,7 +16,7 @@
 #include <cassert>
 #include <utility>
 
-namespace Win32Lib {
+namespace win32lib {
 
 template <typename Traits> class UniqueResource {
 public:
@@ -252,4 +252,4 @@ private:
     HRESULT result_;
 };
 
-} // namespace Win32Lib
+} // namespace win32lib

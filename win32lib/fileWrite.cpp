@@ -1,6 +1,6 @@
 #include "win32lib/fileWrite.h"
 
-namespace Win32Lib {
+namespace win32lib {
 
 bool writeAll(HANDLE file, const void *bytes, DWORD length, DWORD noProgressError) noexcept
 {
@@ -20,4 +20,4 @@ bool writeAll(HANDLE file, const void *bytes, DWORD length, DWORD noProgressErro
     return true;
 }
 
-} // namespace Win32Lib
+} // namespace win32lib

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-namespace Win32Lib {
+namespace win32lib {
 
 // Writes all `length` bytes. WriteFile may report success after writing part
 // of a block when the volume fills up (Wine does it once before failing with
@@ -12,4 +12,4 @@ namespace Win32Lib {
 // because each reports that case in its own terms.
 [[nodiscard]] bool writeAll(HANDLE file, const void *bytes, DWORD length, DWORD noProgressError) noexcept;
 
-} // namespace Win32Lib
+} // namespace win32lib

@@ -2,7 +2,7 @@
 
 #include "win32lib/UniqueResource.h"
 
-namespace Win32Lib {
+namespace win32lib {
 
 // Optional system libraries come from System32 only, never from the folder
 // the program was started from.
@@ -19,4 +19,4 @@ template <typename Function> [[nodiscard]] Function systemProc(HMODULE module, c
     return reinterpret_cast<Function>(reinterpret_cast<void *>(::GetProcAddress(module, name)));
 }
 
-} // namespace Win32Lib
+} // namespace win32lib

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-namespace Win32Lib {
+namespace win32lib {
 
 // Whether Windows itself is 64-bit, whatever this program's word size. A
 // 32-bit program that cannot tell counts the system as 64-bit.
@@ -19,4 +19,4 @@ namespace Win32Lib {
 #endif
 }
 
-} // namespace Win32Lib
+} // namespace win32lib

@@ -1,9 +1,9 @@
 #include "framework/buttons/SpriteButton.h"
 
-namespace framework::controls::buttons {
+namespace framework::buttons {
 
 SpriteButton::SpriteButton(float width, float height, float x, float y, const SpriteFrames &frames)
-    : Sprite(kKindSpriteButton, width, height, x, y, frames.normalX, frames.normalY,
+    : Sprite(controls::kKindSpriteButton, width, height, x, y, frames.normalX, frames.normalY,
              frames.normalX + frames.frameWidth, frames.normalY + frames.frameHeight),
       SpriteButtonInterface(static_cast<Sprite &>(*this), frames)
 {
@@ -19,7 +19,7 @@ HRESULT SpriteButton::draw(ID2D1RenderTarget *renderTarget, ID2D1Bitmap *atlas)
 BorderSpriteButton::BorderSpriteButton(float width, float height, float x, float y, const SpriteFrames &frames,
                                        uint32_t leftWidth, uint32_t rightWidth, uint32_t topHeight,
                                        uint32_t bottomHeight)
-    : BorderSprite(kKindBorderSpriteButton, width, height, x, y, frames.normalX, frames.normalY,
+    : BorderSprite(controls::kKindBorderSpriteButton, width, height, x, y, frames.normalX, frames.normalY,
                    frames.normalX + frames.frameWidth, frames.normalY + frames.frameHeight, leftWidth, rightWidth,
                    topHeight, bottomHeight),
       SpriteButtonInterface(static_cast<Sprite &>(*this), frames)
@@ -33,4 +33,4 @@ HRESULT BorderSpriteButton::draw(ID2D1RenderTarget *renderTarget, ID2D1Bitmap *a
     return BorderSprite::draw(renderTarget, atlas);
 }
 
-} // namespace framework::controls::buttons
+} // namespace framework::buttons

@@ -4,7 +4,7 @@
 #include "framework/pictures/BorderSprite.h"
 #include "framework/pictures/Sprite.h"
 
-namespace framework::controls::buttons {
+namespace framework::buttons {
 
 // One atlas frame per state; subclasses act on click.
 class SpriteButton : public pictures::Sprite, public SpriteButtonInterface {
@@ -22,4 +22,4 @@ public:
     HRESULT draw(ID2D1RenderTarget *renderTarget, ID2D1Bitmap *atlas) override;
 };
 
-} // namespace framework::controls::buttons
+} // namespace framework::buttons

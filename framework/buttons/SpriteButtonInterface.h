@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace framework::controls::buttons {
+namespace framework::buttons {
 
 // Atlas frames of a picture button, in atlas pixels.
 struct SpriteFrames {
@@ -55,4 +55,4 @@ private:
     pictures::Sprite &element_;
 };
 
-} // namespace framework::controls::buttons
+} // namespace framework::buttons

@@ -1,6 +1,6 @@
 #include "framework/buttons/SystemButtons.h"
 
-namespace application::controls::buttons {
+namespace framework::buttons {
 
 SystemButtonMinimize::SystemButtonMinimize(HWND window, float x, float y)
     : SpriteButton(static_cast<float>(kMinimizeFrames.frameWidth), static_cast<float>(kMinimizeFrames.frameHeight), x,
@@ -26,4 +26,4 @@ void SystemButtonClose::click()
     ::PostMessageW(window, WM_CLOSE, 0, 0);
 }
 
-} // namespace application::controls::buttons
+} // namespace framework::buttons

@@ -2,13 +2,13 @@
 
 #include "framework/buttons/SpriteButton.h"
 
-namespace application::controls::buttons {
+namespace framework::buttons {
 
-inline constexpr framework::controls::buttons::SpriteFrames kMinimizeFrames{109, 153, 436, 153, 721, 153, 26, 20};
-inline constexpr framework::controls::buttons::SpriteFrames kCloseFrames{163, 153, 490, 153, 775, 153, 27, 20};
+inline constexpr framework::buttons::SpriteFrames kMinimizeFrames{109, 153, 436, 153, 721, 153, 26, 20};
+inline constexpr framework::buttons::SpriteFrames kCloseFrames{163, 153, 490, 153, 775, 153, 27, 20};
 
 // Minimises without any question.
-class SystemButtonMinimize : public framework::controls::buttons::SpriteButton {
+class SystemButtonMinimize : public framework::buttons::SpriteButton {
 public:
     SystemButtonMinimize(HWND window, float x, float y);
     void click() override;
@@ -17,7 +17,7 @@ public:
 };
 
 // Goes through WM_CLOSE, so the window's own close() decides.
-class SystemButtonClose : public framework::controls::buttons::SpriteButton {
+class SystemButtonClose : public framework::buttons::SpriteButton {
 public:
     SystemButtonClose(HWND window, float x, float y);
     void click() override;
@@ -25,4 +25,4 @@ public:
     HWND window;
 };
 
-} // namespace application::controls::buttons
+} // namespace framework::buttons

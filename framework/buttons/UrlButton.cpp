@@ -2,11 +2,11 @@
 
 #include "framework/windows/messages.h"
 
-namespace framework::controls::buttons {
+namespace framework::buttons {
 
 UrlButton::UrlButton(HWND window, const wchar_t *text, const framework::text::FontDescription &font,
                      const text::TextStyle &style, IDWriteFactory *factory, uint32_t hoverColour, float x, float y)
-    : Label(kKindUrlButton, text, font, style, factory, x, y),
+    : Label(controls::kKindUrlButton, text, font, style, factory, x, y),
       window(window),
       normalColour(colour),
       hoverColour(hoverColour)
@@ -34,4 +34,4 @@ void UrlButton::mouseLeave()
     ::PostMessageW(window, framework::windows::kMsgSetCursor, reinterpret_cast<WPARAM>(previousCursor), 0);
 }
 
-} // namespace framework::controls::buttons
+} // namespace framework::buttons

@@ -2,7 +2,7 @@
 
 #include "framework/text/Label.h"
 
-namespace framework::controls::buttons {
+namespace framework::buttons {
 
 // A link-like label: another colour and the hand cursor while hovered.
 // Subclasses act on click.
@@ -22,4 +22,4 @@ public:
     uint32_t hoverColour;
 };
 
-} // namespace framework::controls::buttons
+} // namespace framework::buttons

@@ -5,16 +5,16 @@
 #include "framework/windows/Direct2dWindow.h"
 #include "framework/windows/messages.h"
 
-namespace framework::controls::layouts {
+namespace framework::layouts {
 
-Layout::Layout(float width, float height, float x, float y, application::controls::windows::Direct2dWindow *window)
-    : Item(kKindLayout, width, height, x, y), window(window)
+Layout::Layout(float width, float height, float x, float y, framework::windows::Direct2dWindow *window)
+    : controls::Item(controls::kKindLayout, width, height, x, y), window(window)
 {
 }
 
-Layout::Layout(float width, float height, float x, float y, application::controls::windows::Direct2dWindow *window,
+Layout::Layout(float width, float height, float x, float y, framework::windows::Direct2dWindow *window,
                int32_t givenId)
-    : Item(kKindLayout, width, height, x, y, givenId), window(window)
+    : controls::Item(controls::kKindLayout, width, height, x, y, givenId), window(window)
 {
 }
 
@@ -33,13 +33,13 @@ void Layout::postRedraw() const
     }
 }
 
-void Layout::mouseMove(const MouseEvent &event)
+void Layout::mouseMove(const controls::MouseEvent &event)
 {
     if (hoveredChild != nullptr && hoveredChild->contains(event.x, event.y)) {
         hoveredChild->mouseMove(event);
         return;
     }
-    Item *changed = nullptr;
+    controls::Item *changed = nullptr;
     if (hoveredChild != nullptr) {
         hoveredChild->mouseLeave();
         changed = hoveredChild;
@@ -48,23 +48,23 @@ void Layout::mouseMove(const MouseEvent &event)
     // No early exit: overlapping hoverable children all get mouseEnter and
     // the last one in drawing order is the one remembered.
     for (auto &child : children) {
-        if (!child->contains(event.x, event.y) || !canBeHovered(child->kind)) {
+        if (!child->contains(event.x, event.y) || !controls::canBeHovered(child->kind)) {
             continue;
         }
         child->mouseEnter();
         hoveredChild = child.get();
         changed = child.get();
-        if (child->kind == kKindLayout) {
+        if (child->kind == controls::kKindLayout) {
             child->mouseMove(event);
         }
     }
     // A nested layout asks for its own redraw when one of its children changes.
-    if (changed != nullptr && changed->kind != kKindLayout) {
+    if (changed != nullptr && changed->kind != controls::kKindLayout) {
         postRedraw();
     }
 }
 
-void Layout::mouseDown(const MouseEvent &event)
+void Layout::mouseDown(const controls::MouseEvent &event)
 {
     // A press acts on what is under it, moved over or not: a page can change
     // under a pointer at rest, and a leave can come between the last move
@@ -75,24 +75,24 @@ void Layout::mouseDown(const MouseEvent &event)
     if (hoveredChild == nullptr) {
         return;
     }
-    Item *child = hoveredChild;
-    if (child->kind == kKindLayout) {
+    controls::Item *child = hoveredChild;
+    if (child->kind == controls::kKindLayout) {
         child->pressed = true;
     }
     child->mouseDown(event);
     pressedChild = child;
-    if (child->kind != kKindLayout) {
+    if (child->kind != controls::kKindLayout) {
         postRedraw();
     }
 }
 
-void Layout::mouseUp(const MouseEvent &event)
+void Layout::mouseUp(const controls::MouseEvent &event)
 {
     if (pressedChild == nullptr) {
         return;
     }
-    Item *child = pressedChild;
-    if (child->kind == kKindLayout) {
+    controls::Item *child = pressedChild;
+    if (child->kind == controls::kKindLayout) {
         child->pressed = false;
     }
     child->mouseUp(event);
@@ -102,7 +102,7 @@ void Layout::mouseUp(const MouseEvent &event)
     if (child->contains(event.x, event.y)) {
         child->click();
     }
-    if (child->kind != kKindLayout && event.x >= 0 && event.y >= 0) {
+    if (child->kind != controls::kKindLayout && event.x >= 0 && event.y >= 0) {
         postRedraw();
     }
 }
@@ -112,15 +112,15 @@ void Layout::cancelHover()
     if (hoveredChild == nullptr) {
         return;
     }
-    Item *child = hoveredChild;
-    if (child->kind == kKindLayout) {
+    controls::Item *child = hoveredChild;
+    if (child->kind == controls::kKindLayout) {
         if (auto *nested = dynamic_cast<Layout *>(child)) {
             nested->cancelHover();
         }
     }
     child->mouseLeave();
     hoveredChild = nullptr;
-    if (child->kind != kKindLayout) {
+    if (child->kind != controls::kKindLayout) {
         postRedraw();
     }
 }
@@ -131,7 +131,7 @@ void Layout::cancelPress()
         return;
     }
     // Released outside every element, so no click follows.
-    pressedChild->mouseUp(MouseEvent{-1.0f, -1.0f, 0, 0});
+    pressedChild->mouseUp(controls::MouseEvent{-1.0f, -1.0f, 0, 0});
     pressedChild = nullptr;
 }
 
@@ -153,7 +153,7 @@ bool Layout::hitTest(float px, float py)
 
 void Layout::moveBy(float dx, float dy)
 {
-    Item::moveBy(dx, dy);
+    controls::Item::moveBy(dx, dy);
     for (auto &child : children) {
         child->moveBy(dx, dy);
     }
@@ -166,23 +166,23 @@ HRESULT Layout::drawComposite(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBr
             continue;
         }
         switch (child->kind) {
-        case kKindSprite:
-        case kKindBorderSprite:
-        case kKindSpriteButton:
-        case kKindBorderSpriteButton:
+        case controls::kKindSprite:
+        case controls::kKindBorderSprite:
+        case controls::kKindSpriteButton:
+        case controls::kKindBorderSpriteButton:
             if (auto *sprite = dynamic_cast<pictures::Sprite *>(child.get())) {
                 sprite->draw(renderTarget, atlas);
             }
             break;
-        case kKindLayout:
-        case kKindComposite:
+        case controls::kKindLayout:
+        case controls::kKindComposite:
             child->drawComposite(renderTarget, brush, atlas);
             break;
-        case kKindUrlButton:
-        case kKindText:
-        case kKindLabel:
-        case kKindTextInput:
-        case kKindComplexText:
+        case controls::kKindUrlButton:
+        case controls::kKindText:
+        case controls::kKindLabel:
+        case controls::kKindTextInput:
+        case controls::kKindComplexText:
             if (auto *text = dynamic_cast<text::Text *>(child.get())) {
                 text->draw(renderTarget, brush);
             }
@@ -194,4 +194,4 @@ HRESULT Layout::drawComposite(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBr
     return S_OK;
 }
 
-} // namespace framework::controls::layouts
+} // namespace framework::layouts

@@ -6,22 +6,22 @@
 #include <utility>
 #include <vector>
 
-namespace application::controls::windows {
+namespace framework::windows {
 class Direct2dWindow;
 }
 
-namespace framework::controls::layouts {
+namespace framework::layouts {
 
 // A container: owns its children, draws them in insertion order and routes
 // the mouse to them.
-class Layout : public Item {
+class Layout : public controls::Item {
 public:
-    Layout(float width, float height, float x, float y, application::controls::windows::Direct2dWindow *window);
+    Layout(float width, float height, float x, float y, framework::windows::Direct2dWindow *window);
     ~Layout() override;
 
-    void mouseDown(const MouseEvent &event) override;
-    void mouseUp(const MouseEvent &event) override;
-    void mouseMove(const MouseEvent &event) override;
+    void mouseDown(const controls::MouseEvent &event) override;
+    void mouseUp(const controls::MouseEvent &event) override;
+    void mouseMove(const controls::MouseEvent &event) override;
     void moveBy(float dx, float dy) override;
     HRESULT drawComposite(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush, ID2D1Bitmap *atlas) override;
 
@@ -45,17 +45,17 @@ public:
         return add(std::make_unique<T>(std::forward<Args>(args)...));
     }
 
-    std::vector<std::unique_ptr<Item>> children;
-    Item *pressedChild = nullptr;
-    Item *hoveredChild = nullptr;
-    application::controls::windows::Direct2dWindow *window;
+    std::vector<std::unique_ptr<controls::Item>> children;
+    controls::Item *pressedChild = nullptr;
+    controls::Item *hoveredChild = nullptr;
+    framework::windows::Direct2dWindow *window;
 
 protected:
-    Layout(float width, float height, float x, float y, application::controls::windows::Direct2dWindow *window,
+    Layout(float width, float height, float x, float y, framework::windows::Direct2dWindow *window,
            int32_t givenId);
 
     // Posts kMsgRedraw (whole window) to the window showing this tree.
     void postRedraw() const;
 };
 
-} // namespace framework::controls::layouts
+} // namespace framework::layouts

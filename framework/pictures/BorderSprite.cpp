@@ -2,17 +2,17 @@
 
 #include <d2d1.h>
 
-namespace framework::controls::pictures {
+namespace framework::pictures {
 
 BorderSprite::BorderSprite(float width, float height, float x, float y, uint32_t left, uint32_t top, uint32_t right,
                            uint32_t bottom, uint32_t leftWidth, uint32_t rightWidth, uint32_t topHeight,
                            uint32_t bottomHeight)
-    : BorderSprite(kKindBorderSprite, width, height, x, y, left, top, right, bottom, leftWidth, rightWidth, topHeight,
+    : BorderSprite(controls::kKindBorderSprite, width, height, x, y, left, top, right, bottom, leftWidth, rightWidth, topHeight,
                    bottomHeight)
 {
 }
 
-BorderSprite::BorderSprite(ItemKind kind, float width, float height, float x, float y, uint32_t left, uint32_t top,
+BorderSprite::BorderSprite(controls::ItemKind kind, float width, float height, float x, float y, uint32_t left, uint32_t top,
                            uint32_t right, uint32_t bottom, uint32_t leftWidth, uint32_t rightWidth,
                            uint32_t topHeight, uint32_t bottomHeight)
     : Sprite(kind, width, height, x, y, left, top, right, bottom),
@@ -57,4 +57,4 @@ HRESULT drawNineSlice(ID2D1RenderTarget *renderTarget, ID2D1Bitmap *bitmap, cons
     return S_OK;
 }
 
-} // namespace framework::controls::pictures
+} // namespace framework::pictures

@@ -3,7 +3,7 @@
 #include "framework/pictures/Sprite.h"
 #include "framework/pictures/nineSlice.h"
 
-namespace framework::controls::pictures {
+namespace framework::pictures {
 
 // A stretchable frame: corners keep their size, edges and centre stretch.
 class BorderSprite : public Sprite {
@@ -19,7 +19,7 @@ public:
     uint32_t bottomHeight;
 
 protected:
-    BorderSprite(ItemKind kind, float width, float height, float x, float y, uint32_t left, uint32_t top,
+    BorderSprite(controls::ItemKind kind, float width, float height, float x, float y, uint32_t left, uint32_t top,
                  uint32_t right, uint32_t bottom, uint32_t leftWidth, uint32_t rightWidth, uint32_t topHeight,
                  uint32_t bottomHeight);
 };
@@ -29,4 +29,4 @@ protected:
 HRESULT drawNineSlice(ID2D1RenderTarget *renderTarget, ID2D1Bitmap *bitmap, const RectF &source,
                       const RectF &destination, const BorderWidths &borders);
 
-} // namespace framework::controls::pictures
+} // namespace framework::pictures

@@ -2,17 +2,17 @@
 
 #include <d2d1.h>
 
-namespace framework::controls::pictures {
+namespace framework::pictures {
 
 Sprite::Sprite(float width, float height, float x, float y, uint32_t left, uint32_t top, uint32_t right,
                uint32_t bottom)
-    : Sprite(kKindSprite, width, height, x, y, left, top, right, bottom)
+    : Sprite(controls::kKindSprite, width, height, x, y, left, top, right, bottom)
 {
 }
 
-Sprite::Sprite(ItemKind kind, float width, float height, float x, float y, uint32_t left, uint32_t top,
+Sprite::Sprite(controls::ItemKind kind, float width, float height, float x, float y, uint32_t left, uint32_t top,
                uint32_t right, uint32_t bottom)
-    : Item(kind, width, height, x, y), left(left), top(top), right(right), bottom(bottom)
+    : controls::Item(kind, width, height, x, y), left(left), top(top), right(right), bottom(bottom)
 {
 }
 
@@ -28,4 +28,4 @@ HRESULT Sprite::draw(ID2D1RenderTarget *renderTarget, ID2D1Bitmap *bitmap)
     return S_OK;
 }
 
-} // namespace framework::controls::pictures
+} // namespace framework::pictures

@@ -4,11 +4,11 @@
 
 #include <cstdint>
 
-namespace framework::controls::pictures {
+namespace framework::pictures {
 
 // One rectangle of a bitmap (normally the window's atlas), stretched to the
 // element's box.
-class Sprite : public Item {
+class Sprite : public controls::Item {
 public:
     Sprite(float width, float height, float x, float y, uint32_t left, uint32_t top, uint32_t right, uint32_t bottom);
 
@@ -20,8 +20,8 @@ public:
     uint32_t bottom;
 
 protected:
-    Sprite(ItemKind kind, float width, float height, float x, float y, uint32_t left, uint32_t top, uint32_t right,
+    Sprite(controls::ItemKind kind, float width, float height, float x, float y, uint32_t left, uint32_t top, uint32_t right,
            uint32_t bottom);
 };
 
-} // namespace framework::controls::pictures
+} // namespace framework::pictures

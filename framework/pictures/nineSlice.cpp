@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-namespace framework::controls::pictures {
+namespace framework::pictures {
 
 std::array<RectF, 9> nineSlice(const RectF &r, const BorderWidths &b) noexcept
 {
@@ -32,4 +32,4 @@ RectF toPixelsRoundedUp(const RectF &dips, float dpiX, float dpiY) noexcept
     return {up(dips.left, dpiX), up(dips.top, dpiY), up(dips.right, dpiX), up(dips.bottom, dpiY)};
 }
 
-} // namespace framework::controls::pictures
+} // namespace framework::pictures

@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-namespace framework::controls::pictures {
+namespace framework::pictures {
 
 struct RectF {
     float left, top, right, bottom;
@@ -21,4 +21,4 @@ struct BorderWidths {
 // share an edge in DIPs share it in pixels too and no gap opens at any scale.
 [[nodiscard]] RectF toPixelsRoundedUp(const RectF &dips, float dpiX, float dpiY) noexcept;
 
-} // namespace framework::controls::pictures
+} // namespace framework::pictures

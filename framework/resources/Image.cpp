@@ -2,7 +2,7 @@
 
 #include "framework/resources/colourManagement.h"
 
-namespace framework::resources::direct2d {
+namespace framework::resources {
 
 using Microsoft::WRL::ComPtr;
 
@@ -115,4 +115,4 @@ HRESULT loadImageBytes(IWICImagingFactory *factory, std::string_view bytes, ID2D
     return result;
 }
 
-} // namespace framework::resources::direct2d
+} // namespace framework::resources

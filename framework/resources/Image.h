@@ -6,7 +6,7 @@
 
 #include <string_view>
 
-namespace framework::resources::direct2d {
+namespace framework::resources {
 
 // A resource that lives on a render target's device.
 class ResourceD2d {
@@ -40,4 +40,4 @@ public:
 [[nodiscard]] HRESULT loadImageBytes(IWICImagingFactory *factory, std::string_view bytes,
                                      ID2D1RenderTarget *renderTarget, Image &image);
 
-} // namespace framework::resources::direct2d
+} // namespace framework::resources

@@ -21,14 +21,14 @@ struct ColourProfileTraits {
     static pointer invalid() noexcept { return nullptr; }
     static void close(pointer value) noexcept { ::CloseColorProfile(value); }
 };
-using UniqueColourProfile = Win32Lib::UniqueResource<ColourProfileTraits>;
+using UniqueColourProfile = win32lib::UniqueResource<ColourProfileTraits>;
 
 struct ColourTransformTraits {
     using pointer = HTRANSFORM;
     static pointer invalid() noexcept { return nullptr; }
     static void close(pointer value) noexcept { ::DeleteColorTransform(value); }
 };
-using UniqueColourTransform = Win32Lib::UniqueResource<ColourTransformTraits>;
+using UniqueColourTransform = win32lib::UniqueResource<ColourTransformTraits>;
 
 std::optional<std::wstring> inColourDirectory(const std::wstring &fileName)
 {

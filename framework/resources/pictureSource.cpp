@@ -11,7 +11,7 @@ PictureBytes storePicture(int id)
     if (id < 0 || id > 0xFFFF) {
         return {};
     }
-    return Win32Lib::encryption::decodePicture(static_cast<uint16_t>(id));
+    return win32lib::encryption::decodePicture(static_cast<uint16_t>(id));
 }
 
 PictureLookup g_lookup = &storePicture;

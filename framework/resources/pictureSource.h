@@ -5,7 +5,7 @@
 namespace framework::resources {
 
 // Encoded picture bytes (any format WIC decodes), wiped when released.
-using PictureBytes = Win32Lib::encryption::SharedSecureString;
+using PictureBytes = win32lib::encryption::SharedSecureString;
 
 // The program's picture `id` from its protected store; null or empty when it
 // has none or the record is rejected.

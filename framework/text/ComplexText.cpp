@@ -3,7 +3,7 @@
 #include "framework/text/textHitTest.h"
 #include "framework/windows/messages.h"
 
-namespace framework::controls::text {
+namespace framework::text {
 
 using framework::windows::kMsgRedraw;
 using framework::windows::kMsgSetCursor;
@@ -11,7 +11,7 @@ using framework::windows::kMsgSetCursor;
 ComplexText::ComplexText(HWND window, const wchar_t *text, const framework::text::FontDescription &font,
                          const ParagraphSettings &paragraph, const TextStyle &style, IDWriteFactory *factory, float x,
                          float y, float maxWidth, float maxHeight)
-    : Text(kKindComplexText, text, font, paragraph, style, factory, x, y, maxWidth, maxHeight), window(window)
+    : Text(controls::kKindComplexText, text, font, paragraph, style, factory, x, y, maxWidth, maxHeight), window(window)
 {
     interactive = true;
     handCursor = ::LoadCursorW(nullptr, IDC_HAND);
@@ -39,7 +39,7 @@ void ComplexText::applyLook(const TextRange &range, const TextStyle &look)
     layout->SetFontSize(look.size, textRange);
 }
 
-void ComplexText::mouseMove(const MouseEvent &event)
+void ComplexText::mouseMove(const controls::MouseEvent &event)
 {
     if (ranges.empty()) {
         return;
@@ -123,4 +123,4 @@ HRESULT ComplexText::setText(const wchar_t *newText)
     return Text::setText(newText);
 }
 
-} // namespace framework::controls::text
+} // namespace framework::text

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-namespace framework::controls::text {
+namespace framework::text {
 
 // A part of a ComplexText with its own look and, optionally, a click action.
 struct TextRange {
@@ -26,7 +26,7 @@ public:
 
     void mouseLeave() override;
     void click() override;
-    void mouseMove(const MouseEvent &event) override;
+    void mouseMove(const controls::MouseEvent &event) override;
     HRESULT draw(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush) override;
     // Discards every range.
     HRESULT setText(const wchar_t *newText) override;
@@ -46,4 +46,4 @@ private:
     void leaveRange();
 };
 
-} // namespace framework::controls::text
+} // namespace framework::text

@@ -1,6 +1,6 @@
 #include "framework/text/Label.h"
 
-namespace framework::controls::text {
+namespace framework::text {
 
 namespace {
 
@@ -11,11 +11,11 @@ constexpr ParagraphSettings kLabelParagraph{DWRITE_TEXT_ALIGNMENT_LEADING, DWRIT
 
 Label::Label(const wchar_t *text, const framework::text::FontDescription &font, const TextStyle &style,
              IDWriteFactory *factory, float x, float y)
-    : Label(kKindLabel, text, font, style, factory, x, y)
+    : Label(controls::kKindLabel, text, font, style, factory, x, y)
 {
 }
 
-Label::Label(ItemKind kind, const wchar_t *text, const framework::text::FontDescription &font,
+Label::Label(controls::ItemKind kind, const wchar_t *text, const framework::text::FontDescription &font,
              const TextStyle &style, IDWriteFactory *factory, float x, float y)
     : Text(kind, text, font, kLabelParagraph, style, factory, x, y, 0.0f, 0.0f)
 {
@@ -42,4 +42,4 @@ HRESULT Label::setText(const wchar_t *newText)
     return S_OK;
 }
 
-} // namespace framework::controls::text
+} // namespace framework::text

@@ -2,7 +2,7 @@
 
 #include "framework/text/Text.h"
 
-namespace framework::controls::text {
+namespace framework::text {
 
 // One unwrapped line whose box is exactly its text.
 class Label : public Text {
@@ -13,11 +13,11 @@ public:
     HRESULT setText(const wchar_t *newText) override;
 
 protected:
-    Label(ItemKind kind, const wchar_t *text, const framework::text::FontDescription &font, const TextStyle &style,
+    Label(controls::ItemKind kind, const wchar_t *text, const framework::text::FontDescription &font, const TextStyle &style,
           IDWriteFactory *factory, float x, float y);
 
 private:
     void fitToText();
 };
 
-} // namespace framework::controls::text
+} // namespace framework::text

@@ -2,7 +2,7 @@
 
 #include "framework/resources/colourManagement.h"
 
-namespace framework::controls::text {
+namespace framework::text {
 
 D2D1_COLOR_F toColorF(uint32_t colour) noexcept
 {
@@ -24,14 +24,14 @@ void throwIfFailed(HRESULT result)
 
 Text::Text(const wchar_t *text, const framework::text::FontDescription &font, const ParagraphSettings &paragraph,
            const TextStyle &style, IDWriteFactory *factory, float x, float y, float maxWidth, float maxHeight)
-    : Text(kKindText, text, font, paragraph, style, factory, x, y, maxWidth, maxHeight)
+    : Text(controls::kKindText, text, font, paragraph, style, factory, x, y, maxWidth, maxHeight)
 {
 }
 
-Text::Text(ItemKind kind, const wchar_t *newText, const framework::text::FontDescription &font,
+Text::Text(controls::ItemKind kind, const wchar_t *newText, const framework::text::FontDescription &font,
            const ParagraphSettings &paragraph, const TextStyle &style, IDWriteFactory *textFactory, float x, float y,
            float maxWidth, float maxHeight)
-    : Item(kind, 0.0f, 0.0f, x, y),
+    : controls::Item(kind, 0.0f, 0.0f, x, y),
       size(style.size),
       colour(style.colour),
       underline(style.underline),
@@ -104,4 +104,4 @@ HRESULT Text::setText(const wchar_t *newText)
     return S_OK;
 }
 
-} // namespace framework::controls::text
+} // namespace framework::text

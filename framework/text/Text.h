@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-namespace framework::controls::text {
+namespace framework::text {
 
 struct TextStyle {
     float size = 14.0f;
@@ -30,7 +30,7 @@ struct ParagraphSettings {
 
 // One DirectWrite layout drawn with the window's shared brush. Constructors
 // throw the failing HRESULT (as long) after releasing what they created.
-class Text : public Item {
+class Text : public controls::Item {
 public:
     Text(const wchar_t *text, const framework::text::FontDescription &font, const ParagraphSettings &paragraph,
          const TextStyle &style, IDWriteFactory *factory, float x, float y, float maxWidth, float maxHeight);
@@ -50,9 +50,9 @@ public:
     Microsoft::WRL::ComPtr<IDWriteTextLayout> layout;
 
 protected:
-    Text(ItemKind kind, const wchar_t *text, const framework::text::FontDescription &font,
+    Text(controls::ItemKind kind, const wchar_t *text, const framework::text::FontDescription &font,
          const ParagraphSettings &paragraph, const TextStyle &style, IDWriteFactory *factory, float x, float y,
          float maxWidth, float maxHeight);
 };
 
-} // namespace framework::controls::text
+} // namespace framework::text

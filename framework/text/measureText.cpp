@@ -8,7 +8,7 @@
 #include <cwchar>
 #include <vector>
 
-namespace framework::controls::text {
+namespace framework::text {
 
 using Microsoft::WRL::ComPtr;
 
@@ -107,4 +107,4 @@ bool measureText(IDWriteFactory *factory, const wchar_t *text, const framework::
     return true;
 }
 
-} // namespace framework::controls::text
+} // namespace framework::text

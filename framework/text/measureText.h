@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-namespace framework::controls::text {
+namespace framework::text {
 
 // Design-metric size of a text in DIPs, before any element exists.
 struct TextMetrics {
@@ -33,4 +33,4 @@ struct LineScan {
 [[nodiscard]] bool measureText(IDWriteFactory *factory, const wchar_t *text,
                                const framework::text::FontDescription &font, float size, TextMetrics &metrics);
 
-} // namespace framework::controls::text
+} // namespace framework::text

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-namespace framework::controls::text {
+namespace framework::text {
 
 namespace {
 
@@ -138,4 +138,4 @@ HRESULT textPositionBox(IDWriteTextLayout *layout, uint32_t position, TextBox &b
     return E_INVALIDARG;
 }
 
-} // namespace framework::controls::text
+} // namespace framework::text

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace framework::controls::text {
+namespace framework::text {
 
 // The text position nearest to a point relative to the layout's origin (the
 // point need not lie on a glyph), like IDWriteTextLayout::HitTestPoint.
@@ -19,4 +19,4 @@ struct TextBox {
 };
 [[nodiscard]] HRESULT textPositionBox(IDWriteTextLayout *layout, uint32_t position, TextBox &box);
 
-} // namespace framework::controls::text
+} // namespace framework::text

@@ -4,7 +4,7 @@
 #include "framework/windows/Direct2dWindow.h"
 #include "framework/windows/messages.h"
 
-namespace application::controls::views {
+namespace framework::views {
 
 namespace {
 
@@ -14,7 +14,7 @@ struct DipSize {
     float height;
 };
 
-DipSize windowSizeInDips(const application::controls::windows::Direct2dWindow *window)
+DipSize windowSizeInDips(const framework::windows::Direct2dWindow *window)
 {
     if (window == nullptr) {
         return {0.0f, 0.0f};
@@ -31,7 +31,7 @@ DipSize windowSizeInDips(const application::controls::windows::Direct2dWindow *w
 
 } // namespace
 
-View::View(application::controls::windows::Direct2dWindow *window, int32_t id)
+View::View(framework::windows::Direct2dWindow *window, int32_t id)
     : Layout(windowSizeInDips(window).width, windowSizeInDips(window).height, 0.0f, 0.0f, window, id)
 {
 }
@@ -48,7 +48,7 @@ void View::hide()
 
 void View::receiveData(framework::windows::PageData *) {}
 
-NonClientAreaView::NonClientAreaView(application::controls::windows::Direct2dWindow *window, bool withMinimizeButton)
+NonClientAreaView::NonClientAreaView(framework::windows::Direct2dWindow *window, bool withMinimizeButton)
     : View(window, 0)
 {
     HWND handle = window != nullptr ? window->handle() : nullptr;
@@ -69,4 +69,4 @@ void NonClientAreaView::setSize(float newWidth, float newHeight)
     postRedraw();
 }
 
-} // namespace application::controls::views
+} // namespace framework::views

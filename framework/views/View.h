@@ -3,13 +3,13 @@
 #include "framework/layouts/Layout.h"
 #include "framework/windows/PageData.h"
 
-namespace application::controls::views {
+namespace framework::views {
 
 // A page of a window, found by the id its window gives it; covers the whole
 // window.
-class View : public framework::controls::layouts::Layout {
+class View : public framework::layouts::Layout {
 public:
-    View(application::controls::windows::Direct2dWindow *window, int32_t id);
+    View(framework::windows::Direct2dWindow *window, int32_t id);
 
     virtual void show();
     virtual void hide();
@@ -22,9 +22,9 @@ public:
 // The system buttons above every page, anchored to the window's right edge.
 class NonClientAreaView : public View {
 public:
-    NonClientAreaView(application::controls::windows::Direct2dWindow *window, bool withMinimizeButton);
+    NonClientAreaView(framework::windows::Direct2dWindow *window, bool withMinimizeButton);
 
     void setSize(float newWidth, float newHeight) override;
 };
 
-} // namespace application::controls::views
+} // namespace framework::views

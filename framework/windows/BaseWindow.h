@@ -1,6 +1,6 @@
 #pragma once
 
-namespace application::controls::windows {
+namespace framework::windows {
 
 // Roots of the window classes; they carry no behaviour.
 class BaseWindow {
@@ -15,4 +15,4 @@ protected:
     ~TopLevelWindow() = default;
 };
 
-} // namespace application::controls::windows
+} // namespace framework::windows

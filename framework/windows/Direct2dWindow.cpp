@@ -11,7 +11,7 @@
 
 #include <cmath>
 
-namespace application::controls::windows {
+namespace framework::windows {
 
 using framework::controls::Item;
 using framework::controls::MouseEvent;
@@ -24,7 +24,7 @@ using framework::windows::PageData;
 namespace {
 
 // Frame pictures are nine-sliced with these borders (picture pixels).
-constexpr framework::controls::pictures::BorderWidths kFrameBorders{21, 21, 16, 16};
+constexpr framework::pictures::BorderWidths kFrameBorders{21, 21, 16, 16};
 // Where the first frame is sampled for the plain background colour.
 constexpr int kBackgroundSampleX = 20;
 constexpr int kBackgroundSampleY = 20;
@@ -112,7 +112,7 @@ HRESULT Direct2dWindow::initialize(intptr_t argument)
         }
     } else {
         HDC screen = ::GetDC(nullptr);
-        Win32Lib::UniqueScreenDc screenOwner(screen);
+        win32lib::UniqueScreenDc screenOwner(screen);
         if (screen != nullptr) {
             scaleX = static_cast<float>(::GetDeviceCaps(screen, LOGPIXELSX)) / 96.0f;
             scaleY = static_cast<float>(::GetDeviceCaps(screen, LOGPIXELSY)) / 96.0f;
@@ -149,14 +149,14 @@ HRESULT Direct2dWindow::initialize(intptr_t argument)
     return result;
 }
 
-HRESULT Direct2dWindow::loadImage(framework::resources::direct2d::Image &image, int id)
+HRESULT Direct2dWindow::loadImage(framework::resources::Image &image, int id)
 {
     const framework::resources::PictureBytes bytes = framework::resources::pictureBytes(id);
     if (!bytes || bytes->empty()) {
         return E_FAIL;
     }
     const framework::base::CoreApplication *application = framework::base::CoreApplication::current();
-    return framework::resources::direct2d::loadImageBytes(application != nullptr ? application->wicFactory() : nullptr,
+    return framework::resources::loadImageBytes(application != nullptr ? application->wicFactory() : nullptr,
                                                           std::string_view(bytes->data(), bytes->size()),
                                                           renderer.getRenderTarget(), image);
 }
@@ -387,7 +387,7 @@ LRESULT Direct2dWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
         if (lParam == 0) {
             discardQueuedRedraws(hwnd);
         }
-        render(reinterpret_cast<Item *>(lParam));
+        render(reinterpret_cast<controls::Item *>(lParam));
         return 0;
     case kMsgSetCursor:
         cursor = reinterpret_cast<HCURSOR>(wParam);
@@ -397,7 +397,7 @@ LRESULT Direct2dWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
     }
 }
 
-HRESULT Direct2dWindow::render(Item *item)
+HRESULT Direct2dWindow::render(controls::Item *item)
 {
     ID2D1RenderTarget *target = renderer.getRenderTarget();
     ID2D1GdiInteropRenderTarget *interop = renderer.getGdiInterop();
@@ -412,7 +412,7 @@ HRESULT Direct2dWindow::render(Item *item)
         auto &frame = (active || firstActivationPending) ? activeBackground : inactiveBackground;
         if (ID2D1Bitmap *frameBitmap = frame.getBitmap()) {
             const D2D1_SIZE_U size = frameBitmap->GetPixelSize();
-            framework::controls::pictures::drawNineSlice(
+            framework::pictures::drawNineSlice(
                 target, frameBitmap,
                 {0.0f, 0.0f, static_cast<float>(size.width), static_cast<float>(size.height)},
                 {0.0f, 0.0f, width, height}, kFrameBorders);
@@ -521,7 +521,7 @@ HRESULT Direct2dWindow::onMonitorChanged(HMONITOR newMonitor)
 
 void Direct2dWindow::onMouseMove(WPARAM keyFlags, float x, float y)
 {
-    const MouseEvent event{x, y, static_cast<int64_t>(keyFlags), static_cast<int64_t>(keyFlags)};
+    const controls::MouseEvent event{x, y, static_cast<int64_t>(keyFlags), static_cast<int64_t>(keyFlags)};
     if (nonClientView) {
         nonClientView->mouseMove(event);
     }
@@ -532,7 +532,7 @@ void Direct2dWindow::onMouseMove(WPARAM keyFlags, float x, float y)
 
 void Direct2dWindow::onMouseDown(WPARAM keyFlags, float x, float y)
 {
-    const MouseEvent event{x, y, 1, static_cast<int64_t>(keyFlags)};
+    const controls::MouseEvent event{x, y, 1, static_cast<int64_t>(keyFlags)};
     if (nonClientView) {
         nonClientView->mouseDown(event);
     }
@@ -543,7 +543,7 @@ void Direct2dWindow::onMouseDown(WPARAM keyFlags, float x, float y)
 
 void Direct2dWindow::onMouseUp(WPARAM keyFlags, float x, float y)
 {
-    const MouseEvent event{x, y, 1, static_cast<int64_t>(keyFlags)};
+    const controls::MouseEvent event{x, y, 1, static_cast<int64_t>(keyFlags)};
     if (nonClientView) {
         nonClientView->mouseUp(event);
     }
@@ -650,4 +650,4 @@ void Direct2dWindow::onDestroyed() {}
 
 void Direct2dWindow::onEscape() {}
 
-} // namespace application::controls::windows
+} // namespace framework::windows

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-namespace application::controls::windows {
+namespace framework::windows {
 
 inline constexpr int kAtlasImageId = 101;
 // The colour of plain window background in the frame pictures.
@@ -63,7 +63,7 @@ public:
     // Called once after construction; the creator then shows the window.
     [[nodiscard]] HRESULT initialize(intptr_t argument);
     // Fills `image` from the picture store and makes its device bitmap.
-    [[nodiscard]] HRESULT loadImage(framework::resources::direct2d::Image &image, int id);
+    [[nodiscard]] HRESULT loadImage(framework::resources::Image &image, int id);
 
     [[nodiscard]] HWND handle() const noexcept { return hwnd; }
     [[nodiscard]] float getScaleX() const noexcept { return scaleX; }
@@ -97,9 +97,9 @@ protected:
     float width;
     float height;
     COLORREF backgroundKey = CLR_INVALID;
-    framework::resources::direct2d::Image activeBackground;
-    framework::resources::direct2d::Image inactiveBackground;
-    framework::resources::direct2d::Image atlas;
+    framework::resources::Image activeBackground;
+    framework::resources::Image inactiveBackground;
+    framework::resources::Image atlas;
     std::vector<std::unique_ptr<views::View>> views;
     views::View *currentView = nullptr;
     std::unique_ptr<views::NonClientAreaView> nonClientView;
@@ -122,4 +122,4 @@ private:
     void postRedraw();
 };
 
-} // namespace application::controls::windows
+} // namespace framework::windows

@@ -1,6 +1,6 @@
 #pragma once
 
-namespace application::controls::windows {
+namespace framework::windows {
 
 // Start of a window of `extent` pixels centred on a parent span, kept on a
 // screen of `screenExtent` pixels: never before 0, and pushed back to end at
@@ -20,4 +20,4 @@ namespace application::controls::windows {
 // Physical pixels for a DIP length: ceil(DIPs x scale).
 [[nodiscard]] unsigned pixelsFor(float dips, float scale) noexcept;
 
-} // namespace application::controls::windows
+} // namespace framework::windows

@@ -41,7 +41,7 @@ protected:
         return std::string(bytes, ::SizeofResource(module_.get(), info));
     }
 
-    Win32Lib::UniqueHModule module_;
+    win32lib::UniqueHModule module_;
 };
 
 TEST_F(BuiltCatalogue, EveryCatalogueIdIsPresentAndNoOtherInTheRange)

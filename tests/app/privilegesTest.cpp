@@ -57,11 +57,11 @@ TEST(Privileges, WorkstationVersionMatchesTheKernelsVersion)
 TEST(Privileges, WordSizeFollowsTheProcessAndWow64)
 {
 #if defined(_WIN64)
-    EXPECT_TRUE(Win32Lib::isWindows64Bit());
+    EXPECT_TRUE(win32lib::isWindows64Bit());
 #else
     BOOL wow64 = FALSE;
     ASSERT_TRUE(::IsWow64Process(::GetCurrentProcess(), &wow64));
-    EXPECT_EQ(Win32Lib::isWindows64Bit(), wow64 != FALSE);
+    EXPECT_EQ(win32lib::isWindows64Bit(), wow64 != FALSE);
 #endif
 }
 

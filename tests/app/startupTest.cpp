@@ -21,7 +21,7 @@ std::wstring quoted(const std::wstring &path)
 TEST(Startup, SecondInstanceShowsItsNoticeAndExitsWith23000)
 {
     // The test plays the first instance by holding the single-instance mutex.
-    Win32Lib::UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, app::kSingleInstanceMutexName));
+    win32lib::UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, app::kSingleInstanceMutexName));
     ASSERT_TRUE(mutex);
 
     auto child = ChildProcess::start(quoted(testsupport::kInstallerPath));

@@ -6,7 +6,7 @@
 #include "tests/support/paths.h"
 #include "tests/support/referenceServer.h"
 #include "win32lib/UniqueResource.h"
-#include "win32lib/http/WinHttpWrapper.h"
+#include "win32lib/http/HttpClient.h"
 
 #include <tlhelp32.h>
 
@@ -20,7 +20,7 @@ using testsupport::ChildProcess;
 
 std::string get(const std::wstring &pathAndQuery)
 {
-    Win32Lib::wrappers::http::WinHttpWrapper client(L"KestruneEndToEndTest");
+    win32lib::http::HttpClient client(L"KestruneEndToEndTest");
     std::vector<uint8_t> body;
     if (!client.getToBuffer(std::wstring(kServer) + pathAndQuery, body) || client.statusCode() != 200) {
         return {};
@@ -104,7 +104,7 @@ bool waitForTelemetry(size_t count, DWORD timeoutMs)
 
 std::wstring knownFolder(REFKNOWNFOLDERID id)
 {
-    Win32Lib::UniqueCoTaskMem<wchar_t> path;
+    win32lib::UniqueCoTaskMem<wchar_t> path;
     if (FAILED(::SHGetKnownFolderPath(id, 0, nullptr, path.put()))) {
         return {};
     }
@@ -130,7 +130,7 @@ void removeProduct(const std::wstring &destination)
 {
     for (REGSAM view : {REGSAM{0}, REGSAM{KEY_WOW64_32KEY}}) {
         ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallKey);
-        Win32Lib::UniqueHKey software;
+        win32lib::UniqueHKey software;
         if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software", 0, KEY_ALL_ACCESS | view, software.put()) ==
             ERROR_SUCCESS) {
             ::RegDeleteTreeW(software.get(), L"Kestrune Software");
@@ -185,7 +185,7 @@ namespace {
 std::vector<DWORD> processIds(const wchar_t *exeName)
 {
     std::vector<DWORD> ids;
-    Win32Lib::UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    win32lib::UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot || snapshot.get() == INVALID_HANDLE_VALUE) {
         return ids;
     }
@@ -210,7 +210,7 @@ bool processRunning(const wchar_t *exeName)
 void killProcesses(const wchar_t *exeName)
 {
     for (DWORD id : processIds(exeName)) {
-        Win32Lib::UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+        win32lib::UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
         if (process) {
             ::TerminateProcess(process.get(), 1);
             ::WaitForSingleObject(process.get(), 5000);

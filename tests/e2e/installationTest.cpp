@@ -150,7 +150,7 @@ TEST_F(Installation, BusyServerEndsOnTheErrorPageAndRetryInstallsOnceItRecovers)
 
 TEST_F(Installation, ExistingInstallationShowsItsNoticeAndExitsWith20103)
 {
-    Win32Lib::UniqueHKey key;
+    win32lib::UniqueHKey key;
     ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, 0, KEY_WRITE, nullptr, key.put(),
                                 nullptr),
               ERROR_SUCCESS);

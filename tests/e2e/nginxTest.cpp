@@ -9,7 +9,7 @@
 #include "tests/support/paths.h"
 #include "tests/support/process.h"
 #include "tests/support/referenceServer.h"
-#include "win32lib/http/WinHttpWrapper.h"
+#include "win32lib/http/HttpClient.h"
 
 #include <zlib.h>
 
@@ -252,7 +252,7 @@ TEST_F(Nginx, PinnedInstallerRefusesAnUnpinnedServerCertificate)
     const std::wstring unpinnedBase =
         L"https://localhost:" + testsupport::environmentValue(L"KESTRUNE_TEST_HTTPS_UNPINNED_PORT");
     {
-        Win32Lib::wrappers::http::WinHttpWrapper client(L"KestruneEndToEndTest");
+        win32lib::http::HttpClient client(L"KestruneEndToEndTest");
         std::vector<uint8_t> body;
         ASSERT_TRUE(client.getToBuffer(unpinnedBase + L"/welcome.html", body)) << "WinHTTP refuses that certificate";
         ASSERT_EQ(client.statusCode(), 200);
@@ -313,7 +313,7 @@ TEST(NginxSite, PagesProbeAndOutdatedInstallersAreAnswered)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(narrow(std::wstring(c.userAgent) + L" " + c.url));
-        Win32Lib::wrappers::http::WinHttpWrapper client(c.userAgent);
+        win32lib::http::HttpClient client(c.userAgent);
         std::vector<uint8_t> body;
         ASSERT_TRUE(client.getToBuffer(c.url, body));
         EXPECT_EQ(client.statusCode(), c.status);

@@ -137,7 +137,7 @@ TEST_F(Installation, FailedRequestIsLoggedWithItsErrorButWithoutTheServerAddress
 
 TEST_F(Installation, ExistingInstallationUnderVerySilentEndsWith20103AndShowsNothing)
 {
-    Win32Lib::UniqueHKey key;
+    win32lib::UniqueHKey key;
     ASSERT_EQ(
         ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, 0, KEY_WRITE, nullptr, key.put(), nullptr),
         ERROR_SUCCESS);

@@ -8,7 +8,7 @@
 
 #include <memory>
 
-using framework::controls::pictures::BorderSprite;
+using framework::pictures::BorderSprite;
 using namespace frameworktest;
 
 namespace {
@@ -21,7 +21,7 @@ uint32_t rgbOf(uint32_t bgra)
 
 TEST(NineSliceRounding, A21DipBorderIs32PixelsAt150Percent)
 {
-    using namespace framework::controls::pictures;
+    using namespace framework::pictures;
     const auto slices = nineSlice(RectF{100, 100, 200, 160}, BorderWidths{21, 21, 16, 16});
     const RectF left = toPixelsRoundedUp(slices[3], 144, 144);
     EXPECT_FLOAT_EQ(left.left, 150);

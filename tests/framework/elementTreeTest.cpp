@@ -17,7 +17,7 @@
 using framework::controls::Item;
 using framework::controls::kKindComposite;
 using framework::controls::MouseEvent;
-using framework::controls::layouts::Layout;
+using framework::layouts::Layout;
 using framework::windows::kMsgRedraw;
 using frameworktest::MessageSink;
 
@@ -93,7 +93,7 @@ TEST(ItemIds, EveryElementTakesTheNextIdAndViewsUseOneUpWithoutTakingIt)
     std::vector<std::string> unused;
     const int32_t before = framework::controls::nextItemId;
     Recorder first(unused, "a", 0, 0, 1, 1);
-    application::controls::views::View page(nullptr, 42);
+    framework::views::View page(nullptr, 42);
     Recorder second(unused, "b", 0, 0, 1, 1);
     EXPECT_EQ(first.id, before);
     EXPECT_EQ(page.id, 42);
@@ -175,10 +175,10 @@ TEST_F(ElementTree, LosingTheCaptureReleasesAtMinusOneWithoutClickOrRedraw)
 
 TEST_F(ElementTree, SpritesAndTextsAreNeverHoveredAndAskForNoRedraw)
 {
-    auto *sprite = root.make<framework::controls::pictures::Sprite>(100.0f, 100.0f, 0.0f, 0.0f, 0u, 0u, 10u, 10u);
+    auto *sprite = root.make<framework::pictures::Sprite>(100.0f, 100.0f, 0.0f, 0.0f, 0u, 0u, 10u, 10u);
     ASSERT_HRESULT_SUCCEEDED(app::Application::instance().createFactories());
-    auto *label = root.make<framework::controls::text::Label>(L"Plain words", frameworktest::testFont(),
-                                                               framework::controls::text::TextStyle{},
+    auto *label = root.make<framework::text::Label>(L"Plain words", frameworktest::testFont(),
+                                                               framework::text::TextStyle{},
                                                                app::Application::instance().dwriteFactory(), 0.0f,
                                                                0.0f);
     root.mouseMove(at(5, 5));
@@ -250,7 +250,7 @@ TEST_F(ElementTree, NestedLayoutsReceiveMovesAndDoNotAskForTheirOwnRedraw)
 
 TEST_F(ElementTree, MovingAViewMovesEveryDescendant)
 {
-    application::controls::views::View page(&window, 1);
+    framework::views::View page(&window, 1);
     auto *nested = page.make<Layout>(100.0f, 100.0f, 10.0f, 10.0f, &window);
     auto *leaf = nested->make<Recorder>(journal, "leaf", 20, 30, 5, 5);
     auto *sibling = page.make<Recorder>(journal, "sibling", 0, 0, 5, 5);
@@ -265,7 +265,7 @@ TEST_F(ElementTree, MovingAViewMovesEveryDescendant)
 
 TEST_F(ElementTree, AViewCoversTheWindowAndStartsInactive)
 {
-    application::controls::views::View page(&window, 3);
+    framework::views::View page(&window, 3);
     EXPECT_FLOAT_EQ(page.width, 767);
     EXPECT_FLOAT_EQ(page.height, 444);
     EXPECT_FLOAT_EQ(page.x, 0);
@@ -279,11 +279,11 @@ TEST_F(ElementTree, AViewCoversTheWindowAndStartsInactive)
 
 TEST_F(ElementTree, TheSystemButtonsSitAtTheRightEdgeAndFollowIt)
 {
-    application::controls::views::NonClientAreaView overlay(&window, true);
+    framework::views::NonClientAreaView overlay(&window, true);
     ASSERT_EQ(overlay.children.size(), 2u);
     EXPECT_EQ(overlay.id, 0);
-    auto *minimise = dynamic_cast<application::controls::buttons::SystemButtonMinimize *>(overlay.children[0].get());
-    auto *close = dynamic_cast<application::controls::buttons::SystemButtonClose *>(overlay.children[1].get());
+    auto *minimise = dynamic_cast<framework::buttons::SystemButtonMinimize *>(overlay.children[0].get());
+    auto *close = dynamic_cast<framework::buttons::SystemButtonClose *>(overlay.children[1].get());
     ASSERT_NE(minimise, nullptr);
     ASSERT_NE(close, nullptr);
     EXPECT_FLOAT_EQ(minimise->x, 767 - 66);
@@ -300,15 +300,15 @@ TEST_F(ElementTree, TheSystemButtonsSitAtTheRightEdgeAndFollowIt)
     EXPECT_FLOAT_EQ(close->y, 7);
     EXPECT_EQ(window.take(kMsgRedraw), 1);
 
-    application::controls::views::NonClientAreaView boxOverlay(&window, false);
+    framework::views::NonClientAreaView boxOverlay(&window, false);
     ASSERT_EQ(boxOverlay.children.size(), 1u);
-    EXPECT_NE(dynamic_cast<application::controls::buttons::SystemButtonClose *>(boxOverlay.children[0].get()),
+    EXPECT_NE(dynamic_cast<framework::buttons::SystemButtonClose *>(boxOverlay.children[0].get()),
               nullptr);
 }
 
 TEST_F(ElementTree, TheCloseButtonPostsCloseToItsWindow)
 {
-    application::controls::views::NonClientAreaView overlay(&window, false);
+    framework::views::NonClientAreaView overlay(&window, false);
     overlay.mouseMove(at(767 - 30, 10));
     overlay.mouseDown(at(767 - 30, 10));
     overlay.mouseUp(at(767 - 30, 10));
@@ -348,8 +348,8 @@ TEST_F(ElementTree, ContainersDrawVisibleChildrenInOrderAndSkipUnknownKinds)
 
 TEST(SpriteButtonFrames, TheFrameFollowsHoverAndPress)
 {
-    using framework::controls::buttons::SpriteButton;
-    SpriteButton button(26, 20, 0, 0, application::controls::buttons::kMinimizeFrames);
+    using framework::buttons::SpriteButton;
+    SpriteButton button(26, 20, 0, 0, framework::buttons::kMinimizeFrames);
     const auto frameLeft = [&] {
         button.updateFrame();
         return std::pair{button.left, button.top};

@@ -99,7 +99,7 @@ framework::resources::PictureBytes testPicture(int id)
     if (found == pictures.end()) {
         return {};
     }
-    auto bytes = Win32Lib::encryption::makeSecureShared<Win32Lib::encryption::SecureString>();
+    auto bytes = win32lib::encryption::makeSecureShared<win32lib::encryption::SecureString>();
     bytes->assign(found->second.data(), found->second.size());
     return bytes;
 }
@@ -153,7 +153,7 @@ void useTestPictures()
     framework::resources::replacePictureLookup(&testPicture);
 }
 
-std::vector<uint32_t> surfacePixels(application::controls::windows::Direct2dWindow &window, UINT width, UINT height)
+std::vector<uint32_t> surfacePixels(framework::windows::Direct2dWindow &window, UINT width, UINT height)
 {
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * height, 0);
     IDXGISurface1 *surface = window.getRenderer().getSurface();
@@ -205,7 +205,7 @@ TestWindow::TestWindow(Direct2dWindow *parent, unsigned width, unsigned height, 
 HRESULT TestWindow::createContent(intptr_t)
 {
     try {
-        nonClientView = std::make_unique<application::controls::views::NonClientAreaView>(this, true);
+        nonClientView = std::make_unique<framework::views::NonClientAreaView>(this, true);
         auto first = std::make_unique<TestPage>(this, 1);
         auto second = std::make_unique<TestPage>(this, 2);
         firstPage = first.get();

@@ -52,13 +52,13 @@ void pump(DWORD milliseconds);
 }
 
 // The pixels of the window's surface, premultiplied BGRA, row by row.
-std::vector<uint32_t> surfacePixels(application::controls::windows::Direct2dWindow &window, UINT width, UINT height);
+std::vector<uint32_t> surfacePixels(framework::windows::Direct2dWindow &window, UINT width, UINT height);
 
 // A font every test prefix has.
 framework::text::FontDescription testFont();
 
 // A page that records what the window does to it.
-class TestPage : public application::controls::views::View {
+class TestPage : public framework::views::View {
 public:
     using View::View;
     void show() override
@@ -80,7 +80,7 @@ public:
 
 // A window with the overlay (minimise and close) and pages 1 and 2; `build`
 // may add elements to page 1.
-class TestWindow : public application::controls::windows::Direct2dWindow {
+class TestWindow : public framework::windows::Direct2dWindow {
 public:
     TestWindow(Direct2dWindow *parent = nullptr, unsigned width = 767, unsigned height = 444,
                int activeId = 102, int inactiveId = 103);
@@ -106,7 +106,7 @@ public:
 
 // A window object whose handle is a message-only window: element trees built
 // on it post their requests there, where a test counts them.
-class MessageSink : public application::controls::windows::Direct2dWindow {
+class MessageSink : public framework::windows::Direct2dWindow {
 public:
     MessageSink();
     HRESULT createContent(intptr_t) override { return S_OK; }

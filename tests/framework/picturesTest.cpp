@@ -16,8 +16,8 @@
 
 #include <cstdio>
 
-using framework::controls::pictures::Sprite;
-using framework::resources::direct2d::Image;
+using framework::pictures::Sprite;
+using framework::resources::Image;
 using namespace frameworktest;
 
 namespace {
@@ -61,7 +61,7 @@ std::vector<uint32_t> decodedPixels(int id, UINT &width, UINT &height)
 {
     const auto bytes = framework::resources::pictureBytes(id);
     Image image;
-    if (!bytes || FAILED(framework::resources::direct2d::decodeImage(
+    if (!bytes || FAILED(framework::resources::decodeImage(
                       app::Application::instance().wicFactory(), std::string_view(bytes->data(), bytes->size()),
                       image))) {
         return {};
@@ -180,7 +180,7 @@ TEST_F(ProgramPictures, ScreenshotsOfBothFramesOfBothWindows)
 
 TEST_F(ProgramPictures, ScreenshotOfTextsLinksAndButtonsOnTheMainFrame)
 {
-    using namespace framework::controls;
+    using namespace framework;
     TestWindow window;
     text::ComplexText *sentence = nullptr;
     window.build = [&sentence](TestWindow &self, TestPage &page) {
@@ -226,7 +226,7 @@ TEST(ImageDecoding, PicturesBecomePremultipliedBgraAndUndecodableBytesFail)
     IWICImagingFactory *wic = app::Application::instance().wicFactory();
     const std::string png = encodePng(2, 1, {0x80FF0000u, 0xFF00FF00u});
     Image image;
-    ASSERT_HRESULT_SUCCEEDED(framework::resources::direct2d::decodeImage(wic, png, image));
+    ASSERT_HRESULT_SUCCEEDED(framework::resources::decodeImage(wic, png, image));
     WICPixelFormatGUID format = {};
     image.source->GetPixelFormat(&format);
     EXPECT_TRUE(IsEqualGUID(format, GUID_WICPixelFormat32bppPBGRA));
@@ -237,8 +237,8 @@ TEST(ImageDecoding, PicturesBecomePremultipliedBgraAndUndecodableBytesFail)
     EXPECT_EQ(pixels[1], 0xFF00FF00u);
 
     Image broken;
-    EXPECT_TRUE(FAILED(framework::resources::direct2d::decodeImage(wic, "not a picture at all", broken)));
-    EXPECT_EQ(framework::resources::direct2d::decodeImage(wic, "", broken), E_FAIL);
+    EXPECT_TRUE(FAILED(framework::resources::decodeImage(wic, "not a picture at all", broken)));
+    EXPECT_EQ(framework::resources::decodeImage(wic, "", broken), E_FAIL);
 }
 
 } // namespace

@@ -14,11 +14,11 @@
 #include <gtest/gtest.h>
 
 using framework::controls::MouseEvent;
-using framework::controls::text::ComplexText;
-using framework::controls::text::Label;
-using framework::controls::text::TextMetrics;
-using framework::controls::text::TextRange;
-using framework::controls::text::TextStyle;
+using framework::text::ComplexText;
+using framework::text::Label;
+using framework::text::TextMetrics;
+using framework::text::TextRange;
+using framework::text::TextStyle;
 using framework::windows::kMsgRedraw;
 using framework::windows::kMsgSetCursor;
 using namespace frameworktest;
@@ -32,14 +32,14 @@ protected:
     TextMetrics measure(const wchar_t *text, float size = 28.0f) const
     {
         TextMetrics metrics;
-        EXPECT_TRUE(framework::controls::text::measureText(text, testFont(), size, metrics)) << "measuring failed";
+        EXPECT_TRUE(framework::text::measureText(text, testFont(), size, metrics)) << "measuring failed";
         return metrics;
     }
 };
 
 TEST(LineScan, TheLongestLineCountsItsLineFeedAndTheFirstOfEqualLengthWins)
 {
-    using framework::controls::text::scanLines;
+    using framework::text::scanLines;
     auto scan = scanLines(L"a\nbcd", 5);
     EXPECT_EQ(scan.lineCount, 2u);
     EXPECT_EQ(scan.longestStart, 2u);
@@ -70,14 +70,14 @@ TEST_F(TextControls, MeasuringALetterALineFeedAndThreeLettersTakesTheThreeLetter
 TEST_F(TextControls, MeasuringFailsForEmptyTextsAndFacesThatAreNotInstalled)
 {
     TextMetrics metrics;
-    EXPECT_FALSE(framework::controls::text::measureText(L"", testFont(), 14, metrics));
-    EXPECT_FALSE(framework::controls::text::measureText(nullptr, testFont(), 14, metrics));
+    EXPECT_FALSE(framework::text::measureText(L"", testFont(), 14, metrics));
+    EXPECT_FALSE(framework::text::measureText(nullptr, testFont(), 14, metrics));
     auto missing = testFont();
     wcscpy_s(missing.family, L"No Such Family");
-    EXPECT_FALSE(framework::controls::text::measureText(L"abc", missing, 14, metrics));
+    EXPECT_FALSE(framework::text::measureText(L"abc", missing, 14, metrics));
     auto noSuchWeight = testFont();
     noSuchWeight.weight = DWRITE_FONT_WEIGHT_ULTRA_BLACK;
-    EXPECT_FALSE(framework::controls::text::measureText(L"abc", noSuchWeight, 14, metrics));
+    EXPECT_FALSE(framework::text::measureText(L"abc", noSuchWeight, 14, metrics));
 
     // Text elements still draw with DirectWrite's fallback.
     EXPECT_NO_THROW(Label(L"abc", missing, TextStyle{}, factory(), 0, 0));
@@ -118,8 +118,8 @@ TEST_F(TextControls, ALabelRefitsItsBoxToALongerText)
 
 TEST_F(TextControls, ANewTextKeepsAlignmentWrappingAndEllipsisTrimming)
 {
-    framework::controls::text::TextInput path(L"C:\\Program Files\\Kestrune", testFont(),
-                                              framework::controls::text::ParagraphSettings{
+    framework::text::TextInput path(L"C:\\Program Files\\Kestrune", testFont(),
+                                              framework::text::ParagraphSettings{
                                                   DWRITE_TEXT_ALIGNMENT_TRAILING, DWRITE_PARAGRAPH_ALIGNMENT_CENTER,
                                                   DWRITE_WORD_WRAPPING_NO_WRAP},
                                               TextStyle{14, 0xCCCCCC, 0, 0}, factory(), 20, 30, 120, 24);
@@ -163,7 +163,7 @@ protected:
     void SetUp() override
     {
         text = std::make_unique<ComplexText>(sink.handle(), L"Read the licence and the policy", testFont(),
-                                             framework::controls::text::ParagraphSettings{}, TextStyle{14, 0x999999, 0, 0},
+                                             framework::text::ParagraphSettings{}, TextStyle{14, 0x999999, 0, 0},
                                              factory(), 10.0f, 20.0f, 500.0f, 40.0f);
         const TextStyle normal{14, 0x999999, 0, 0};
         const TextStyle hover{14, 0xFFFFFF, 1, 0};
@@ -174,8 +174,8 @@ protected:
     // The middle of a text position, in window coordinates.
     MouseEvent over(uint32_t position)
     {
-        framework::controls::text::TextBox box = {};
-        EXPECT_HRESULT_SUCCEEDED(framework::controls::text::textPositionBox(text->layout.Get(), position, box));
+        framework::text::TextBox box = {};
+        EXPECT_HRESULT_SUCCEEDED(framework::text::textPositionBox(text->layout.Get(), position, box));
         return MouseEvent{text->x + box.left + box.width / 2, text->y + box.top + box.height / 2, 0, 0};
     }
 
@@ -224,7 +224,7 @@ TEST_F(RangeHover, EnteringMovingWithinAndSwitchingRangesChangeTheLookOnlyWhenTh
 
 TEST_F(RangeHover, PointsOffTheGlyphsFindTheNearestPosition)
 {
-    using framework::controls::text::textPositionAt;
+    using framework::text::textPositionAt;
     uint32_t position = 99;
     ASSERT_HRESULT_SUCCEEDED(textPositionAt(text->layout.Get(), -20.0f, 5.0f, position));
     EXPECT_EQ(position, 0u);
@@ -262,7 +262,7 @@ TEST_F(TextControls, LeavingALinkRestoresItsColourAndTheCursorFromBeforeIt)
 {
     MessageSink sink;
     const HCURSOR arrow = ::LoadCursorW(nullptr, IDC_ARROW);
-    framework::controls::buttons::UrlButton link(sink.handle(), L"Privacy", testFont(), TextStyle{13, 0x808080, 1, 0},
+    framework::buttons::UrlButton link(sink.handle(), L"Privacy", testFont(), TextStyle{13, 0x808080, 1, 0},
                                                  factory(), 0xFFFFFF, 0, 0);
     EXPECT_EQ(link.kind, framework::controls::kKindUrlButton);
     EXPECT_TRUE(link.interactive);

@@ -18,7 +18,7 @@
 #include <functional>
 #include <memory>
 
-using application::controls::windows::centredPosition;
+using framework::windows::centredPosition;
 using framework::controls::Item;
 using framework::windows::kMsgRedraw;
 using framework::windows::kMsgShowView;
@@ -85,8 +85,8 @@ TEST(WindowPlacement, CentredWindowsStayOnTheScreen)
     EXPECT_EQ(centredPosition(1000, 767, 300, 1280), 980);  // would run off the right
     EXPECT_EQ(centredPosition(-500, 400, 300, 1280), 0);    // would start before the left
     EXPECT_EQ(centredPosition(0, 1024, 444, 1024), 290);
-    EXPECT_EQ(application::controls::windows::pixelsFor(767, 1.5f), 1151u);
-    EXPECT_EQ(application::controls::windows::pixelsFor(444, 1.5f), 666u);
+    EXPECT_EQ(framework::windows::pixelsFor(767, 1.5f), 1151u);
+    EXPECT_EQ(framework::windows::pixelsFor(444, 1.5f), 666u);
 }
 
 TEST(SurfaceFit, GrowingByOnePixelAddsTheSlackAndShrinkingKeepsTheSurface)
@@ -184,7 +184,7 @@ TEST_F(Window, ShowViewSwitchesPagesAndAnUnknownIdOnlyRedraws)
 {
     auto window = open();
     ASSERT_TRUE(window);
-    auto *marker = window->firstPage->make<framework::controls::pictures::Sprite>(30.0f, 30.0f, 200.0f, 200.0f, 163u,
+    auto *marker = window->firstPage->make<framework::pictures::Sprite>(30.0f, 30.0f, 200.0f, 200.0f, 163u,
                                                                                    153u, 190u, 173u);
     EXPECT_NE(window->getRenderer().pixelAt(210, 210), colorRef(kCloseNormal)); // not drawn yet
     ::PostMessageW(window->handle(), kMsgShowView, 99, 0);
@@ -289,8 +289,8 @@ TEST_F(Window, PlainBackgroundDragsTheWindowWhileDrawnThingsAndControlsDoNot)
     window->firstPage->make<InvisibleHotspot>(100.0f, 100.0f);
     EXPECT_EQ(hitAt(*window, 110, 110), HTCLIENT);
 
-    auto *label = window->firstPage->make<framework::controls::text::Label>(
-        L"WWWW", testFont(), framework::controls::text::TextStyle{40.0f, 0xFFFFFF, 0, 0}, window->getTextFactory(),
+    auto *label = window->firstPage->make<framework::text::Label>(
+        L"WWWW", testFont(), framework::text::TextStyle{40.0f, 0xFFFFFF, 0, 0}, window->getTextFactory(),
         300.0f, 200.0f);
     window->render(nullptr);
     int glyphX = -1;
@@ -375,10 +375,10 @@ TEST_F(Window, TheMinimiseButtonMinimisesAndCaptureLossCancelsAPress)
 
 TEST_F(Window, ABorderSpriteButtonLargerThanItsFrameKeepsItsCornersAndStretchesTheRest)
 {
-    constexpr framework::controls::buttons::SpriteFrames kCell{10, 300, 10, 300, 10, 300, 60, 40};
+    constexpr framework::buttons::SpriteFrames kCell{10, 300, 10, 300, 10, 300, 60, 40};
     auto window = open();
     ASSERT_TRUE(window);
-    window->firstPage->make<framework::controls::buttons::BorderSpriteButton>(200.0f, 120.0f, 100.0f, 100.0f, kCell,
+    window->firstPage->make<framework::buttons::BorderSpriteButton>(200.0f, 120.0f, 100.0f, 100.0f, kCell,
                                                                               21u, 21u, 16u, 16u);
     window->render(nullptr);
     auto &renderer = window->getRenderer();
@@ -484,12 +484,12 @@ std::vector<uint8_t> g_table;
 
 framework::resources::PictureBytes fromTestTable(int id)
 {
-    return Win32Lib::encryption::decodePicture(g_table, static_cast<uint16_t>(id));
+    return win32lib::encryption::decodePicture(g_table, static_cast<uint16_t>(id));
 }
 
 std::vector<uint8_t> tableWith(const std::function<void(std::vector<uint8_t> &)> &damageAtlas)
 {
-    using namespace Win32Lib::encryption;
+    using namespace win32lib::encryption;
     const Key key{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
     const Key filler{};
     std::vector<uint8_t> payload;

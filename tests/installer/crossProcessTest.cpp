@@ -240,13 +240,13 @@ std::wstring objectDacl(HANDLE object)
                           &descriptor) != ERROR_SUCCESS) {
         return L"(unreadable)";
     }
-    Win32Lib::UniqueLocalMemory owned(descriptor);
+    win32lib::UniqueLocalMemory owned(descriptor);
     wchar_t *text = nullptr;
     if (!::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
                                                                 &text, nullptr)) {
         return L"(unconvertible)";
     }
-    Win32Lib::UniqueLocalMemory ownedText(text);
+    win32lib::UniqueLocalMemory ownedText(text);
     return text;
 }
 
@@ -290,7 +290,7 @@ TEST(SharedObjects, AreCreatedRestrictedAndNeverTakenOver)
         mapping.close();
         updaterMapping.close();
 
-        Win32Lib::UniqueHandle planted(row.plant(name.c_str()));
+        win32lib::UniqueHandle planted(row.plant(name.c_str()));
         ASSERT_TRUE(planted);
         ::SetLastError(0);
         EXPECT_FALSE(row.create(name.c_str(), created));
@@ -306,12 +306,12 @@ TEST(SharedObjects, CarryADaclThatKeepsOrdinaryProcessesOut)
     const std::wstring eventName = uniqueName(L"dacl-event");
     installer::NamedEvent event;
     ASSERT_TRUE(event.create(eventName.c_str()));
-    Win32Lib::UniqueHandle eventReader(::OpenEventW(READ_CONTROL, FALSE, eventName.c_str()));
+    win32lib::UniqueHandle eventReader(::OpenEventW(READ_CONTROL, FALSE, eventName.c_str()));
     ASSERT_TRUE(eventReader);
 
     installer::SharedMemory mapping;
     ASSERT_TRUE(installer::createUpdaterMapping(L"C:\\Kestrune Software", mapping));
-    Win32Lib::UniqueHandle mappingReader(::OpenFileMappingW(READ_CONTROL, FALSE, installer::kUpdaterMappingName));
+    win32lib::UniqueHandle mappingReader(::OpenFileMappingW(READ_CONTROL, FALSE, installer::kUpdaterMappingName));
     ASSERT_TRUE(mappingReader);
 
     for (HANDLE object : {eventReader.get(), mappingReader.get()}) {

@@ -127,7 +127,7 @@ TEST(DirectorySize, CountsFilesAbove4GiBInFull)
     TempFolder folder;
     const std::wstring large = folder.file(L"large.bin");
     {
-        Win32Lib::UniqueFile file(
+        win32lib::UniqueFile file(
             ::CreateFileW(large.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(file);
         LARGE_INTEGER size;

@@ -26,7 +26,7 @@ std::string narrow(const std::wstring &text)
 
 std::wstring sddlOf(PSECURITY_DESCRIPTOR descriptor)
 {
-    Win32Lib::UniqueLocalMemory text;
+    win32lib::UniqueLocalMemory text;
     if (!::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
                                                                 OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
                                                                 reinterpret_cast<LPWSTR *>(text.put()), nullptr)) {
@@ -37,7 +37,7 @@ std::wstring sddlOf(PSECURITY_DESCRIPTOR descriptor)
 
 std::wstring programFiles()
 {
-    Win32Lib::UniqueCoTaskMem<wchar_t> folder;
+    win32lib::UniqueCoTaskMem<wchar_t> folder;
     if (FAILED(::SHGetKnownFolderPath(FOLDERID_ProgramFiles, 0, nullptr, folder.put()))) {
         return {};
     }
@@ -97,7 +97,7 @@ TEST(FolderSecurity, WritableByNonAdministrators)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(narrow(c.sddl));
-        Win32Lib::UniqueLocalMemory descriptor;
+        win32lib::UniqueLocalMemory descriptor;
         ASSERT_TRUE(
             ::ConvertStringSecurityDescriptorToSecurityDescriptorW(c.sddl, SDDL_REVISION_1, descriptor.put(), nullptr))
             << ::GetLastError();

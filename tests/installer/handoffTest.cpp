@@ -5,6 +5,7 @@
 #include "installer/Installer.h"
 #include "installer/crossProcess.h"
 #include "installer/fileSystem.h"
+#include "ui/WindowEvents.h"
 #include "tests/installer/pageMessages.h"
 #include "tests/support/paths.h"
 #include "tests/support/process.h"
@@ -31,14 +32,14 @@ constexpr RECT kWindowRect = {100, 120, 867, 564};
 
 bool mutexIsHeldElsewhere()
 {
-    Win32Lib::UniqueHandle probe(::CreateMutexW(nullptr, FALSE, app::kSingleInstanceMutexName));
+    win32lib::UniqueHandle probe(::CreateMutexW(nullptr, FALSE, app::kSingleInstanceMutexName));
     return ::GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
 bool handoffObjectsExist()
 {
-    Win32Lib::UniqueHandle event(::OpenEventW(SYNCHRONIZE, FALSE, installer::kHandoffEventName));
-    Win32Lib::UniqueHandle mapping(::OpenFileMappingW(FILE_MAP_READ, FALSE, installer::kHandoffMappingName));
+    win32lib::UniqueHandle event(::OpenEventW(SYNCHRONIZE, FALSE, installer::kHandoffEventName));
+    win32lib::UniqueHandle mapping(::OpenFileMappingW(FILE_MAP_READ, FALSE, installer::kHandoffMappingName));
     return event || mapping;
 }
 
@@ -107,7 +108,7 @@ protected:
         }
         app::storeProcessPrivileges(TokenElevationTypeLimited, 0x2000);
         ASSERT_NE(sink_.window(), nullptr);
-        installer_.useWindowForTesting(sink_.window());
+        installer_.setEvents(std::make_shared<ui::WindowEvents>(sink_.window()));
         installer_.options().destination = folder_.file(L"Kestrune Software");
         steps_ = installer::defaultInstallSteps();
         app::acquireSingleInstance();
@@ -124,7 +125,9 @@ protected:
     void beginInstall()
     {
         installer_.replaceStepsForTesting(steps_);
-        installer_.beginInstall();
+        RECT rect = {};
+        ::GetWindowRect(sink_.window(), &rect);
+        outcome_ = installer_.beginInstall(rect);
         testsupport::pumpMessages();
     }
 
@@ -132,30 +135,27 @@ protected:
     PageMessageSink sink_{&kWindowRect};
     Installer installer_;
     installer::InstallSteps steps_;
+    installer::BeginOutcome outcome_ = installer::BeginOutcome::kStarted;
 };
 
-TEST_F(Handoff, DeclinedElevationShowsNotice301AndRetakesTheMutex)
+TEST_F(Handoff, DeclinedElevationAsksForTheNoticeAndRetakesTheMutex)
 {
     bool releasedDuringRestart = false;
     bool eventUnsetDuringRestart = false;
     std::wstring handedArguments = L"unset";
-    steps_.relaunchElevated = [&](const std::wstring &arguments, Win32Lib::UniqueHandle &) {
+    steps_.relaunchElevated = [&](const std::wstring &arguments, win32lib::UniqueHandle &) {
         handedArguments = arguments;
         releasedDuringRestart = !mutexIsHeldElsewhere();
-        Win32Lib::UniqueHandle event(::OpenEventW(SYNCHRONIZE, FALSE, installer::kHandoffEventName));
+        win32lib::UniqueHandle event(::OpenEventW(SYNCHRONIZE, FALSE, installer::kHandoffEventName));
         eventUnsetDuringRestart = event && ::WaitForSingleObject(event.get(), 0) == WAIT_TIMEOUT;
         return static_cast<uint32_t>(ERROR_CANCELLED);
     };
-    BoxWatcher watcher(::GetCurrentThreadId());
     beginInstall();
-    watcher.stop();
 
     EXPECT_TRUE(releasedDuringRestart) << "the copy could not have taken the mutex";
     EXPECT_TRUE(eventUnsetDuringRestart);
     EXPECT_EQ(handedArguments, L"") << "a run without switches restarts without arguments";
-    EXPECT_EQ(watcher.boxes, 1);
-    EXPECT_EQ(watcher.caption, L"Information");
-    EXPECT_EQ(watcher.text, L"You need to run in administrator mode to continue installation.");
+    EXPECT_EQ(outcome_, installer::BeginOutcome::kElevationDeclined);
     EXPECT_TRUE(mutexIsHeldElsewhere());
     EXPECT_FALSE(handoffObjectsExist());
     EXPECT_TRUE(sink_.messages.empty()) << "the instance left its page";
@@ -164,7 +164,7 @@ TEST_F(Handoff, DeclinedElevationShowsNotice301AndRetakesTheMutex)
 TEST_F(Handoff, OtherRestartFailuresStayQuietAndRetakeTheMutex)
 {
     int restarts = 0;
-    steps_.relaunchElevated = [&](const std::wstring &, Win32Lib::UniqueHandle &) {
+    steps_.relaunchElevated = [&](const std::wstring &, win32lib::UniqueHandle &) {
         ++restarts;
         return static_cast<uint32_t>(ERROR_FILE_NOT_FOUND);
     };
@@ -174,6 +174,7 @@ TEST_F(Handoff, OtherRestartFailuresStayQuietAndRetakeTheMutex)
     watcher.stop();
     EXPECT_EQ(restarts, 1);
     EXPECT_EQ(watcher.boxes, 0);
+    EXPECT_EQ(outcome_, installer::BeginOutcome::kNotStarted);
     EXPECT_TRUE(mutexIsHeldElsewhere());
     EXPECT_FALSE(handoffObjectsExist());
     EXPECT_TRUE(sink_.messages.empty());
@@ -201,13 +202,13 @@ TEST_F(Handoff, ObjectsThatExistAlreadyStopBeforeTheRestart)
          [] { return ::CreateEventW(nullptr, TRUE, FALSE, installer::kHandoffMappingName); }},
     };
     int restarts = 0;
-    steps_.relaunchElevated = [&](const std::wstring &, Win32Lib::UniqueHandle &) {
+    steps_.relaunchElevated = [&](const std::wstring &, win32lib::UniqueHandle &) {
         ++restarts;
         return 0u;
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
-        Win32Lib::UniqueHandle planted(row.plant());
+        win32lib::UniqueHandle planted(row.plant());
         ASSERT_TRUE(planted);
         beginInstall();
         EXPECT_EQ(restarts, 0);
@@ -229,7 +230,7 @@ TEST_F(Handoff, CopyThatEndsWithoutTakingOverLeavesThisInstanceRunning)
     // A copy that stops at once (say, it found an existing installation)
     // never sets the event: the first instance must not wait for ever.
     std::optional<ChildProcess> copy;
-    steps_.relaunchElevated = [&](const std::wstring &, Win32Lib::UniqueHandle &process) -> uint32_t {
+    steps_.relaunchElevated = [&](const std::wstring &, win32lib::UniqueHandle &process) -> uint32_t {
         copy = ChildProcess::start(L"cmd.exe /c exit 7");
         if (!copy) {
             return ::GetLastError();
@@ -253,7 +254,7 @@ TEST_F(Handoff, DeclinedElevationOfASilentRunEndsWith1223WithoutABox)
 {
     bool objectsDuringRestart = true;
     std::wstring handedArguments;
-    steps_.relaunchElevated = [&](const std::wstring &arguments, Win32Lib::UniqueHandle &) {
+    steps_.relaunchElevated = [&](const std::wstring &arguments, win32lib::UniqueHandle &) {
         objectsDuringRestart = handoffObjectsExist();
         handedArguments = arguments;
         return static_cast<uint32_t>(ERROR_CANCELLED);
@@ -284,7 +285,7 @@ TEST_F(Handoff, SilentRunGivesItsSwitchesToTheElevatedCopyAndEndsWithItsExitCode
 
     std::optional<ChildProcess> copy;
     std::wstring handedArguments;
-    steps_.relaunchElevated = [&](const std::wstring &arguments, Win32Lib::UniqueHandle &process) -> uint32_t {
+    steps_.relaunchElevated = [&](const std::wstring &arguments, win32lib::UniqueHandle &process) -> uint32_t {
         handedArguments = arguments;
         copy = ChildProcess::start(L"\"" + testsupport::kInstallerPath + L"\" " + arguments);
         if (!copy) {
@@ -371,7 +372,7 @@ TEST_F(Handoff, ElevatedCopyResumesAtTheSameRectangleAndTheFirstInstanceCloses)
     std::optional<installer::ElevationHandoff> written;
     bool mutexFree = false;
     std::wstring handedArguments;
-    steps_.relaunchElevated = [&](const std::wstring &arguments, Win32Lib::UniqueHandle &) -> uint32_t {
+    steps_.relaunchElevated = [&](const std::wstring &arguments, win32lib::UniqueHandle &) -> uint32_t {
         handedArguments = arguments;
         mutexFree = !mutexIsHeldElsewhere();
         installer::SharedMemory mapping;
@@ -397,7 +398,7 @@ TEST_F(Handoff, ElevatedCopyResumesAtTheSameRectangleAndTheFirstInstanceCloses)
     EXPECT_EQ(written->bottom, kWindowRect.bottom);
 
     // The copy has read the record: the first instance closes its window.
-    EXPECT_EQ(sink_.closeRequests(), 1);
+    EXPECT_EQ(outcome_, installer::BeginOutcome::kHandedOver);
     EXPECT_FALSE(handoffObjectsExist());
 
     HWND copyWindow = waitForMainWindow(*copy);

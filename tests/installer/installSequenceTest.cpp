@@ -1,7 +1,11 @@
 #include "app/privileges.h"
 #include "installer/Installer.h"
-#include "installer/PageData.h"
 #include "installer/fileSystem.h"
+#include "installer/installRun.h"
+#include "installer/reporting.h"
+#include "installer/worker.h"
+#include "ui/WindowEvents.h"
+#include "ui/pageData.h"
 #include "tests/installer/pageMessages.h"
 #include "tests/support/process.h"
 
@@ -20,15 +24,15 @@
 namespace {
 
 using installer::Installer;
-using installer::kMsgShowView;
-using installer::kMsgViewData;
+using ui::kMsgShowView;
+using ui::kMsgViewData;
 using testsupport::PageMessageSink;
 using testsupport::TempFolder;
 
 constexpr DWORD kWorkerTimeoutMs = 30000;
-constexpr WPARAM kInstalling = installer::kPageInstalling;
-constexpr WPARAM kFinish = installer::kPageFinish;
-constexpr WPARAM kError = installer::kPageError;
+constexpr WPARAM kInstalling = ui::kPageInstalling;
+constexpr WPARAM kFinish = ui::kPageFinish;
+constexpr WPARAM kError = ui::kPageError;
 
 using Progress = std::vector<std::pair<int64_t, uint64_t>>;
 
@@ -91,7 +95,7 @@ installer::InstallSteps fakeSteps(Scenario &scenario, const std::wstring &destin
         return std::wstring(L"Pkg0aZ9xq");
     };
     steps.downloadPackage = [&scenario](package::UpdateInfo &, const std::wstring &path,
-                                        const Win32Lib::wrappers::http::ProgressCallback &progress) -> uint16_t {
+                                        const win32lib::http::ProgressCallback &progress) -> uint16_t {
         scenario.downloadCalled = true;
         scenario.packagePath = path;
         testsupport::writeFile(path, "PK package");
@@ -142,20 +146,46 @@ installer::InstallSteps fakeSteps(Scenario &scenario, const std::wstring &destin
         detail = scenario.updaterDetail;
         return scenario.updaterResult;
     };
-    steps.logError = [&scenario, destination](uint32_t step, uint32_t id, uint32_t error, uint32_t extra1,
-                                              uint32_t extra2) {
-        scenario.errors.push_back({step, id, error, extra1, extra2});
+    steps.logError = [&scenario, destination](const installer::InstallFailure &failure) {
+        scenario.errors.push_back({failure.step, failure.id, failure.windowsError, failure.detail1, failure.detail2});
         scenario.destinationExistedAtError = testsupport::fileExists(destination);
     };
     steps.logStop = [&scenario](uint32_t step, int64_t elapsed) { scenario.stops.emplace_back(step, elapsed); };
     steps.logSuccess = [&scenario] { ++scenario.successes; };
-    steps.relaunchElevated = [](const std::wstring &, Win32Lib::UniqueHandle &) {
+    steps.relaunchElevated = [](const std::wstring &, win32lib::UniqueHandle &) {
         return static_cast<uint32_t>(ERROR_NOT_SUPPORTED);
     };
     steps.openInBrowser = [](const std::wstring &) {};
     steps.startUnelevated = [](const std::wstring &, const std::wstring &) {};
     steps.createWorkerThread = installer::defaultInstallSteps().createWorkerThread;
     return steps;
+}
+
+// A run on a thread of the test's own, as the engine's worker runs it, with
+// its news going to `window`.
+struct DirectRun {
+    const installer::InstallSteps &steps;
+    installer::InstallOptions &options;
+    std::shared_ptr<installer::InstallerEvents> events;
+};
+
+DWORD WINAPI directRunMain(LPVOID parameter) noexcept
+{
+    auto &run = *static_cast<DirectRun *>(parameter);
+    return installer::runOnWorker(run.steps, run.options, run.events);
+}
+
+// Runs to the end while the test thread receives the window's messages;
+// returns the run's exit code.
+DWORD runDirectly(const installer::InstallSteps &steps, installer::InstallOptions &options, HWND window)
+{
+    DirectRun run{steps, options, std::make_shared<ui::WindowEvents>(window)};
+    win32lib::UniqueHandle worker(::CreateThread(nullptr, 0, directRunMain, &run, 0, nullptr));
+    EXPECT_TRUE(worker);
+    EXPECT_TRUE(testsupport::pumpUntilSignalled(worker.get(), kWorkerTimeoutMs)) << "the worker did not end";
+    DWORD code = 0;
+    ::GetExitCodeThread(worker.get(), &code);
+    return code;
 }
 
 class InstallSequence : public ::testing::Test {
@@ -165,22 +195,15 @@ protected:
         destination_ = folder_.file(L"Kestrune Software");
         installer_.options().destination = destination_;
         ASSERT_NE(sink_.window(), nullptr);
-        installer_.useWindowForTesting(sink_.window());
+        installer_.setEvents(std::make_shared<ui::WindowEvents>(sink_.window()));
     }
 
     // Runs the real worker thread to its end while the test thread receives
     // its messages; returns the thread's exit code.
     DWORD run()
     {
-        installer_.replaceStepsForTesting(fakeSteps(scenario_, destination_));
         sink_.messages.clear();
-        Win32Lib::UniqueHandle worker(
-            ::CreateThread(nullptr, 0, Installer::installThreadMain, &installer_, 0, nullptr));
-        EXPECT_TRUE(worker);
-        EXPECT_TRUE(testsupport::pumpUntilSignalled(worker.get(), kWorkerTimeoutMs)) << "the worker did not end";
-        DWORD code = 0;
-        ::GetExitCodeThread(worker.get(), &code);
-        return code;
+        return runDirectly(fakeSteps(scenario_, destination_), installer_.options(), sink_.window());
     }
 
     void requestCancel() { installer_.options().cancelRequested = 1; }
@@ -563,14 +586,12 @@ TEST_F(InstallSequence, TelemetryThatThrowsStillShowsTheErrorPageOnce)
 {
     scenario_.manifestResult = 20021;
     installer::InstallSteps steps = fakeSteps(scenario_, destination_);
-    steps.logError = [this](uint32_t step, uint32_t id, uint32_t error, uint32_t extra1, uint32_t extra2) {
-        scenario_.errors.push_back({step, id, error, extra1, extra2});
+    steps.logError = [this](const installer::InstallFailure &failure) {
+        scenario_.errors.push_back({failure.step, failure.id, failure.windowsError, failure.detail1, failure.detail2});
         throw std::bad_alloc();
     };
-    installer_.replaceStepsForTesting(steps);
     sink_.messages.clear();
-    Win32Lib::UniqueHandle worker(::CreateThread(nullptr, 0, Installer::installThreadMain, &installer_, 0, nullptr));
-    ASSERT_TRUE(testsupport::pumpUntilSignalled(worker.get(), kWorkerTimeoutMs));
+    runDirectly(steps, installer_.options(), sink_.window());
     expectError(2, 20021, 0, 0, 1, 0);
     EXPECT_FALSE(testsupport::fileExists(destination_));
 }
@@ -645,13 +666,8 @@ TEST(ClosePopup, EndOfRunClosesTheOpenQuestionButNeverTheWindow)
     scenario.manifestResult = 20021;
     Installer installer;
     installer.options().destination = folder.file(L"dest");
-    installer.useWindowForTesting(sink.window());
-    installer.replaceStepsForTesting(fakeSteps(scenario, installer.options().destination));
-
-    auto runWorker = [&] {
-        Win32Lib::UniqueHandle worker(::CreateThread(nullptr, 0, Installer::installThreadMain, &installer, 0, nullptr));
-        ASSERT_TRUE(testsupport::pumpUntilSignalled(worker.get(), kWorkerTimeoutMs));
-    };
+    const installer::InstallSteps steps = fakeSteps(scenario, installer.options().destination);
+    auto runWorker = [&] { runDirectly(steps, installer.options(), sink.window()); };
 
     // No question open: the window itself must not be asked to close.
     runWorker();
@@ -677,12 +693,12 @@ TEST(BeginInstall, ElevatedProcessShowsTheInstallingPageAndStartsTheWorker)
     Installer installer;
     const std::wstring destination = folder.file(L"dest");
     installer.options().destination = destination;
-    installer.useWindowForTesting(sink.window());
+    installer.setEvents(std::make_shared<ui::WindowEvents>(sink.window()));
     installer.replaceStepsForTesting(fakeSteps(scenario, destination));
     // Left over from a stop confirmed while an earlier run reported its end.
     installer.options().cancelRequested = 1;
 
-    installer.beginInstall();
+    EXPECT_EQ(installer.beginInstall({}), installer::BeginOutcome::kStarted);
     const ULONGLONG deadline = ::GetTickCount64() + kWorkerTimeoutMs;
     while (sink.shownPages().size() < 2 && ::GetTickCount64() < deadline) {
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
@@ -716,7 +732,7 @@ TEST(BeginInstall, ThreadThatCannotBeCreatedFailsTheFirstStepWithoutTheInstallin
     Scenario scenario;
     Installer installer;
     installer.options().destination = folder.file(L"dest");
-    installer.useWindowForTesting(sink.window());
+    installer.setEvents(std::make_shared<ui::WindowEvents>(sink.window()));
     installer::InstallSteps steps = fakeSteps(scenario, installer.options().destination);
     // No real way to make CreateThread fail on demand.
     steps.createWorkerThread = [](LPTHREAD_START_ROUTINE, LPVOID) -> HANDLE {
@@ -725,7 +741,7 @@ TEST(BeginInstall, ThreadThatCannotBeCreatedFailsTheFirstStepWithoutTheInstallin
     };
     installer.replaceStepsForTesting(steps);
 
-    installer.beginInstall();
+    EXPECT_EQ(installer.beginInstall({}), installer::BeginOutcome::kStarted);
     testsupport::pumpMessages();
     ASSERT_EQ(scenario.errors.size(), 1u);
     EXPECT_EQ(scenario.errors[0], (std::array<uint32_t, 5>{1, 20001, ERROR_NOT_ENOUGH_MEMORY, 0, 0}));
@@ -749,15 +765,15 @@ TEST(BeginInstall, RetryWaitsForThePreviousRunToRemoveWhatItLeft)
     };
     Installer installer;
     installer.options().destination = destination;
-    installer.useWindowForTesting(sink.window());
+    installer.setEvents(std::make_shared<ui::WindowEvents>(sink.window()));
     installer.replaceStepsForTesting(fakeSteps(scenario, destination));
 
-    installer.beginInstall();
+    EXPECT_EQ(installer.beginInstall({}), installer::BeginOutcome::kStarted);
     ASSERT_TRUE(pumpUntil([&] { return sink.shownPages().size() == 2; }));
     scenario.manifestResult = 0;
     scenario.duringManifest = nullptr;
     // RETRY at once, while the first worker may still be removing files.
-    installer.beginInstall();
+    EXPECT_EQ(installer.beginInstall({}), installer::BeginOutcome::kStarted);
     ASSERT_TRUE(pumpUntil([&] { return sink.shownPages().size() == 4; }));
     EXPECT_EQ(sink.shownPages(), (std::vector<WPARAM>{kInstalling, kError, kInstalling, kFinish}));
     EXPECT_EQ(scenario.errors.size(), 1u);
@@ -777,9 +793,9 @@ TEST(BeginInstall, InstallerWaitsForItsWorkerBeforeItGoes)
     {
         Installer installer;
         installer.options().destination = folder.file(L"dest");
-        installer.useWindowForTesting(sink.window());
+        installer.setEvents(std::make_shared<ui::WindowEvents>(sink.window()));
         installer.replaceStepsForTesting(fakeSteps(scenario, installer.options().destination));
-        installer.beginInstall();
+        EXPECT_EQ(installer.beginInstall({}), installer::BeginOutcome::kStarted);
     }
     EXPECT_EQ(scenario.errors.size(), 1u) << "the installer went while its worker ran";
     EXPECT_FALSE(testsupport::fileExists(folder.file(L"dest")));
@@ -815,7 +831,7 @@ TEST(FinishActions, OpenTheFinishPageAndStartThePlayerOnlyAfterASuccess)
             folder = directory;
         };
         installer.replaceStepsForTesting(std::move(steps));
-        installer.finishActions();
+        installer.finish();
         EXPECT_EQ(opened, c.opened);
         EXPECT_EQ(started, c.started);
         if (c.opened) {

@@ -33,7 +33,7 @@ private:
 
 bool updaterMappingExists()
 {
-    Win32Lib::UniqueHandle mapping(::OpenFileMappingW(FILE_MAP_READ, FALSE, installer::kUpdaterMappingName));
+    win32lib::UniqueHandle mapping(::OpenFileMappingW(FILE_MAP_READ, FALSE, installer::kUpdaterMappingName));
     return mapping.valid();
 }
 
@@ -107,10 +107,10 @@ TEST(Launching, SampleUpdaterRefusesAMissingOrWrongInstallRoot)
     EXPECT_EQ(runUpdater(), 11u) << "no mapping";
 
     auto mapping = [](const std::wstring &root) {
-        Win32Lib::UniqueHandle handle(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+        win32lib::UniqueHandle handle(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                                            installer::kUpdaterMappingSize,
                                                            installer::kUpdaterMappingName));
-        Win32Lib::UniqueMappedView view(
+        win32lib::UniqueMappedView view(
             ::MapViewOfFile(handle.get(), FILE_MAP_WRITE, 0, 0, installer::kUpdaterMappingSize));
         if (view) {
             std::memcpy(view.get(), root.c_str(), (root.size() + 1) * sizeof(wchar_t));
@@ -210,7 +210,7 @@ TEST(Launching, UnelevatedLaunchStartsTheLauncherInTheProductFolder)
     ASSERT_NE(window, nullptr);
     DWORD processId = 0;
     ::GetWindowThreadProcessId(window, &processId);
-    Win32Lib::UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, processId));
+    win32lib::UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, processId));
     ::PostMessageW(window, WM_CLOSE, 0, 0);
     if (process) {
         EXPECT_EQ(::WaitForSingleObject(process.get(), 10000), WAIT_OBJECT_0);
@@ -240,7 +240,7 @@ TEST(Launching, AddressesOpenThroughTheDesktopShell)
     ASSERT_NE(window, nullptr);
     DWORD processId = 0;
     ::GetWindowThreadProcessId(window, &processId);
-    Win32Lib::UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, processId));
+    win32lib::UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, processId));
     ASSERT_TRUE(process);
     const DWORD parent = installer::parentProcessId(process.get());
     EXPECT_NE(parent, 0u);

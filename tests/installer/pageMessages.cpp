@@ -15,11 +15,11 @@ LRESULT CALLBACK sinkProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     }
     auto *sink = reinterpret_cast<PageMessageSink *>(::GetWindowLongPtrW(window, GWLP_USERDATA));
     switch (message) {
-    case installer::kMsgShowView:
+    case ui::kMsgShowView:
         sink->messages.push_back({message, wParam, 0, 0});
         return 0;
-    case installer::kMsgViewData: {
-        std::unique_ptr<installer::PageData> data(reinterpret_cast<installer::PageData *>(lParam));
+    case ui::kMsgViewData: {
+        std::unique_ptr<ui::PageData> data(reinterpret_cast<ui::PageData *>(lParam));
         sink->messages.push_back({message, wParam, data->kind, data->value});
         return framework::windows::kViewDataTaken;
     }
@@ -59,7 +59,7 @@ std::vector<int64_t> PageMessageSink::values(WPARAM page, int64_t kind) const
 {
     std::vector<int64_t> found;
     for (const PageMessage &message : messages) {
-        if (message.message == installer::kMsgViewData && message.page == page && message.kind == kind) {
+        if (message.message == ui::kMsgViewData && message.page == page && message.kind == kind) {
             found.push_back(message.value);
         }
     }
@@ -70,7 +70,7 @@ std::vector<WPARAM> PageMessageSink::shownPages() const
 {
     std::vector<WPARAM> pages;
     for (const PageMessage &message : messages) {
-        if (message.message == installer::kMsgShowView) {
+        if (message.message == ui::kMsgShowView) {
             pages.push_back(message.page);
         }
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "installer/PageData.h"
+#include "ui/pageData.h"
 
 #include <windows.h>
 

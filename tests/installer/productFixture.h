@@ -45,7 +45,7 @@ public:
 
 private:
     std::wstring path_;
-    Win32Lib::UniqueHKey key_;
+    win32lib::UniqueHKey key_;
     bool redirected_ = false;
 };
 
@@ -73,13 +73,13 @@ inline std::optional<DWORD> readDword(HKEY root, const wchar_t *subKey, const wc
 
 inline bool keyExists(HKEY root, const wchar_t *subKey)
 {
-    Win32Lib::UniqueHKey key;
+    win32lib::UniqueHKey key;
     return ::RegOpenKeyExW(root, subKey, 0, KEY_READ, key.put()) == ERROR_SUCCESS;
 }
 
 inline std::wstring shortcutPath(REFKNOWNFOLDERID folder)
 {
-    Win32Lib::UniqueCoTaskMem<wchar_t> path;
+    win32lib::UniqueCoTaskMem<wchar_t> path;
     if (FAILED(::SHGetKnownFolderPath(folder, 0, nullptr, path.put()))) {
         return {};
     }

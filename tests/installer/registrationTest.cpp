@@ -97,7 +97,7 @@ TEST(Registration, UninstallEntryHoldsTheTenValues)
     EXPECT_TRUE(today) << testing::PrintToString(*date);
 
     std::vector<std::wstring> names;
-    Win32Lib::UniqueHKey opened;
+    win32lib::UniqueHKey opened;
     ASSERT_EQ(::RegOpenKeyExW(kMachine, key, 0, KEY_READ, opened.put()), ERROR_SUCCESS);
     for (DWORD index = 0;; ++index) {
         wchar_t name[64] = {};

@@ -25,7 +25,7 @@ TEST(KeyExists, MissingKeyDoesNotExistInEitherView)
 TEST(KeyExists, ReadableKeyExists)
 {
     const std::wstring name = scratchKeyName(L"plain");
-    Win32Lib::UniqueHKey key;
+    win32lib::UniqueHKey key;
     ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(),
                                 nullptr),
               ERROR_SUCCESS);
@@ -37,14 +37,14 @@ TEST(KeyExists, ReadableKeyExists)
 TEST(KeyExists, KeyOnlyInThe32BitViewIsFoundByTheRetry)
 {
     const std::wstring name = scratchKeyName(L"wow64");
-    Win32Lib::UniqueHKey key;
+    win32lib::UniqueHKey key;
     ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
                                 nullptr, key.put(), nullptr),
               ERROR_SUCCESS);
     key.reset();
-    Win32Lib::ScopeExit removeKey([&] { ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, name.c_str(), KEY_WOW64_32KEY, 0); });
+    win32lib::ScopeExit removeKey([&] { ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, name.c_str(), KEY_WOW64_32KEY, 0); });
     // Precondition: the 64-bit view really does not hold it.
-    Win32Lib::UniqueHKey direct;
+    win32lib::UniqueHKey direct;
     ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, name.c_str(), 0, KEY_READ, direct.put()), ERROR_FILE_NOT_FOUND);
 
     EXPECT_FALSE(installer::keyExists(HKEY_LOCAL_MACHINE, name.c_str(), false));
@@ -57,19 +57,19 @@ TEST(KeyExists, KeyThatCannotBeReadCountsAsExisting)
     const std::wstring name = scratchKeyName(L"denied");
     // Protected and empty access list: nobody may read it; the owner can
     // still change the list to remove the key afterwards.
-    Win32Lib::UniqueLocalMemory descriptor;
+    win32lib::UniqueLocalMemory descriptor;
     ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
         L"D:P", SDDL_REVISION_1, reinterpret_cast<PSECURITY_DESCRIPTOR *>(descriptor.put()), nullptr));
     SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor.get(), FALSE};
-    Win32Lib::UniqueHKey key;
+    win32lib::UniqueHKey key;
     ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, &attributes,
                                 key.put(), nullptr),
               ERROR_SUCCESS);
     key.reset();
-    Win32Lib::ScopeExit removeKey([&] {
-        Win32Lib::UniqueHKey owned;
+    win32lib::ScopeExit removeKey([&] {
+        win32lib::UniqueHKey owned;
         if (::RegOpenKeyExW(HKEY_CURRENT_USER, name.c_str(), 0, WRITE_DAC, owned.put()) == ERROR_SUCCESS) {
-            Win32Lib::UniqueLocalMemory open;
+            win32lib::UniqueLocalMemory open;
             if (::ConvertStringSecurityDescriptorToSecurityDescriptorW(
                     L"D:(A;;GA;;;WD)", SDDL_REVISION_1, reinterpret_cast<PSECURITY_DESCRIPTOR *>(open.put()),
                     nullptr)) {
@@ -79,7 +79,7 @@ TEST(KeyExists, KeyThatCannotBeReadCountsAsExisting)
         ::RegDeleteKeyW(HKEY_CURRENT_USER, name.c_str());
     });
 
-    Win32Lib::UniqueHKey probe;
+    win32lib::UniqueHKey probe;
     const LONG direct = ::RegOpenKeyExW(HKEY_CURRENT_USER, name.c_str(), 0, KEY_READ, probe.put());
     if (direct != ERROR_ACCESS_DENIED) {
         GTEST_SKIP() << "this system does not enforce the key's access list (open gave " << direct << ")";

@@ -27,12 +27,12 @@ TEST(Start, ExistingUninstallEntryInThe32BitViewStopsWithNotice300)
 {
     // Where a 32-bit build of the player registered itself; the 64-bit
     // installer finds it only through the 32-bit view.
-    Win32Lib::UniqueHKey key;
+    win32lib::UniqueHKey key;
     ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
                                 nullptr, key.put(), nullptr),
               ERROR_SUCCESS);
     key.reset();
-    Win32Lib::ScopeExit removeKey([] { ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_32KEY, 0); });
+    win32lib::ScopeExit removeKey([] { ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_32KEY, 0); });
 
     auto child = ChildProcess::start(quoted(testsupport::kInstallerPath));
     ASSERT_TRUE(child);

@@ -7,7 +7,7 @@
 #include "package/manifest.h"
 #include "telemetry/OperationsLogger.h"
 #include "tests/support/process.h"
-#include "win32lib/http/WinHttpWrapper.h"
+#include "win32lib/http/HttpClient.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +24,7 @@ const std::wstring kServer = L"http://127.0.0.1:18080";
 
 void control(const std::wstring &settings)
 {
-    Win32Lib::wrappers::http::WinHttpWrapper client(L"KestruneTestControl/1.0");
+    win32lib::http::HttpClient client(L"KestruneTestControl/1.0");
     std::vector<uint8_t> answer;
     ASSERT_TRUE(client.getToBuffer(kServer + L"/control?" + settings, answer));
     ASSERT_EQ(client.statusCode(), 200);
@@ -32,7 +32,7 @@ void control(const std::wstring &settings)
 
 bool writeFile(const std::wstring &path, const std::vector<uint8_t> &bytes)
 {
-    Win32Lib::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    win32lib::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     DWORD written = 0;
     return file && ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
            written == bytes.size();

@@ -27,7 +27,7 @@ namespace {
 std::vector<uint8_t> fileBytes(const std::wstring &path)
 {
     std::vector<uint8_t> bytes;
-    Win32Lib::UniqueFile file(
+    win32lib::UniqueFile file(
         ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file) {
         return bytes;
@@ -84,7 +84,7 @@ TEST_F(PackageDownload, CleanTransferWritesThePackageWithProgress)
     {
         ::CreateDirectoryW((ReferenceServer::documentRoot() + L"\\kestrune").c_str(), nullptr);
         ::CreateDirectoryW((ReferenceServer::documentRoot() + L"\\kestrune\\packages").c_str(), nullptr);
-        Win32Lib::UniqueFile file(
+        win32lib::UniqueFile file(
             ::CreateFileW((ReferenceServer::documentRoot() + L"\\kestrune\\packages\\x64.zip").c_str(), GENERIC_WRITE,
                           0, nullptr, CREATE_ALWAYS, 0, nullptr));
         ASSERT_TRUE(file);

@@ -400,7 +400,7 @@ TEST(Extraction, TargetLongerThan259CharactersIsRefusedNotCut)
     EXPECT_EQ(extracted.code, package::kExtractCreateFile);
     EXPECT_EQ(extracted.lastError, static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
     WIN32_FIND_DATAW found = {};
-    Win32Lib::UniqueFindHandle search(::FindFirstFileW((destination + L"\\*.*").c_str(), &found));
+    win32lib::UniqueFindHandle search(::FindFirstFileW((destination + L"\\*.*").c_str(), &found));
     size_t entries = 0;
     if (search) {
         do {

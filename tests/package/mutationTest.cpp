@@ -7,7 +7,7 @@
 #include "package/installErrors.h"
 #include "package/manifestParsing.h"
 #include "win32lib/UniqueResource.h"
-#include "win32lib/http/MyZlib.h"
+#include "win32lib/http/GzipDecoder.h"
 
 #include "tests/package/fixtures.h"
 #include "tests/support/process.h"
@@ -184,7 +184,7 @@ std::set<std::wstring> folderNames(const std::wstring &folder)
 {
     std::set<std::wstring> names;
     WIN32_FIND_DATAW entry = {};
-    Win32Lib::UniqueFindHandle search(::FindFirstFileW((folder + L"\\*").c_str(), &entry));
+    win32lib::UniqueFindHandle search(::FindFirstFileW((folder + L"\\*").c_str(), &entry));
     if (!search) {
         return names;
     }
@@ -310,7 +310,7 @@ TEST(Mutation, DamagedManifestsEndAsErrorModelOutcomes)
             // decode fails the request (65001), which the manifest step turns
             // into 20011 or 20022.
             std::vector<uint8_t> decoded;
-            if (!Win32Lib::wrappers::http::MyZlib::gzipDecompress(reinterpret_cast<const uint8_t *>(body.data()),
+            if (!win32lib::http::GzipDecoder::decode(reinterpret_cast<const uint8_t *>(body.data()),
                                                                   body.size(), decoded)) {
                 continue;
             }
@@ -365,7 +365,7 @@ TEST(Mutation, DamagedPackagesEndAsErrorModelOutcomesInsideTheScratchFolder)
         } else {
             EXPECT_GE(result.code, package::kExtractCreateFile);
             EXPECT_LE(result.code, package::kExtractUnsafeName);
-            const uint16_t id = package::errors::fromExtraction(lastError, result.code);
+            const uint16_t id = package::fromExtraction(lastError, result.code);
             EXPECT_TRUE(installer::errorTexts(id, lastError, destination).has_value()) << id;
             outcomes.insert(id);
         }

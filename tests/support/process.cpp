@@ -1,7 +1,7 @@
 #include "tests/support/process.h"
 
 #include "framework/text/Label.h"
-#include "ui/MyMessageBox.h"
+#include "ui/MessageBoxWindow.h"
 
 #include <shellapi.h>
 
@@ -184,12 +184,12 @@ std::wstring messageBoxText(HWND box)
     if (windowClass(box) == L"MessageBox") {
         DWORD processId = 0;
         ::GetWindowThreadProcessId(box, &processId);
-        auto *window = reinterpret_cast<application::MyMessageBox *>(::GetWindowLongPtrW(box, GWLP_USERDATA));
+        auto *window = reinterpret_cast<ui::MessageBoxWindow *>(::GetWindowLongPtrW(box, GWLP_USERDATA));
         if (processId != ::GetCurrentProcessId() || window == nullptr || window->getCurrentView() == nullptr) {
             return {};
         }
         for (const auto &child : window->getCurrentView()->children) {
-            if (auto *label = dynamic_cast<const framework::controls::text::Label *>(child.get())) {
+            if (auto *label = dynamic_cast<const framework::text::Label *>(child.get())) {
                 return label->text;
             }
         }
@@ -233,7 +233,7 @@ bool fileExists(const std::wstring &path)
 
 bool writeFile(const std::wstring &path, const std::string &bytes)
 {
-    Win32Lib::UniqueFile file(
+    win32lib::UniqueFile file(
         ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         return false;
@@ -245,7 +245,7 @@ bool writeFile(const std::wstring &path, const std::string &bytes)
 
 std::optional<std::string> readFile(const std::wstring &path)
 {
-    Win32Lib::UniqueFile file(
+    win32lib::UniqueFile file(
         ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file) {
         return std::nullopt;

@@ -39,7 +39,7 @@ public:
     HWND waitForWindow(const std::function<bool(HWND)> &predicate, DWORD timeoutMs) const;
 
 private:
-    Win32Lib::UniqueHandle process_;
+    win32lib::UniqueHandle process_;
     DWORD processId_ = 0;
 };
 

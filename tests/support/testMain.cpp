@@ -7,7 +7,7 @@
 int wmain(int argc, wchar_t **argv)
 {
     ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
-    Win32Lib::ScopedComInitializer com(COINIT_APARTMENTTHREADED);
+    win32lib::ScopedComInitializer com(COINIT_APARTMENTTHREADED);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

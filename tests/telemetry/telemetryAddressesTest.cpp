@@ -11,7 +11,7 @@
 using namespace telemetry;
 
 namespace {
-std::wstring plain(const Win32Lib::encryption::SecureWString &text)
+std::wstring plain(const win32lib::encryption::SecureWString &text)
 {
     return std::wstring(text.begin(), text.end());
 }

@@ -4,7 +4,7 @@
 
 namespace {
 
-using namespace application::layout;
+using namespace ui;
 
 TEST(TextButtonGeometry, ShortCaptionsGetWiderMarginsAndAMinimumHeight)
 {
@@ -117,7 +117,7 @@ namespace {
 
 TEST(Centring, AnElementSharesItsCentreLineWithItsReference)
 {
-    using application::layout::centredX;
+    using ui::centredX;
     EXPECT_FLOAT_EQ(centredX(0.0f, 329.0f, 100.0f), 379.0f) << "an empty title sits on the emblem's centre";
     EXPECT_FLOAT_EQ(centredX(300.0f, 329.0f, 100.0f), 229.0f);
     EXPECT_FLOAT_EQ(centredX(100.0f, 329.0f, 100.0f), 329.0f);

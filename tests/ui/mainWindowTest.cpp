@@ -6,7 +6,7 @@
 #include "app/resourceIds.h"
 #include "app/strings.h"
 #include "framework/windows/messages.h"
-#include "ui/controls/CheckBox2.h"
+#include "ui/controls/CheckBox.h"
 #include "ui/controls/ExpressInstallButton.h"
 #include "ui/controls/TextButton.h"
 #include "ui/pages/FinishView.h"
@@ -16,9 +16,9 @@
 
 namespace {
 
-using application::controls::buttons::CheckBox2;
-using application::controls::buttons::TextButton;
-using application::unique::controls::installer::ExpressInstallButton;
+using ui::controls::CheckBox;
+using ui::controls::TextButton;
+using ui::controls::ExpressInstallButton;
 
 class MainWindowTest : public ::testing::Test {
 protected:
@@ -47,9 +47,9 @@ protected:
     }
 
     int currentPage() const { return window_->getCurrentView()->id; }
-    application::controls::views::View &page(int id) const { return *window_->page(id); }
+    framework::views::View &page(int id) const { return *window_->page(id); }
 
-    framework::controls::text::Text &textOn(int pageId, unsigned stringId) const
+    framework::text::Text &textOn(int pageId, unsigned stringId) const
     {
         auto *found = uitest::findText(page(pageId), app::loadString(stringId));
         EXPECT_NE(found, nullptr) << "string " << stringId << " on page " << pageId;
@@ -89,7 +89,7 @@ protected:
         EXPECT_TRUE(uitest::takeQuit()) << "the message loop must end with the window";
     }
 
-    std::unique_ptr<installer::MainWindow> window_;
+    std::unique_ptr<ui::MainWindow> window_;
 };
 
 TEST_F(MainWindowTest, ManualInstallLeadsToChooseDirectoryAndBackReturns)
@@ -107,8 +107,8 @@ TEST_F(MainWindowTest, CheckBoxesWriteTheOptionsAndKeepTheirStateAcrossPages)
 {
     auto &options = uitest::theInstaller().options();
     goToChooseDirectory();
-    auto &startWhenFinished = elementOn<CheckBox2>(2, 0);
-    auto &desktopShortcut = elementOn<CheckBox2>(2, 1);
+    auto &startWhenFinished = elementOn<CheckBox>(2, 0);
+    auto &desktopShortcut = elementOn<CheckBox>(2, 1);
     EXPECT_TRUE(startWhenFinished.isChecked());
     EXPECT_TRUE(desktopShortcut.isChecked());
 
@@ -235,7 +235,7 @@ protected:
         ASSERT_TRUE(uitest::pumpUntil([&] { return currentPage() == 3 && script_->manifestStepEntered(); }));
     }
 
-    const std::wstring &statusText() const { return static_cast<installer::InstallingView &>(page(3)).status().text; }
+    const std::wstring &statusText() const { return static_cast<ui::pages::InstallingView &>(page(3)).status().text; }
 
     std::unique_ptr<uitest::ScriptedInstall> script_;
 };
@@ -246,7 +246,7 @@ TEST_F(InstallingTest, ExpressInstallShowsTheInstallingPageAndASuccessEndsOnTheF
     EXPECT_EQ(statusText(), app::loadString(app::ids::kStatusConnecting));
     script_->release();
     ASSERT_TRUE(uitest::pumpUntil([&] { return currentPage() == 4; }));
-    auto &finish = static_cast<installer::FinishView &>(page(4));
+    auto &finish = static_cast<ui::pages::FinishView &>(page(4));
     EXPECT_EQ(finish.title().text, app::loadString(app::ids::kSetupFinished));
     EXPECT_EQ(finish.body().text, app::loadString(app::ids::kFinishedText));
     EXPECT_TRUE(uitest::pumpUntil([] { return uitest::theInstaller().options().installSucceeded != 0; }));
@@ -298,7 +298,7 @@ TEST_F(InstallingTest, ConfirmingTheStopShowsCancellingAtOnceAndEndsCancelled)
 
     script_->release();
     ASSERT_TRUE(uitest::pumpUntil([&] { return currentPage() == 4; }));
-    auto &finish = static_cast<installer::FinishView &>(page(4));
+    auto &finish = static_cast<ui::pages::FinishView &>(page(4));
     EXPECT_EQ(finish.title().text, app::loadString(app::ids::kSetupCancelled));
     EXPECT_EQ(finish.body().text, app::loadString(app::ids::kCancelledText));
 }
@@ -340,7 +340,7 @@ TEST_F(InstallingTest, AStopQuestionStillOpenWhenTheInstallationEndsClosesByItse
     EXPECT_EQ(uitest::openMessageBox(), nullptr);
     EXPECT_TRUE(::IsWindowEnabled(window_->handle()));
     EXPECT_EQ(uitest::theInstaller().options().cancelRequested, 0);
-    auto &finish = static_cast<installer::FinishView &>(page(4));
+    auto &finish = static_cast<ui::pages::FinishView &>(page(4));
     EXPECT_EQ(finish.title().text, app::loadString(app::ids::kSetupFinished));
 }
 

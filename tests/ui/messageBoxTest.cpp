@@ -7,8 +7,8 @@
 #include "app/resourceIds.h"
 #include "app/strings.h"
 #include "framework/text/measureText.h"
-#include "ui/MyMessageBox.h"
-#include "ui/ShowMessageBox.h"
+#include "ui/MessageBoxWindow.h"
+#include "ui/showMessageBox.h"
 
 #include <gtest/gtest.h>
 
@@ -28,15 +28,15 @@ protected:
     int show(HWND owner, const wchar_t *text, unsigned flags, std::function<void(HWND)> whileOpen)
     {
         uitest::whenMessageBoxOpens(std::move(whileOpen));
-        return application::ShowMessageBox(owner, text, app::loadString(app::ids::kInformation).c_str(), flags);
+        return ui::showMessageBox(owner, text, app::loadString(app::ids::kInformation).c_str(), flags);
     }
 
-    static std::vector<application::MyButton *> buttons(HWND box)
+    static std::vector<ui::MessageBoxButton *> buttons(HWND box)
     {
-        return uitest::elementsOf<application::MyButton>(*uitest::messageBoxOf(box).getCurrentView());
+        return uitest::elementsOf<ui::MessageBoxButton>(*uitest::messageBoxOf(box).getCurrentView());
     }
 
-    static std::wstring caption(const application::MyButton *button) { return button->captionLabel().text; }
+    static std::wstring caption(const ui::MessageBoxButton *button) { return button->captionLabel().text; }
 };
 
 struct BoxSize {
@@ -69,8 +69,8 @@ TEST_F(MessageBoxTest, ShortTextsStill250WideAndEmptyText450By155)
                        ::PostMessageW(box, WM_CLOSE, 0, 0);
                    }),
               0);
-    framework::controls::text::TextMetrics measured{};
-    ASSERT_TRUE(framework::controls::text::measureText(L"Hi", app::Application::instance().font(), 28.0f, measured));
+    framework::text::TextMetrics measured{};
+    ASSERT_TRUE(framework::text::measureText(L"Hi", app::Application::instance().font(), 28.0f, measured));
     EXPECT_EQ(shortBox.width, pixels(250.0f, scale));
     EXPECT_EQ(shortBox.height, pixels(std::round(measured.height) + 140.0f, scale));
     EXPECT_FLOAT_EQ(textHeight, std::round(measured.height) + 140.0f);
@@ -87,9 +87,9 @@ TEST_F(MessageBoxTest, ShortTextsStill250WideAndEmptyText450By155)
 TEST_F(MessageBoxTest, LongTextsGrowTheBoxByTheirMeasuredSize)
 {
     const std::wstring text = app::loadString(app::ids::kAlreadyInstalled);
-    framework::controls::text::TextMetrics measured{};
+    framework::text::TextMetrics measured{};
     ASSERT_TRUE(
-        framework::controls::text::measureText(text.c_str(), app::Application::instance().font(), 28.0f, measured));
+        framework::text::measureText(text.c_str(), app::Application::instance().font(), 28.0f, measured));
     ASSERT_GT(measured.width, 100.0f);
     float width = 0;
     float height = 0;
@@ -114,7 +114,7 @@ TEST_F(MessageBoxTest, ButtonsFollowTheFlagsAndSitInTheBottomRightCorner)
     for (const Case &c : {Case{MB_OK, {app::ids::kOk}}, Case{MB_YESNO, {app::ids::kYes, app::ids::kNo}},
                           Case{MB_OKCANCEL, {app::ids::kOk, app::ids::kCancel}}, Case{MB_ICONHAND, {}}}) {
         std::vector<std::wstring> captions;
-        std::vector<application::MyButton *> found;
+        std::vector<ui::MessageBoxButton *> found;
         float width = 0;
         float height = 0;
         show(nullptr, L"Question", c.flags, [&](HWND box) {

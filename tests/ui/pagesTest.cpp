@@ -12,7 +12,7 @@
 #include "kestrune/config.h"
 #include "tests/framework/frameworkTestSupport.h"
 #include "tests/support/process.h"
-#include "ui/controls/CheckBox2.h"
+#include "ui/controls/CheckBox.h"
 #include "ui/controls/ChooseFileTextField.h"
 #include "ui/controls/ExpressInstallButton.h"
 #include "ui/controls/ProgressBar.h"
@@ -34,12 +34,12 @@
 
 namespace {
 
-using application::controls::buttons::CheckBox2;
-using application::controls::buttons::TextButton;
-using application::unique::controls::installer::ChooseFileTextField;
-using application::unique::controls::installer::ExpressInstallButton;
-using application::unique::controls::installer::StartInstallButton;
-using framework::controls::text::Text;
+using ui::controls::CheckBox;
+using ui::controls::TextButton;
+using ui::controls::ChooseFileTextField;
+using ui::controls::ExpressInstallButton;
+using ui::controls::StartInstallButton;
+using framework::text::Text;
 
 class PagesTest : public ::testing::Test {
 protected:
@@ -50,7 +50,7 @@ protected:
         ASSERT_TRUE(window_);
     }
 
-    application::controls::views::View &page(int id) const { return *window_->page(id); }
+    framework::views::View &page(int id) const { return *window_->page(id); }
 
     Text &textOn(int pageId, unsigned stringId) const
     {
@@ -90,13 +90,13 @@ protected:
 
     static float centre(const framework::controls::Item &item) { return item.x + item.width / 2.0f; }
 
-    std::unique_ptr<installer::MainWindow> window_;
+    std::unique_ptr<ui::MainWindow> window_;
 };
 
 float measuredSpace(float size)
 {
-    framework::controls::text::TextMetrics space{};
-    EXPECT_TRUE(framework::controls::text::measureText(L" ", app::Application::instance().font(), size, space));
+    framework::text::TextMetrics space{};
+    EXPECT_TRUE(framework::text::measureText(L" ", app::Application::instance().font(), size, space));
     return space.width;
 }
 
@@ -109,7 +109,7 @@ TEST_F(PagesTest, LicenceLinkStartsOneMeasuredSpaceAfterTheLicenceLine)
     EXPECT_FLOAT_EQ(link.x, line.x + line.width + space);
     EXPECT_FLOAT_EQ(link.y, 232.0f);
     EXPECT_FLOAT_EQ(line.x, 143.0f);
-    EXPECT_NE(dynamic_cast<const framework::controls::buttons::UrlButton *>(&link), nullptr);
+    EXPECT_NE(dynamic_cast<const framework::buttons::UrlButton *>(&link), nullptr);
     EXPECT_TRUE(link.underline);
 }
 
@@ -192,8 +192,8 @@ TEST_F(PagesTest, ChooseDirectoryFieldAndCheckBoxes)
 
 TEST_F(PagesTest, CheckBoxesStackFiveApart)
 {
-    const auto &first = elementOn<CheckBox2>(2, 0);
-    const auto &second = elementOn<CheckBox2>(2, 1);
+    const auto &first = elementOn<CheckBox>(2, 0);
+    const auto &second = elementOn<CheckBox>(2, 1);
     EXPECT_FLOAT_EQ(first.x, 91.0f);
     EXPECT_FLOAT_EQ(first.y, 212.0f);
     EXPECT_FLOAT_EQ(second.x, 91.0f);
@@ -202,14 +202,14 @@ TEST_F(PagesTest, CheckBoxesStackFiveApart)
     const auto &font = app::Application::instance().font();
     EXPECT_FLOAT_EQ(first.captionLabel().x, 91.0f + 19.0f);
     EXPECT_FLOAT_EQ(first.captionLabel().y,
-                    212.0f - application::layout::checkBoxLabelOffset(font.family, font.weight));
+                    212.0f - ui::checkBoxLabelOffset(font.family, font.weight));
     EXPECT_EQ(first.captionLabel().text, app::loadString(app::ids::kStartWhenFinished));
 }
 
 TEST_F(PagesTest, InstallingPageShowsEveryStatusAndKeepsTheTextForUnknownOnes)
 {
     showPage(3);
-    auto &installing = static_cast<installer::InstallingView &>(page(3));
+    auto &installing = static_cast<ui::pages::InstallingView &>(page(3));
     const unsigned expected[] = {app::ids::kStatusChecking, app::ids::kStatusConnecting, app::ids::kStatusDownloading,
                                  app::ids::kStatusInstalling, app::ids::kStatusCancelling};
     for (int64_t status = 0; status < 5; ++status) {
@@ -226,7 +226,7 @@ TEST_F(PagesTest, InstallingPageShowsEveryStatusAndKeepsTheTextForUnknownOnes)
 
 TEST_F(PagesTest, ProgressLineFollowsTheProgressMessages)
 {
-    auto &installing = static_cast<installer::InstallingView &>(page(3));
+    auto &installing = static_cast<ui::pages::InstallingView &>(page(3));
     const auto &bar = installing.progressBar();
     EXPECT_FLOAT_EQ(bar.x, 63.0f);
     EXPECT_FLOAT_EQ(bar.y, 145.0f);
@@ -247,7 +247,7 @@ TEST_F(PagesTest, ProgressLineFollowsTheProgressMessages)
 
 TEST_F(PagesTest, FinishPageOutcomesAndTitlePosition)
 {
-    auto &finish = static_cast<installer::FinishView &>(page(4));
+    auto &finish = static_cast<ui::pages::FinishView &>(page(4));
     const auto &font = app::Application::instance().font();
     EXPECT_FLOAT_EQ(finish.title().x, font.weight == 300 ? 301.0f : 295.0f);
     EXPECT_FLOAT_EQ(finish.title().y, 187.0f);
@@ -277,7 +277,7 @@ TEST_F(PagesTest, FinishPageOutcomesAndTitlePosition)
 
 TEST_F(PagesTest, ErrorPageCentresItsTextsAndASecondErrorWithTheSameIdKeepsThem)
 {
-    auto &error = static_cast<installer::ErrorPageView &>(page(5));
+    auto &error = static_cast<ui::pages::ErrorPageView &>(page(5));
     auto &options = uitest::theInstaller().options();
     options.destination = L"C:\\First\\Kestrune Software";
     sendData(5, 20001, 5);
@@ -310,7 +310,7 @@ TEST_F(PagesTest, ErrorPageCentresItsTextsAndASecondErrorWithTheSameIdKeepsThem)
 
 // Pixels of the window surface brighter than `threshold` in every channel,
 // inside a rectangle in DIPs.
-int brightPixels(application::controls::windows::Direct2dWindow &window, float left, float top, float right,
+int brightPixels(framework::windows::Direct2dWindow &window, float left, float top, float right,
                  float bottom, uint32_t threshold)
 {
     EXPECT_HRESULT_SUCCEEDED(window.render(nullptr));
@@ -334,7 +334,7 @@ int brightPixels(application::controls::windows::Direct2dWindow &window, float l
 TEST_F(PagesTest, OutdatedInstallerErrorShowsTheHostAsALinkThatLightsUpUnderTheMouse)
 {
     showPage(5);
-    auto &error = static_cast<installer::ErrorPageView &>(page(5));
+    auto &error = static_cast<ui::pages::ErrorPageView &>(page(5));
     sendData(5, 20023, 465);
     const auto &body = error.body();
     const std::wstring host = KESTRUNE_SITE_HOST;
@@ -515,9 +515,9 @@ TEST_F(BrowseTest, ALongPathIsCutInTheMiddleKeepingTheLastFolder)
     browseTo(longFolder);
     const auto &path = field().pathText();
     ASSERT_EQ(path.text, longFolder + L"\\Kestrune Software");
-    framework::controls::text::TextMetrics full{};
+    framework::text::TextMetrics full{};
     ASSERT_TRUE(
-        framework::controls::text::measureText(path.text.c_str(), app::Application::instance().font(), 14.0f, full));
+        framework::text::measureText(path.text.c_str(), app::Application::instance().font(), 14.0f, full));
     EXPECT_GT(full.width, path.width) << "the test path must not fit";
     DWRITE_TRIMMING trimming{};
     Microsoft::WRL::ComPtr<IDWriteInlineObject> sign;

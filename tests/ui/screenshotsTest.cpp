@@ -8,7 +8,7 @@
 #include "app/strings.h"
 #include "framework/windows/messages.h"
 #include "tests/support/process.h"
-#include "ui/ShowMessageBox.h"
+#include "ui/showMessageBox.h"
 #include "ui/controls/ChooseFileTextField.h"
 
 #include <gtest/gtest.h>
@@ -19,19 +19,19 @@
 
 namespace {
 
-std::wstring dpiSuffix(const application::controls::windows::Direct2dWindow &window)
+std::wstring dpiSuffix(const framework::windows::Direct2dWindow &window)
 {
     return L"-" + std::to_wstring(std::lround(window.getScaleX() * 96.0f));
 }
 
-void send(const installer::MainWindow &window, int page, int64_t kind, int64_t value)
+void send(const ui::MainWindow &window, int page, int64_t kind, int64_t value)
 {
     auto data = std::make_unique<framework::windows::PageData>(framework::windows::PageData{kind, value});
     ::SendMessageW(window.handle(), framework::windows::kMsgViewData, static_cast<WPARAM>(page),
                    reinterpret_cast<LPARAM>(data.release()));
 }
 
-void showPage(const installer::MainWindow &window, int page)
+void showPage(const ui::MainWindow &window, int page)
 {
     ::PostMessageW(window.handle(), framework::windows::kMsgShowView, static_cast<WPARAM>(page), 0);
     ASSERT_TRUE(uitest::pumpUntil([&] { return window.getCurrentView()->id == page; }));
@@ -59,7 +59,7 @@ TEST(Screenshots, EveryPageAndTheStopQuestion)
     showPage(*window, 2);
     uitest::saveScreenshot(*window, L"2-choose-directory" + suffix);
     auto &field =
-        *uitest::elementsOf<application::unique::controls::installer::ChooseFileTextField>(*window->page(2)).at(0);
+        *uitest::elementsOf<ui::controls::ChooseFileTextField>(*window->page(2)).at(0);
     field.folderPicker = [](HWND) -> std::optional<std::wstring> {
         return L"D:\\Users\\Somebody\\Documents\\Music collections of the whole family\\Players and tools";
     };
@@ -99,7 +99,7 @@ TEST(Screenshots, EveryPageAndTheStopQuestion)
         noticeSaved = true;
         ::PostMessageW(box, WM_CLOSE, 0, 0);
     });
-    application::ShowMessageBox(nullptr, app::loadString(app::ids::kAlreadyInstalled).c_str(),
+    ui::showMessageBox(nullptr, app::loadString(app::ids::kAlreadyInstalled).c_str(),
                                 app::loadString(app::ids::kInformation).c_str(), MB_OK);
     EXPECT_TRUE(noticeSaved);
 }

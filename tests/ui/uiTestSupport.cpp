@@ -6,7 +6,7 @@
 #include "tests/support/paths.h"
 #include "tests/support/process.h"
 #include "installer/errorModel.h"
-#include "ui/MyMessageBox.h"
+#include "ui/MessageBoxWindow.h"
 
 #include <gtest/gtest.h>
 
@@ -56,7 +56,7 @@ VOID CALLBACK watchForWindow(HWND, UINT, UINT_PTR, DWORD) noexcept
 
 // The system pointer follows the posted messages: Wine reports its real
 // position on capture changes and tracking, which must agree.
-LPARAM pointParam(const application::controls::windows::Direct2dWindow &window, float x, float y)
+LPARAM pointParam(const framework::windows::Direct2dWindow &window, float x, float y)
 {
     const POINT pixel = toPixels(window, x, y);
     POINT screen = pixel;
@@ -77,7 +77,7 @@ void prepareApplication()
     // What Wine gives every process: a full token at high integrity.
     app::storeProcessPrivileges(2, app::kHighIntegrityLevel);
     installer::InstallSteps steps = installer::defaultInstallSteps();
-    steps.logError = [](uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) {};
+    steps.logError = [](const installer::InstallFailure &) {};
     steps.logStop = [](uint32_t, int64_t) {};
     steps.logSuccess = [] {};
     steps.openInBrowser = [](const std::wstring &) {};
@@ -123,14 +123,14 @@ bool takeQuit()
     return std::exchange(g_quitSeen, false);
 }
 
-framework::controls::text::Text *findText(const framework::controls::layouts::Layout &layout, const std::wstring &text)
+framework::text::Text *findText(const framework::layouts::Layout &layout, const std::wstring &text)
 {
     for (const auto &child : layout.children) {
-        if (auto *element = dynamic_cast<framework::controls::text::Text *>(child.get());
+        if (auto *element = dynamic_cast<framework::text::Text *>(child.get());
             element && element->text == text) {
             return element;
         }
-        if (auto *nested = dynamic_cast<framework::controls::layouts::Layout *>(child.get())) {
+        if (auto *nested = dynamic_cast<framework::layouts::Layout *>(child.get())) {
             if (auto *found = findText(*nested, text)) {
                 return found;
             }
@@ -139,43 +139,43 @@ framework::controls::text::Text *findText(const framework::controls::layouts::La
     return nullptr;
 }
 
-POINT toPixels(const application::controls::windows::Direct2dWindow &window, float x, float y)
+POINT toPixels(const framework::windows::Direct2dWindow &window, float x, float y)
 {
     return {static_cast<LONG>(std::lround(x * window.getScaleX())),
             static_cast<LONG>(std::lround(y * window.getScaleY()))};
 }
 
-void mouseMove(const application::controls::windows::Direct2dWindow &window, float x, float y)
+void mouseMove(const framework::windows::Direct2dWindow &window, float x, float y)
 {
     ::PostMessageW(window.handle(), WM_MOUSEMOVE, 0, pointParam(window, x, y));
     pump(20);
 }
 
-void mouseDown(const application::controls::windows::Direct2dWindow &window, float x, float y)
+void mouseDown(const framework::windows::Direct2dWindow &window, float x, float y)
 {
     ::PostMessageW(window.handle(), WM_LBUTTONDOWN, MK_LBUTTON, pointParam(window, x, y));
     pump(20);
 }
 
-void dragTo(const application::controls::windows::Direct2dWindow &window, float x, float y)
+void dragTo(const framework::windows::Direct2dWindow &window, float x, float y)
 {
     ::PostMessageW(window.handle(), WM_MOUSEMOVE, MK_LBUTTON, pointParam(window, x, y));
     pump(30);
 }
 
-void mouseUp(const application::controls::windows::Direct2dWindow &window, float x, float y)
+void mouseUp(const framework::windows::Direct2dWindow &window, float x, float y)
 {
     ::PostMessageW(window.handle(), WM_LBUTTONUP, 0, pointParam(window, x, y));
 }
 
-void clickAt(const application::controls::windows::Direct2dWindow &window, float x, float y)
+void clickAt(const framework::windows::Direct2dWindow &window, float x, float y)
 {
     mouseMove(window, x, y);
     mouseDown(window, x, y);
     mouseUp(window, x, y);
 }
 
-void click(const application::controls::windows::Direct2dWindow &window, const framework::controls::Item &item)
+void click(const framework::windows::Direct2dWindow &window, const framework::controls::Item &item)
 {
     clickAt(window, item.x + item.width / 2.0f, item.y + item.height / 2.0f);
 }
@@ -206,9 +206,9 @@ void whenMessageBoxOpens(std::function<void(HWND box)> action)
     whenWindowOpens(L"MessageBox", std::move(action));
 }
 
-application::MyMessageBox &messageBoxOf(HWND box)
+ui::MessageBoxWindow &messageBoxOf(HWND box)
 {
-    return *reinterpret_cast<application::MyMessageBox *>(::GetWindowLongPtrW(box, GWLP_USERDATA));
+    return *reinterpret_cast<ui::MessageBoxWindow *>(::GetWindowLongPtrW(box, GWLP_USERDATA));
 }
 
 std::wstring messageBoxText(HWND box)
@@ -217,8 +217,8 @@ std::wstring messageBoxText(HWND box)
 }
 
 struct ScriptedInstall::Events {
-    Win32Lib::UniqueHandle gate;
-    Win32Lib::UniqueHandle entered;
+    win32lib::UniqueHandle gate;
+    win32lib::UniqueHandle entered;
     std::atomic<int> runs{0};
 };
 
@@ -246,14 +246,14 @@ ScriptedInstall::ScriptedInstall(uint16_t manifestResult, bool gated) : events_(
         return manifestResult;
     };
     steps.downloadPackage = [](package::UpdateInfo &, const std::wstring &,
-                               const Win32Lib::wrappers::http::ProgressCallback &progress) -> uint16_t {
+                               const win32lib::http::ProgressCallback &progress) -> uint16_t {
         return progress(100, 100) ? installer::kErrorCancelled : installer::kInstallOk;
     };
     steps.extractArchive = [](package::ExtractResult &result, const std::wstring &, const std::wstring &) {
         return !result.progress(100, 100);
     };
     steps.runUpdater = [](const std::wstring &, const std::wstring &, bool, uint32_t &) -> uint16_t { return 0; };
-    steps.logError = [](uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) {};
+    steps.logError = [](const installer::InstallFailure &) {};
     steps.logStop = [](uint32_t, int64_t) {};
     steps.logSuccess = [] {};
     steps.openInBrowser = [](const std::wstring &) {};
@@ -283,9 +283,9 @@ bool ScriptedInstall::manifestStepEntered() const
 
 void clickBoxButton(HWND box, const std::wstring &caption)
 {
-    auto *window = reinterpret_cast<application::MyMessageBox *>(::GetWindowLongPtrW(box, GWLP_USERDATA));
+    auto *window = reinterpret_cast<ui::MessageBoxWindow *>(::GetWindowLongPtrW(box, GWLP_USERDATA));
     ASSERT_NE(window, nullptr);
-    for (auto *button : elementsOf<application::MyButton>(*window->getCurrentView())) {
+    for (auto *button : elementsOf<ui::MessageBoxButton>(*window->getCurrentView())) {
         if (button->captionLabel().text == caption) {
             // Posted: the box's own loop delivers them.
             const float x = button->x + button->width / 2.0f;
@@ -299,21 +299,21 @@ void clickBoxButton(HWND box, const std::wstring &caption)
     ADD_FAILURE() << "no button " << std::string(caption.begin(), caption.end());
 }
 
-std::unique_ptr<installer::MainWindow> openMainWindow(int initialPage)
+std::unique_ptr<ui::MainWindow> openMainWindow(int initialPage)
 {
-    auto window = std::make_unique<installer::MainWindow>(theInstaller());
+    auto window = std::make_unique<ui::MainWindow>(theInstaller());
     const HRESULT result = window->initialize(initialPage);
     EXPECT_HRESULT_SUCCEEDED(result);
     if (FAILED(result)) {
         return nullptr;
     }
-    theInstaller().useWindowForTesting(window->handle());
+    theInstaller().setEvents(window->events());
     ::ShowWindow(window->handle(), SW_SHOWNORMAL);
     pump(100);
     return window;
 }
 
-void saveScreenshot(application::controls::windows::Direct2dWindow &window, const std::wstring &name)
+void saveScreenshot(framework::windows::Direct2dWindow &window, const std::wstring &name)
 {
     pump(50);
     ASSERT_HRESULT_SUCCEEDED(window.render(nullptr));

@@ -4,7 +4,7 @@
 #include "framework/windows/Direct2dWindow.h"
 #include "installer/Installer.h"
 #include "ui/MainWindow.h"
-#include "ui/MyMessageBox.h"
+#include "ui/MessageBoxWindow.h"
 
 #include <windows.h>
 
@@ -29,18 +29,18 @@ bool takeQuit();
 
 // The label-like element (label, link, caption) showing exactly `text`,
 // also inside nested layouts.
-framework::controls::text::Text *findText(const framework::controls::layouts::Layout &layout, const std::wstring &text);
+framework::text::Text *findText(const framework::layouts::Layout &layout, const std::wstring &text);
 
 // Real mouse messages in client pixels, as the system posts them.
-POINT toPixels(const application::controls::windows::Direct2dWindow &window, float x, float y);
-void mouseMove(const application::controls::windows::Direct2dWindow &window, float x, float y);
-void mouseDown(const application::controls::windows::Direct2dWindow &window, float x, float y);
-void mouseUp(const application::controls::windows::Direct2dWindow &window, float x, float y);
+POINT toPixels(const framework::windows::Direct2dWindow &window, float x, float y);
+void mouseMove(const framework::windows::Direct2dWindow &window, float x, float y);
+void mouseDown(const framework::windows::Direct2dWindow &window, float x, float y);
+void mouseUp(const framework::windows::Direct2dWindow &window, float x, float y);
 // A move with the left button held.
-void dragTo(const application::controls::windows::Direct2dWindow &window, float x, float y);
+void dragTo(const framework::windows::Direct2dWindow &window, float x, float y);
 // Move onto the element's centre, press and release there.
-void click(const application::controls::windows::Direct2dWindow &window, const framework::controls::Item &item);
-void clickAt(const application::controls::windows::Direct2dWindow &window, float x, float y);
+void click(const framework::windows::Direct2dWindow &window, const framework::controls::Item &item);
+void clickAt(const framework::windows::Direct2dWindow &window, float x, float y);
 
 // The visible window of that class on this thread, if any.
 HWND openWindowOfClass(const std::wstring &className);
@@ -49,8 +49,8 @@ HWND openMessageBox();
 // inside its modal loop, for boxes and dialogs), then stops watching.
 void whenWindowOpens(const std::wstring &className, std::function<void(HWND window)> action);
 void whenMessageBoxOpens(std::function<void(HWND box)> action);
-// The MyMessageBox behind a box window.
-application::MyMessageBox &messageBoxOf(HWND box);
+// The MessageBoxWindow behind a box window.
+ui::MessageBoxWindow &messageBoxOf(HWND box);
 // The text the box shows.
 std::wstring messageBoxText(HWND box);
 // Clicks the box's button with that caption.
@@ -79,10 +79,10 @@ private:
 };
 
 // The main window of these tests, on the given page.
-std::unique_ptr<installer::MainWindow> openMainWindow(int initialPage = 0);
+std::unique_ptr<ui::MainWindow> openMainWindow(int initialPage = 0);
 
 // A page's elements of one type, in creation order.
-template <typename T> std::vector<T *> elementsOf(const framework::controls::layouts::Layout &layout)
+template <typename T> std::vector<T *> elementsOf(const framework::layouts::Layout &layout)
 {
     std::vector<T *> found;
     for (const auto &child : layout.children) {
@@ -94,6 +94,6 @@ template <typename T> std::vector<T *> elementsOf(const framework::controls::lay
 }
 
 // Saves what the window shows now into the build tree's screenshot folder.
-void saveScreenshot(application::controls::windows::Direct2dWindow &window, const std::wstring &name);
+void saveScreenshot(framework::windows::Direct2dWindow &window, const std::wstring &name);
 
 } // namespace uitest

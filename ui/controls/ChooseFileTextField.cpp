@@ -5,17 +5,16 @@
 #include "framework/buttons/UrlButton.h"
 #include "framework/windows/Direct2dWindow.h"
 #include "framework/windows/messages.h"
-#include "ui/ShowMessageBox.h"
+#include "ui/showMessageBox.h"
 #include "ui/controls/elements.h"
 #include "ui/folderPicker.h"
 #include "ui/layoutRules.h"
 
 #include <knownfolders.h>
 
-namespace application::unique::controls::installer {
+namespace ui::controls {
 
-namespace elements = application::controls::elements;
-using framework::controls::text::TextStyle;
+using framework::text::TextStyle;
 
 namespace {
 
@@ -26,7 +25,7 @@ constexpr float kPathLeft = 43.0f;
 constexpr float kBrowseGap = 10.0f;
 constexpr DWORD kShortPathCapacity = 260;
 
-class BrowselUrlButton final : public framework::controls::buttons::UrlButton {
+class BrowselUrlButton final : public framework::buttons::UrlButton {
 public:
     BrowselUrlButton(ChooseFileTextField &field, HWND window, const framework::text::FontDescription &font,
                      IDWriteFactory *factory, float x, float y)
@@ -54,26 +53,26 @@ std::optional<std::wstring> shortPathOf(const std::wstring &path)
 
 std::optional<std::wstring> systemPicker(HWND owner)
 {
-    return application::pickFolder(owner, FOLDERID_ProgramFiles);
+    return ui::pickFolder(owner, FOLDERID_ProgramFiles);
 }
 
 } // namespace
 
-ChooseFileTextField::ChooseFileTextField(application::controls::windows::Direct2dWindow *window,
+ChooseFileTextField::ChooseFileTextField(framework::windows::Direct2dWindow *window,
                                          std::wstring &destination, const framework::text::FontDescription &font,
                                          IDWriteFactory *factory, float x, float y)
     : Layout(kWidth, kHeight, x, y, window), folderPicker(systemPicker), destination_(destination)
 {
-    frame_ = std::make_unique<framework::controls::pictures::BorderSprite>(kWidth, kHeight, x, y, 5, 103, 599, 133, 14,
+    frame_ = std::make_unique<framework::pictures::BorderSprite>(kWidth, kHeight, x, y, 5, 103, 599, 133, 14,
                                                                            14, 10, 10);
-    add(elements::sprite(x + 13, y + 7, 20, 15, 118, 475));
+    add(sprite(x + 13, y + 7, 20, 15, 118, 475));
     auto *browseLink = make<BrowselUrlButton>(*this, window->handle(), font, factory, x + kWidth - 58, y + 7);
 
-    const framework::controls::text::ParagraphSettings paragraph{
+    const framework::text::ParagraphSettings paragraph{
         DWRITE_TEXT_ALIGNMENT_LEADING, DWRITE_PARAGRAPH_ALIGNMENT_CENTER, DWRITE_WORD_WRAPPING_NO_WRAP};
     const float pathWidth = browseLink->x - kBrowseGap - (x + kPathLeft);
     constexpr float kPathHeight = 20.0f;
-    pathText_ = make<framework::controls::text::TextInput>(destination.c_str(), font, paragraph,
+    pathText_ = make<framework::text::TextInput>(destination.c_str(), font, paragraph,
                                                            TextStyle{kTextSize, 0x666666, false, false}, factory,
                                                            x + kPathLeft, y + 5, pathWidth, kPathHeight);
     pathText_->width = pathWidth;
@@ -111,17 +110,17 @@ void ChooseFileTextField::browse()
     if (!chosen) {
         return;
     }
-    const application::layout::BrowseOutcome outcome =
-        application::layout::destinationFromChosenFolder(*chosen, shortPathOf);
+    const ui::BrowseOutcome outcome =
+        ui::destinationFromChosenFolder(*chosen, shortPathOf);
     switch (outcome.kind) {
-    case application::layout::BrowseOutcome::Kind::Ignore:
+    case ui::BrowseOutcome::Kind::Ignore:
         return;
-    case application::layout::BrowseOutcome::Kind::PathTooLong:
+    case ui::BrowseOutcome::Kind::PathTooLong:
         // No owner: the main window stays usable while the notice is open.
-        application::ShowMessageBox(nullptr, app::loadString(app::ids::kPathTooLong).c_str(),
+        ui::showMessageBox(nullptr, app::loadString(app::ids::kPathTooLong).c_str(),
                                     app::loadString(app::ids::kCaption).c_str(), 0);
         return;
-    case application::layout::BrowseOutcome::Kind::Use:
+    case ui::BrowseOutcome::Kind::Use:
         break;
     }
     if (FAILED(pathText_->setText(outcome.destination.c_str()))) {
@@ -131,4 +130,4 @@ void ChooseFileTextField::browse()
     ::PostMessageW(window->handle(), framework::windows::kMsgRedraw, 0, reinterpret_cast<LPARAM>(this));
 }
 
-} // namespace application::unique::controls::installer
+} // namespace ui::controls

@@ -12,16 +12,16 @@
 #include <optional>
 #include <string>
 
-namespace application::unique::controls::installer {
+namespace ui::controls {
 
 // The destination folder with its Browse link. The path is shown trimmed in
 // the middle, so that the last folder name stays visible.
-class ChooseFileTextField : public framework::controls::layouts::Layout {
+class ChooseFileTextField : public framework::layouts::Layout {
 public:
     using FolderPicker = std::function<std::optional<std::wstring>(HWND owner)>;
 
     // `destination` is the installer's option, written by Browse.
-    ChooseFileTextField(application::controls::windows::Direct2dWindow *window, std::wstring &destination,
+    ChooseFileTextField(framework::windows::Direct2dWindow *window, std::wstring &destination,
                         const framework::text::FontDescription &font, IDWriteFactory *factory, float x, float y);
 
     void moveBy(float dx, float dy) override;
@@ -30,15 +30,15 @@ public:
     // Picks a folder and makes "<folder>\Kestrune Software" the destination.
     void browse();
 
-    [[nodiscard]] const framework::controls::text::TextInput &pathText() const noexcept { return *pathText_; }
+    [[nodiscard]] const framework::text::TextInput &pathText() const noexcept { return *pathText_; }
 
     // The system picker by default; tests put a scripted one in its place.
     FolderPicker folderPicker;
 
 private:
-    std::unique_ptr<framework::controls::pictures::BorderSprite> frame_;
-    framework::controls::text::TextInput *pathText_ = nullptr;
+    std::unique_ptr<framework::pictures::BorderSprite> frame_;
+    framework::text::TextInput *pathText_ = nullptr;
     std::wstring &destination_;
 };
 
-} // namespace application::unique::controls::installer
+} // namespace ui::controls

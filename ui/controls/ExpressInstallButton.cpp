@@ -10,17 +10,16 @@
 
 #include <cmath>
 
-namespace application::unique::controls::installer {
+namespace ui::controls {
 
 using framework::controls::MouseEvent;
-namespace elements = application::controls::elements;
 
 namespace {
 
 constexpr float kWidth = 300.0f;
 constexpr float kHeight = 61.0f;
 constexpr float kPressOffset = 2.0f;
-constexpr application::controls::buttons::FrameCells kCells{5, 250, 316, 250, 625, 250, 300, 61, 17, 17, 19, 21};
+constexpr ui::controls::FrameCells kCells{5, 250, 316, 250, 625, 250, 300, 61, 17, 17, 19, 21};
 
 } // namespace
 
@@ -29,16 +28,16 @@ ExpressInstallButton::ExpressInstallButton(const framework::text::FontDescriptio
     : Item(framework::controls::kKindComposite, kWidth, kHeight, x, y)
 {
     interactive = true;
-    frame_ = elements::frameButton(kWidth, kHeight, x, y, kCells);
-    const application::layout::AtlasPicture icon =
-        application::layout::expressInstallShield(application::controls::windowsVersion());
+    frame_ = frameButton(kWidth, kHeight, x, y, kCells);
+    const ui::AtlasPicture icon =
+        ui::expressInstallShield(ui::controls::windowsVersion());
     // Icons of odd height sit one pixel lower so that both pictures centre alike.
     const float iconTop = 15.0f + std::fmod(icon.height, 2.0f);
-    shield_ = elements::sprite(x + 23, y + iconTop, icon.width, icon.height, static_cast<uint32_t>(icon.left),
+    shield_ = sprite(x + 23, y + iconTop, icon.width, icon.height, static_cast<uint32_t>(icon.left),
                                static_cast<uint32_t>(icon.top));
-    arrow_ = elements::sprite(x + kWidth - 62, y + 12, 39, 34, 204, 206);
+    arrow_ = sprite(x + kWidth - 62, y + 12, 39, 34, 204, 206);
     caption_ =
-        elements::label(app::loadString(app::ids::kExpressInstall), font, factory, 26.0f, 0xE5E5E5, x + 67, y + 12);
+        label(app::loadString(app::ids::kExpressInstall), font, factory, 26.0f, 0xE5E5E5, x + 67, y + 12);
 }
 
 void ExpressInstallButton::moveContent(float dy)
@@ -101,4 +100,4 @@ HRESULT ExpressInstallButton::drawComposite(ID2D1RenderTarget *renderTarget, ID2
     return S_OK;
 }
 
-} // namespace application::unique::controls::installer
+} // namespace ui::controls

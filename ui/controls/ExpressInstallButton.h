@@ -10,7 +10,7 @@
 
 #include <memory>
 
-namespace application::unique::controls::installer {
+namespace ui::controls {
 
 // The large button of the start page. Its content sits 2 pixels lower while
 // the button is pressed and the pointer is over it.
@@ -25,16 +25,16 @@ public:
     void moveBy(float dx, float dy) override;
     HRESULT drawComposite(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush, ID2D1Bitmap *atlas) override;
 
-    [[nodiscard]] const framework::controls::pictures::Sprite &shield() const noexcept { return *shield_; }
-    [[nodiscard]] const framework::controls::text::Label &caption() const noexcept { return *caption_; }
+    [[nodiscard]] const framework::pictures::Sprite &shield() const noexcept { return *shield_; }
+    [[nodiscard]] const framework::text::Label &caption() const noexcept { return *caption_; }
 
 private:
     void moveContent(float dy);
 
-    std::unique_ptr<framework::controls::buttons::BorderSpriteButton> frame_;
-    std::unique_ptr<framework::controls::pictures::Sprite> shield_;
-    std::unique_ptr<framework::controls::pictures::Sprite> arrow_;
-    std::unique_ptr<framework::controls::text::Label> caption_;
+    std::unique_ptr<framework::buttons::BorderSpriteButton> frame_;
+    std::unique_ptr<framework::pictures::Sprite> shield_;
+    std::unique_ptr<framework::pictures::Sprite> arrow_;
+    std::unique_ptr<framework::text::Label> caption_;
 };
 
-} // namespace application::unique::controls::installer
+} // namespace ui::controls

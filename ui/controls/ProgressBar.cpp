@@ -4,7 +4,7 @@
 #include "ui/controls/elements.h"
 #include "ui/layoutRules.h"
 
-namespace application::controls {
+namespace ui::controls {
 
 namespace {
 
@@ -25,7 +25,7 @@ ProgressLine::ProgressLine(float x, float y)
 
 void ProgressLine::setFraction(float fraction)
 {
-    width = layout::progressLineWidth(fraction);
+    width = progressLineWidth(fraction);
     right = left + static_cast<uint32_t>(width);
 }
 
@@ -40,15 +40,15 @@ HRESULT ProgressLine::draw(ID2D1RenderTarget *renderTarget, ID2D1Bitmap *bitmap)
 ProgressBar::ProgressBar(const framework::text::FontDescription &font, IDWriteFactory *factory, float x, float y)
     : Item(framework::controls::kKindComposite, 670, 60, x, y)
 {
-    framework::controls::text::TextMetrics space{};
-    if (!framework::controls::text::measureText(L" ", font, kMarkSize, space)) {
+    framework::text::TextMetrics space{};
+    if (!framework::text::measureText(L" ", font, kMarkSize, space)) {
         throw static_cast<long>(E_UNEXPECTED);
     }
-    track_ = elements::sprite(x + 25, y + 20, 619, 18, 66, 522);
+    track_ = sprite(x + 25, y + 20, 619, 18, 66, 522);
     fill_ = std::make_unique<ProgressLine>(x + 11, y + 4);
 
     auto mark = [&](const wchar_t *text, float markX, float markY) {
-        marks_.push_back(elements::label(text, font, factory, kMarkSize, kMarkColour, markX, markY));
+        marks_.push_back(label(text, font, factory, kMarkSize, kMarkColour, markX, markY));
         return marks_.back().get();
     };
     const auto *firstTick = mark(L"|", x + 30, y + 40);
@@ -84,4 +84,4 @@ HRESULT ProgressBar::drawComposite(ID2D1RenderTarget *renderTarget, ID2D1SolidCo
     return S_OK;
 }
 
-} // namespace application::controls
+} // namespace ui::controls

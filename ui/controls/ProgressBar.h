@@ -10,11 +10,11 @@
 #include <memory>
 #include <vector>
 
-namespace application::controls {
+namespace ui::controls {
 
 // The fill of the progress bar: cut at the right so that its rounded left
 // end always shows.
-class ProgressLine : public framework::controls::pictures::Sprite {
+class ProgressLine : public framework::pictures::Sprite {
 public:
     ProgressLine(float x, float y);
 
@@ -39,10 +39,10 @@ public:
     HRESULT drawComposite(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush, ID2D1Bitmap *atlas) override;
 
 private:
-    std::unique_ptr<framework::controls::pictures::Sprite> track_;
+    std::unique_ptr<framework::pictures::Sprite> track_;
     std::unique_ptr<ProgressLine> fill_;
-    std::vector<std::unique_ptr<framework::controls::text::Label>> marks_;
+    std::vector<std::unique_ptr<framework::text::Label>> marks_;
     float fraction_ = 0.0f;
 };
 
-} // namespace application::controls
+} // namespace ui::controls

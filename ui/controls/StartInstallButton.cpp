@@ -5,17 +5,16 @@
 #include "ui/controls/elements.h"
 #include "ui/controls/windowsVersion.h"
 
-namespace application::unique::controls::installer {
+namespace ui::controls {
 
-namespace elements = application::controls::elements;
 
 StartInstallButton::StartInstallButton(const framework::text::FontDescription &font, IDWriteFactory *factory, float x,
                                        float y)
     : TextButtonRed(app::loadString(app::ids::kStartInstall), font, factory, x, y)
 {
-    const application::layout::AtlasPicture icon =
-        application::layout::startInstallShield(application::controls::windowsVersion());
-    shield_ = elements::sprite(x + 12, y + 8, icon.width, icon.height, static_cast<uint32_t>(icon.left),
+    const ui::AtlasPicture icon =
+        ui::startInstallShield(ui::controls::windowsVersion());
+    shield_ = sprite(x + 12, y + 8, icon.width, icon.height, static_cast<uint32_t>(icon.left),
                                static_cast<uint32_t>(icon.top));
     // Room for the icon left of the caption.
     const float grow = icon.width - 5.0f;
@@ -38,4 +37,4 @@ HRESULT StartInstallButton::drawComposite(ID2D1RenderTarget *renderTarget, ID2D1
     return S_OK;
 }
 
-} // namespace application::unique::controls::installer
+} // namespace ui::controls

@@ -3,7 +3,7 @@
 #include "ui/controls/elements.h"
 #include "ui/layoutRules.h"
 
-namespace application::controls::buttons {
+namespace ui::controls {
 
 using framework::controls::MouseEvent;
 
@@ -23,10 +23,10 @@ TextButton::TextButton(const std::wstring &caption, const framework::text::FontD
     : Item(framework::controls::kKindComposite, 0, 0, x, y)
 {
     interactive = true;
-    const float margin = layout::textButtonMargin(caption);
-    label_ = elements::label(caption, font, factory, kCaptionSize, kCaptionColour, x + margin, y + kCaptionTop);
-    const layout::Size size = layout::textButtonSize(caption, label_->width, label_->height);
-    frame_ = elements::frameButton(size.width, size.height, x, y, cells);
+    const float margin = textButtonMargin(caption);
+    label_ = label(caption, font, factory, kCaptionSize, kCaptionColour, x + margin, y + kCaptionTop);
+    const Size size = textButtonSize(caption, label_->width, label_->height);
+    frame_ = frameButton(size.width, size.height, x, y, cells);
     width = size.width;
     height = size.height;
 }
@@ -101,7 +101,7 @@ void TextButton::setBottomRight(float right, float bottom)
 
 void TextButton::centerOn(const framework::controls::Item &other)
 {
-    setX(layout::centredX(width, other.x, other.width));
+    setX(centredX(width, other.x, other.width));
 }
 
 TextButtonDark::TextButtonDark(const std::wstring &caption, const framework::text::FontDescription &font,
@@ -116,4 +116,4 @@ TextButtonRed::TextButtonRed(const std::wstring &caption, const framework::text:
 {
 }
 
-} // namespace application::controls::buttons
+} // namespace ui::controls

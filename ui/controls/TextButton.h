@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-namespace application::controls::buttons {
+namespace ui::controls {
 
 // Atlas cells of a stretchable button frame.
 struct FrameCells {
@@ -44,11 +44,11 @@ public:
     virtual void setBottomRight(float right, float bottom);
     virtual void centerOn(const framework::controls::Item &other);
 
-    [[nodiscard]] const framework::controls::text::Label &captionLabel() const noexcept { return *label_; }
+    [[nodiscard]] const framework::text::Label &captionLabel() const noexcept { return *label_; }
 
 protected:
-    std::unique_ptr<framework::controls::buttons::BorderSpriteButton> frame_;
-    std::unique_ptr<framework::controls::text::Label> label_;
+    std::unique_ptr<framework::buttons::BorderSpriteButton> frame_;
+    std::unique_ptr<framework::text::Label> label_;
 };
 
 class TextButtonDark : public TextButton {
@@ -63,4 +63,4 @@ public:
                   float x, float y);
 };
 
-} // namespace application::controls::buttons
+} // namespace ui::controls

@@ -2,16 +2,16 @@
 
 #include "app/privileges.h"
 
-namespace application::controls {
+namespace ui::controls {
 
-std::optional<layout::WindowsVersion> windowsVersion()
+std::optional<WindowsVersion> windowsVersion()
 {
     uint32_t major = 0;
     uint32_t minor = 0;
     if (!app::getWorkstationVersion(major, minor)) {
         return std::nullopt;
     }
-    return layout::WindowsVersion{major, minor};
+    return WindowsVersion{major, minor};
 }
 
-} // namespace application::controls
+} // namespace ui::controls

@@ -4,9 +4,9 @@
 
 #include <optional>
 
-namespace application::controls {
+namespace ui::controls {
 
 // The Windows version the shield pictures follow; nullopt when unknown.
-[[nodiscard]] std::optional<layout::WindowsVersion> windowsVersion();
+[[nodiscard]] std::optional<WindowsVersion> windowsVersion();
 
-} // namespace application::controls
+} // namespace ui::controls

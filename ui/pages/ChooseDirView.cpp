@@ -3,19 +3,17 @@
 #include "app/resourceIds.h"
 #include "app/strings.h"
 #include "framework/windows/messages.h"
-#include "installer/Installer.h"
 #include "ui/MainWindow.h"
-#include "ui/controls/CheckBox2.h"
+#include "ui/controls/CheckBox.h"
 #include "ui/controls/ChooseFileTextField.h"
 #include "ui/controls/StartInstallButton.h"
 #include "ui/controls/TextButton.h"
 #include "ui/controls/elements.h"
 
-namespace installer {
+namespace ui::pages {
 
-namespace elements = application::controls::elements;
-using application::controls::buttons::CheckBox2;
-using application::controls::buttons::TextButtonDark;
+using ui::controls::CheckBox;
+using ui::controls::TextButtonDark;
 
 namespace {
 
@@ -24,11 +22,11 @@ constexpr float kButtonGap = 16.0f;
 constexpr float kCheckBoxGap = 5.0f;
 
 // The options live in the installer, so that they outlast the page.
-class OptionCheckBox : public CheckBox2 {
+class OptionCheckBox : public CheckBox {
 public:
     OptionCheckBox(volatile BYTE &option, unsigned captionId, const framework::text::FontDescription &font,
                    IDWriteFactory *factory, float x, float y)
-        : CheckBox2(app::loadString(captionId), option != 0, font, factory, x, y), option_(option)
+        : CheckBox(app::loadString(captionId), option != 0, font, factory, x, y), option_(option)
     {
     }
 
@@ -41,7 +39,7 @@ private:
 
 class StartWhenFinishedCheckBox final : public OptionCheckBox {
 public:
-    StartWhenFinishedCheckBox(InstallOptions &options, const framework::text::FontDescription &font,
+    StartWhenFinishedCheckBox(installer::InstallOptions &options, const framework::text::FontDescription &font,
                               IDWriteFactory *factory, float x, float y)
         : OptionCheckBox(options.startWhenFinished, app::ids::kStartWhenFinished, font, factory, x, y)
     {
@@ -50,7 +48,7 @@ public:
 
 class CreateDesktopShortcutCheckBox final : public OptionCheckBox {
 public:
-    CreateDesktopShortcutCheckBox(InstallOptions &options, const framework::text::FontDescription &font,
+    CreateDesktopShortcutCheckBox(installer::InstallOptions &options, const framework::text::FontDescription &font,
                                   IDWriteFactory *factory, float x, float y)
         : OptionCheckBox(options.createDesktopShortcut, app::ids::kCreateDesktopShortcut, font, factory, x, y)
     {
@@ -70,7 +68,7 @@ private:
     HWND window_;
 };
 
-class StartButton final : public application::unique::controls::installer::StartInstallButton {
+class StartButton final : public ui::controls::StartInstallButton {
 public:
     StartButton(MainWindow &window, const framework::text::FontDescription &font, IDWriteFactory *factory, float x,
                 float y)
@@ -78,7 +76,7 @@ public:
     {
     }
 
-    void click() override { window_.installer().beginInstall(); }
+    void click() override { window_.beginInstall(); }
 
 private:
     MainWindow &window_;
@@ -89,10 +87,10 @@ private:
 ChooseDirView::ChooseDirView(MainWindow *window, IDWriteFactory *factory, const framework::text::FontDescription &font)
     : View(window, kId)
 {
-    InstallOptions &options = window->installer().options();
-    add(elements::sprite(226, 96, 36, 28, 73, 462));
-    add(elements::label(app::loadString(app::ids::kChooseDirectory), font, factory, 28.0f, 0xEEEEEE, 280, 94));
-    field_ = make<application::unique::controls::installer::ChooseFileTextField>(window, options.destination, font,
+    installer::InstallOptions &options = window->commands().options();
+    add(controls::sprite(226, 96, 36, 28, 73, 462));
+    add(controls::label(app::loadString(app::ids::kChooseDirectory), font, factory, 28.0f, 0xEEEEEE, 280, 94));
+    field_ = make<ui::controls::ChooseFileTextField>(window, options.destination, font,
                                                                                  factory, 80, 158);
     const auto *startWhenFinished = make<StartWhenFinishedCheckBox>(options, font, factory, 91, 212);
     make<CreateDesktopShortcutCheckBox>(options, font, factory, 91,
@@ -101,4 +99,4 @@ ChooseDirView::ChooseDirView(MainWindow *window, IDWriteFactory *factory, const 
     make<StartButton>(*window, font, factory, back->x + back->width + kButtonGap, kButtonsTop);
 }
 
-} // namespace installer
+} // namespace ui::pages

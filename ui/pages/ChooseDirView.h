@@ -2,32 +2,34 @@
 
 #include "framework/text/FontDescription.h"
 #include "framework/views/View.h"
-#include "installer/PageData.h"
+#include "ui/pageData.h"
 
 #include <dwrite.h>
 
-namespace application::unique::controls::installer {
+namespace ui::controls {
 class ChooseFileTextField;
 }
 
-namespace installer {
-
+namespace ui {
 class MainWindow;
+}
+
+namespace ui::pages {
 
 // Page 2: destination folder, the two options, BACK and START INSTALL.
-class ChooseDirView : public application::controls::views::View {
+class ChooseDirView : public framework::views::View {
 public:
     static constexpr int32_t kId = kPageChooseDirectory;
 
     ChooseDirView(MainWindow *window, IDWriteFactory *factory, const framework::text::FontDescription &font);
 
-    [[nodiscard]] application::unique::controls::installer::ChooseFileTextField &field() const noexcept
+    [[nodiscard]] ui::controls::ChooseFileTextField &field() const noexcept
     {
         return *field_;
     }
 
 private:
-    application::unique::controls::installer::ChooseFileTextField *field_ = nullptr;
+    ui::controls::ChooseFileTextField *field_ = nullptr;
 };
 
-} // namespace installer
+} // namespace ui::pages

@@ -6,7 +6,6 @@
 #include "framework/windows/messages.h"
 #include "installer/errorModel.h"
 #include "kestrune/config.h"
-#include "installer/Installer.h"
 #include "installer/launching.h"
 #include "ui/MainWindow.h"
 #include "ui/controls/TextButton.h"
@@ -17,13 +16,12 @@
 
 #include <limits>
 
-namespace installer {
+namespace ui::pages {
 
-namespace elements = application::controls::elements;
-using framework::controls::text::ComplexText;
-using framework::controls::text::ParagraphSettings;
-using framework::controls::text::TextRange;
-using framework::controls::text::TextStyle;
+using framework::text::ComplexText;
+using framework::text::ParagraphSettings;
+using framework::text::TextRange;
+using framework::text::TextStyle;
 
 namespace {
 
@@ -34,7 +32,7 @@ constexpr float kTitleGap = 1.0f;
 constexpr float kBodyGap = 10.0f;
 constexpr float kButtonsTop = 390.0f;
 
-class RetryButton final : public application::controls::buttons::TextButtonRed {
+class RetryButton final : public ui::controls::TextButtonRed {
 public:
     RetryButton(MainWindow &window, const framework::text::FontDescription &font, IDWriteFactory *factory, float x,
                 float y)
@@ -42,13 +40,13 @@ public:
     {
     }
 
-    void click() override { window_.installer().beginInstall(); }
+    void click() override { window_.beginInstall(); }
 
 private:
     MainWindow &window_;
 };
 
-class ExitButton final : public application::controls::buttons::TextButtonDark {
+class ExitButton final : public ui::controls::TextButtonDark {
 public:
     ExitButton(HWND window, const framework::text::FontDescription &font, IDWriteFactory *factory, float x, float y)
         : TextButtonDark(app::loadString(app::ids::kExit), font, factory, x, y), window_(window)
@@ -63,7 +61,7 @@ private:
 
 void openSiteHome(HWND)
 {
-    (void)openInBrowser(L"https://" KESTRUNE_SITE_HOST L"/", SW_SHOWNORMAL);
+    (void)installer::openInBrowser(L"https://" KESTRUNE_SITE_HOST L"/", SW_SHOWNORMAL);
 }
 
 uint32_t managedColour(uint32_t colour)
@@ -77,8 +75,8 @@ uint32_t managedColour(uint32_t colour)
 ErrorPageView::ErrorPageView(MainWindow *window, IDWriteFactory *factory, const framework::text::FontDescription &font)
     : View(window, kId), window_(window)
 {
-    emblem_ = add(elements::sprite(329, 95, 100, 100, 316, 625));
-    title_ = add(elements::label(L"", font, factory, 28.0f, 0xE06F13, 0, emblem_->y + emblem_->height + kTitleGap));
+    emblem_ = add(controls::sprite(329, 95, 100, 100, 316, 625));
+    title_ = add(controls::label(L"", font, factory, 28.0f, 0xE06F13, 0, emblem_->y + emblem_->height + kTitleGap));
     centreOn(*title_, *emblem_);
     body_ = make<ComplexText>(window->handle(), L"", font, kCentred, TextStyle{kBodySize, 0x999999, false, false},
                               factory, 0.0f, title_->y + title_->height + kBodyGap, 0.0f, 0.0f);
@@ -104,8 +102,8 @@ void ErrorPageView::receiveData(framework::windows::PageData *payload)
     if (payload->kind < 0 || payload->kind > std::numeric_limits<uint16_t>::max()) {
         return;
     }
-    const std::optional<ErrorTexts> texts =
-        errorTexts(static_cast<uint16_t>(payload->kind), payload->value, window_->installer().options().destination);
+    const std::optional<installer::ErrorTexts> texts =
+        installer::errorTexts(static_cast<uint16_t>(payload->kind), payload->value, window_->commands().options().destination);
     if (!texts) {
         return;
     }
@@ -137,4 +135,4 @@ void ErrorPageView::addSiteLink(const std::wstring &host)
     body_->applyLook(link, link.normal);
 }
 
-} // namespace installer
+} // namespace ui::pages

@@ -4,18 +4,20 @@
 #include "framework/text/FontDescription.h"
 #include "framework/text/Label.h"
 #include "framework/views/View.h"
-#include "installer/PageData.h"
+#include "ui/pageData.h"
 
 #include <dwrite.h>
 
 #include <cstdint>
 
-namespace installer {
-
+namespace ui {
 class MainWindow;
+}
+
+namespace ui::pages {
 
 // Page 5: title and explanation of an install error, RETRY and EXIT.
-class ErrorPageView : public application::controls::views::View {
+class ErrorPageView : public framework::views::View {
 public:
     static constexpr int32_t kId = kPageError;
 
@@ -23,17 +25,17 @@ public:
 
     void receiveData(framework::windows::PageData *payload) override;
 
-    [[nodiscard]] const framework::controls::text::Label &title() const noexcept { return *title_; }
-    [[nodiscard]] const framework::controls::text::ComplexText &body() const noexcept { return *body_; }
+    [[nodiscard]] const framework::text::Label &title() const noexcept { return *title_; }
+    [[nodiscard]] const framework::text::ComplexText &body() const noexcept { return *body_; }
 
 private:
     void addSiteLink(const std::wstring &host);
 
     MainWindow *window_;
     framework::controls::Item *emblem_ = nullptr;
-    framework::controls::text::Label *title_ = nullptr;
-    framework::controls::text::ComplexText *body_ = nullptr;
+    framework::text::Label *title_ = nullptr;
+    framework::text::ComplexText *body_ = nullptr;
     int64_t shownError_ = -1;
 };
 
-} // namespace installer
+} // namespace ui::pages

@@ -3,26 +3,24 @@
 #include "app/resourceIds.h"
 #include "app/strings.h"
 #include "framework/windows/messages.h"
-#include "installer/Installer.h"
 #include "ui/MainWindow.h"
 #include "ui/controls/TextButton.h"
 #include "ui/controls/elements.h"
 #include "ui/layoutRules.h"
 #include "ui/pages/centring.h"
 
-namespace installer {
+namespace ui::pages {
 
-namespace elements = application::controls::elements;
-using framework::controls::text::ParagraphSettings;
-using framework::controls::text::Text;
-using framework::controls::text::TextStyle;
+using framework::text::ParagraphSettings;
+using framework::text::Text;
+using framework::text::TextStyle;
 
 namespace {
 
 constexpr ParagraphSettings kCentred{DWRITE_TEXT_ALIGNMENT_CENTER, DWRITE_PARAGRAPH_ALIGNMENT_CENTER,
                                      DWRITE_WORD_WRAPPING_NO_WRAP};
 
-class FinishButton final : public application::controls::buttons::TextButtonRed {
+class FinishButton final : public ui::controls::TextButtonRed {
 public:
     FinishButton(HWND window, const framework::text::FontDescription &font, IDWriteFactory *factory, float x, float y)
         : TextButtonRed(app::loadString(app::ids::kFinish), font, factory, x, y), window_(window)
@@ -40,9 +38,9 @@ private:
 FinishView::FinishView(MainWindow *window, IDWriteFactory *factory, const framework::text::FontDescription &font)
     : View(window, kId), window_(window)
 {
-    add(elements::sprite(329, 95, 102, 71, 204, 433));
-    title_ = add(elements::label(app::loadString(app::ids::kSetupFinished), font, factory, 28.0f, 0xE0E0E0,
-                                 application::layout::finishTitleX(font.weight), 187));
+    add(controls::sprite(329, 95, 102, 71, 204, 433));
+    title_ = add(controls::label(app::loadString(app::ids::kSetupFinished), font, factory, 28.0f, 0xE0E0E0,
+                                 ui::finishTitleX(font.weight), 187));
     body_ = make<Text>(app::loadString(app::ids::kFinishedText).c_str(), font, kCentred,
                        TextStyle{16.0f, 0x999999, false, false}, factory, 0.0f, 237.0f, 0.0f, 0.0f);
     const HRESULT fitted = fitToContent(*body_);
@@ -89,4 +87,4 @@ void FinishView::receiveData(framework::windows::PageData *payload)
     }
 }
 
-} // namespace installer
+} // namespace ui::pages

@@ -4,16 +4,18 @@
 #include "framework/text/Label.h"
 #include "framework/text/Text.h"
 #include "framework/views/View.h"
-#include "installer/PageData.h"
+#include "ui/pageData.h"
 
 #include <dwrite.h>
 
-namespace installer {
-
+namespace ui {
 class MainWindow;
+}
+
+namespace ui::pages {
 
 // Page 4: the outcome of a run that ended without an error, and FINISH.
-class FinishView : public application::controls::views::View {
+class FinishView : public framework::views::View {
 public:
     static constexpr int32_t kId = kPageFinish;
 
@@ -21,14 +23,14 @@ public:
 
     void receiveData(framework::windows::PageData *payload) override;
 
-    [[nodiscard]] const framework::controls::text::Label &title() const noexcept { return *title_; }
-    [[nodiscard]] const framework::controls::text::Text &body() const noexcept { return *body_; }
+    [[nodiscard]] const framework::text::Label &title() const noexcept { return *title_; }
+    [[nodiscard]] const framework::text::Text &body() const noexcept { return *body_; }
 
 private:
     MainWindow *window_;
-    framework::controls::text::Label *title_ = nullptr;
-    framework::controls::text::Text *body_ = nullptr;
+    framework::text::Label *title_ = nullptr;
+    framework::text::Text *body_ = nullptr;
     int64_t outcome_ = kOutcomeCompleted;
 };
 
-} // namespace installer
+} // namespace ui::pages

@@ -3,18 +3,15 @@
 #include "app/resourceIds.h"
 #include "app/strings.h"
 #include "framework/windows/messages.h"
-#include "installer/Installer.h"
 #include "ui/MainWindow.h"
-#include "ui/ShowMessageBox.h"
 #include "ui/controls/ProgressBar.h"
 #include "ui/controls/TextButton.h"
 #include "ui/controls/elements.h"
 
 #include <array>
 
-namespace installer {
+namespace ui::pages {
 
-namespace elements = application::controls::elements;
 
 namespace {
 
@@ -23,7 +20,7 @@ constexpr std::array<unsigned, 5> kStatusStrings{app::ids::kStatusChecking, app:
                                                  app::ids::kStatusDownloading, app::ids::kStatusInstalling,
                                                  app::ids::kStatusCancelling};
 
-class StopButton final : public application::controls::buttons::TextButtonDark {
+class StopButton final : public ui::controls::TextButtonDark {
 public:
     StopButton(MainWindow &window, const framework::text::FontDescription &font, IDWriteFactory *factory, float x,
                float y)
@@ -31,7 +28,7 @@ public:
     {
     }
 
-    void click() override { askToStopInstallation(window_.handle(), window_.installer().options()); }
+    void click() override { window_.askToStop(); }
 
 private:
     MainWindow &window_;
@@ -39,25 +36,14 @@ private:
 
 } // namespace
 
-void askToStopInstallation(HWND window, InstallOptions &options)
-{
-    const int answer = application::ShowMessageBox(window, app::loadString(app::ids::kStopQuestion).c_str(),
-                                                   app::loadString(app::ids::kInformation).c_str(), MB_YESNO);
-    if (answer != IDYES) {
-        return;
-    }
-    deliverPageData(window, Delivery::kPost, kPageInstalling, kDataStatus, kStatusCancelling);
-    options.cancelRequested = 1;
-}
-
 InstallingView::InstallingView(MainWindow *window, IDWriteFactory *factory,
                                const framework::text::FontDescription &font)
     : View(window, kId), window_(window)
 {
-    add(elements::sprite(225, 95, 34, 34, 260, 206));
+    add(controls::sprite(225, 95, 34, 34, 260, 206));
     status_ =
-        add(elements::label(app::loadString(app::ids::kStatusConnecting), font, factory, 28.0f, 0xE00D53, 280, 95));
-    progressBar_ = make<application::controls::ProgressBar>(font, factory, 63, 145);
+        add(controls::label(app::loadString(app::ids::kStatusConnecting), font, factory, 28.0f, 0xE00D53, 280, 95));
+    progressBar_ = make<ui::controls::ProgressBar>(font, factory, 63, 145);
     make<StopButton>(*window, font, factory, 360, 390);
 }
 
@@ -74,9 +60,9 @@ void InstallingView::receiveData(framework::windows::PageData *payload)
             ::PostMessageW(window_->handle(), framework::windows::kMsgRedraw, 0, 0);
         }
     } else if (payload->kind == kDataProgress) {
-        progressBar_->setFraction(static_cast<float>(payload->value) / static_cast<float>(kProgressScale));
+        progressBar_->setFraction(static_cast<float>(payload->value) / static_cast<float>(installer::kProgressScale));
         ::PostMessageW(window_->handle(), framework::windows::kMsgRedraw, 0, 0);
     }
 }
 
-} // namespace installer
+} // namespace ui::pages

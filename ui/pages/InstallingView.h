@@ -3,21 +3,22 @@
 #include "framework/text/FontDescription.h"
 #include "framework/text/Label.h"
 #include "framework/views/View.h"
-#include "installer/PageData.h"
+#include "ui/pageData.h"
 
 #include <dwrite.h>
 
-namespace application::controls {
+namespace ui::controls {
 class ProgressBar;
 }
 
-namespace installer {
-
+namespace ui {
 class MainWindow;
-struct InstallOptions;
+}
+
+namespace ui::pages {
 
 // Page 3: status line, progress bar and STOP while the worker runs.
-class InstallingView : public application::controls::views::View {
+class InstallingView : public framework::views::View {
 public:
     static constexpr int32_t kId = kPageInstalling;
 
@@ -25,18 +26,13 @@ public:
 
     void receiveData(framework::windows::PageData *payload) override;
 
-    [[nodiscard]] const framework::controls::text::Label &status() const noexcept { return *status_; }
-    [[nodiscard]] const application::controls::ProgressBar &progressBar() const noexcept { return *progressBar_; }
+    [[nodiscard]] const framework::text::Label &status() const noexcept { return *status_; }
+    [[nodiscard]] const ui::controls::ProgressBar &progressBar() const noexcept { return *progressBar_; }
 
 private:
     MainWindow *window_;
-    framework::controls::text::Label *status_ = nullptr;
-    application::controls::ProgressBar *progressBar_ = nullptr;
+    framework::text::Label *status_ = nullptr;
+    ui::controls::ProgressBar *progressBar_ = nullptr;
 };
 
-// The stop question of the STOP button and of closing the window: on Yes
-// the status line says the installation is being cancelled and the worker
-// is asked to stop. Any other answer leaves the installation running.
-void askToStopInstallation(HWND window, InstallOptions &options);
-
-} // namespace installer
+} // namespace ui::pages

@@ -6,7 +6,6 @@
 #include "framework/text/measureText.h"
 #include "framework/windows/messages.h"
 #include "kestrune/config.h"
-#include "installer/Installer.h"
 #include "installer/launching.h"
 #include "ui/MainWindow.h"
 #include "ui/controls/ExpressInstallButton.h"
@@ -16,11 +15,10 @@
 
 #include <cmath>
 
-namespace installer {
+namespace ui::pages {
 
-namespace elements = application::controls::elements;
-using framework::controls::buttons::UrlButton;
-using framework::controls::text::TextStyle;
+using framework::buttons::UrlButton;
+using framework::text::TextStyle;
 
 namespace {
 
@@ -41,7 +39,7 @@ public:
 
     void click() override
     {
-        (void)openInBrowser(L"https://" KESTRUNE_SITE_HOST L"/terms-of-service.html", SW_SHOWNORMAL);
+        (void)installer::openInBrowser(L"https://" KESTRUNE_SITE_HOST L"/terms-of-service.html", SW_SHOWNORMAL);
     }
 };
 
@@ -65,15 +63,15 @@ public:
     }
 };
 
-class MyExpressInstallButton final : public application::unique::controls::installer::ExpressInstallButton {
+class ExpressButton final : public ui::controls::ExpressInstallButton {
 public:
-    MyExpressInstallButton(MainWindow &window, const framework::text::FontDescription &font, IDWriteFactory *factory,
+    ExpressButton(MainWindow &window, const framework::text::FontDescription &font, IDWriteFactory *factory,
                            float x, float y)
         : ExpressInstallButton(font, factory, x, y), window_(window)
     {
     }
 
-    void click() override { window_.installer().beginInstall(); }
+    void click() override { window_.beginInstall(); }
 
 private:
     MainWindow &window_;
@@ -81,8 +79,8 @@ private:
 
 float spaceWidth(const framework::text::FontDescription &font)
 {
-    framework::controls::text::TextMetrics space{};
-    if (!framework::controls::text::measureText(L" ", font, kTextSize, space)) {
+    framework::text::TextMetrics space{};
+    if (!framework::text::measureText(L" ", font, kTextSize, space)) {
         return kFallbackSpace;
     }
     return std::round(space.width);
@@ -94,17 +92,17 @@ StartPageView::StartPageView(MainWindow *window, IDWriteFactory *factory, const 
     : View(window, kId)
 {
     const auto *welcome =
-        add(elements::label(app::loadString(app::ids::kWelcome), font, factory, 28.0f, 0xE00D53, 332, 92));
-    add(elements::label(app::loadString(app::ids::kThankYou), font, factory, kTextSize, kTextColour, 332,
+        add(controls::label(app::loadString(app::ids::kWelcome), font, factory, 28.0f, 0xE00D53, 332, 92));
+    add(controls::label(app::loadString(app::ids::kThankYou), font, factory, kTextSize, kTextColour, 332,
                         welcome->y + welcome->height));
-    add(elements::sprite(180, 59, 128, 128, 92, 620));
+    add(controls::sprite(180, 59, 128, 128, 92, 620));
     const auto *licenceLine =
-        add(elements::label(app::loadString(app::ids::kLicenceLine), font, factory, kTextSize, kTextColour, 143, 232));
+        add(controls::label(app::loadString(app::ids::kLicenceLine), font, factory, kTextSize, kTextColour, 143, 232));
     make<LicenseAgreementUrlButton>(window->handle(), font, factory,
                                     licenceLine->x + licenceLine->width + spaceWidth(font), 232);
-    const auto *express = make<MyExpressInstallButton>(*window, font, factory, 239, 280);
+    const auto *express = make<ExpressButton>(*window, font, factory, 239, 280);
     make<ManualInstallUrlButton>(window->handle(), font, factory, 343,
                                  express->y + express->height + kManualInstallGap);
 }
 
-} // namespace installer
+} // namespace ui::pages

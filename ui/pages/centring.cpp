@@ -2,9 +2,9 @@
 
 #include "ui/layoutRules.h"
 
-namespace installer {
+namespace ui::pages {
 
-HRESULT fitToContent(framework::controls::text::Text &text)
+HRESULT fitToContent(framework::text::Text &text)
 {
     HRESULT result = text.layout->SetMaxWidth(text.metrics.width);
     if (SUCCEEDED(result)) {
@@ -20,7 +20,7 @@ HRESULT fitToContent(framework::controls::text::Text &text)
 
 void centreOn(framework::controls::Item &item, const framework::controls::Item &reference)
 {
-    item.x = application::layout::centredX(item.width, reference.x, reference.width);
+    item.x = ui::centredX(item.width, reference.x, reference.width);
 }
 
-} // namespace installer
+} // namespace ui::pages

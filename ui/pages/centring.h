@@ -3,13 +3,13 @@
 #include "framework/controls/Item.h"
 #include "framework/text/Text.h"
 
-namespace installer {
+namespace ui::pages {
 
 // Shrinks a text's box to its content, as a label's; the centred alignment
 // then centres every line inside that box.
-HRESULT fitToContent(framework::controls::text::Text &text);
+HRESULT fitToContent(framework::text::Text &text);
 
 // x such that `item` and `reference` share their vertical centre line.
 void centreOn(framework::controls::Item &item, const framework::controls::Item &reference);
 
-} // namespace installer
+} // namespace ui::pages

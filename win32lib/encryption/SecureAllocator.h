@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace Win32Lib::encryption {
+namespace win32lib::encryption {
 
 // Overwrites a block with zeros in a way the optimiser may not drop because
 // the memory is about to be freed.
@@ -70,4 +70,4 @@ private:
     std::wstring text_;
 };
 
-} // namespace Win32Lib::encryption
+} // namespace win32lib::encryption

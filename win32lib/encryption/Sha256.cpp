@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-namespace Win32Lib::encryption {
+namespace win32lib::encryption {
 
 namespace {
 
@@ -71,4 +71,4 @@ bool Sha256::finish(Sha256Digest &digest) noexcept
     return finished;
 }
 
-} // namespace Win32Lib::encryption
+} // namespace win32lib::encryption

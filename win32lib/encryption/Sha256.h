@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string_view>
 
-namespace Win32Lib::encryption {
+namespace win32lib::encryption {
 
 using Sha256Digest = std::array<uint8_t, 32>;
 
@@ -33,4 +33,4 @@ private:
     bool failed_ = false;
 };
 
-} // namespace Win32Lib::encryption
+} // namespace win32lib::encryption

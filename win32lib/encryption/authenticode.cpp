@@ -4,7 +4,7 @@
 #include <wintrust.h>
 #include <softpub.h>
 
-namespace Win32Lib::encryption {
+namespace win32lib::encryption {
 
 namespace {
 
@@ -91,4 +91,4 @@ LONG verifyEmbeddedSignature(HANDLE file, const std::wstring &path, Signer &sign
     return ERROR_SUCCESS;
 }
 
-} // namespace Win32Lib::encryption
+} // namespace win32lib::encryption

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace Win32Lib::encryption {
+namespace win32lib::encryption {
 
 // Who signed a program: the signing certificate's subject and issuer, as
 // encoded names.
@@ -30,4 +30,4 @@ struct Signer {
 // from the network, so no server can make it wait.
 [[nodiscard]] LONG verifyEmbeddedSignature(HANDLE file, const std::wstring &path, Signer &signer);
 
-} // namespace Win32Lib::encryption
+} // namespace win32lib::encryption

@@ -2,7 +2,7 @@
 
 #include <array>
 
-namespace Win32Lib::encryption {
+namespace win32lib::encryption {
 
 namespace {
 
@@ -108,4 +108,4 @@ std::vector<uint8_t> encipher(std::span<const uint8_t> plain, std::span<const ui
     return text;
 }
 
-} // namespace Win32Lib::encryption
+} // namespace win32lib::encryption

@@ -11,7 +11,7 @@
 #include <span>
 #include <vector>
 
-namespace Win32Lib::encryption {
+namespace win32lib::encryption {
 
 constexpr std::size_t kKeyLength = 16;
 constexpr std::size_t kBlockLength = 8;
@@ -24,4 +24,4 @@ constexpr std::size_t kBlockLength = 8;
 // The inverse of decipher; padding bytes are zeros.
 [[nodiscard]] std::vector<uint8_t> encipher(std::span<const uint8_t> plain, std::span<const uint8_t> key);
 
-} // namespace Win32Lib::encryption
+} // namespace win32lib::encryption

@@ -3,7 +3,7 @@
 #include "win32lib/encryption/store.h"
 #include "win32lib/encryption/storeRecords.h"
 
-namespace Win32Lib::encryption::protectedStrings {
+namespace win32lib::encryption {
 
 SharedSecureWString manifestAddress()
 {
@@ -40,4 +40,4 @@ SharedSecureWString certificatePins()
     return decodeStringRecord(records::certificatePins());
 }
 
-} // namespace Win32Lib::encryption::protectedStrings
+} // namespace win32lib::encryption

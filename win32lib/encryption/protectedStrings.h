@@ -5,7 +5,7 @@
 
 #include "win32lib/encryption/SecureAllocator.h"
 
-namespace Win32Lib::encryption::protectedStrings {
+namespace win32lib::encryption {
 
 // Full URL of the update manifest.
 [[nodiscard]] SharedSecureWString manifestAddress();
@@ -23,4 +23,4 @@ namespace Win32Lib::encryption::protectedStrings {
 // pins none; read by win32lib/http/certificatePins.h.
 [[nodiscard]] SharedSecureWString certificatePins();
 
-} // namespace Win32Lib::encryption::protectedStrings
+} // namespace win32lib::encryption

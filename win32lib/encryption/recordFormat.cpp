@@ -2,7 +2,7 @@
 
 #include "win32lib/encryption/cipher.h"
 
-namespace Win32Lib::encryption {
+namespace win32lib::encryption {
 
 namespace {
 
@@ -76,4 +76,4 @@ std::vector<uint8_t> makePictureTable(std::span<const PictureEntry> pictures, co
     return table;
 }
 
-} // namespace Win32Lib::encryption
+} // namespace win32lib::encryption

@@ -15,7 +15,7 @@
 #include <span>
 #include <vector>
 
-namespace Win32Lib::encryption {
+namespace win32lib::encryption {
 
 constexpr std::size_t kHeaderEnd = 36;
 constexpr std::size_t kPictureRecordHeader = 6;
@@ -42,4 +42,4 @@ struct PictureEntry {
 [[nodiscard]] std::vector<uint8_t> makePictureTable(std::span<const PictureEntry> pictures, const Key &key,
                                                     const Key &filler);
 
-} // namespace Win32Lib::encryption
+} // namespace win32lib::encryption

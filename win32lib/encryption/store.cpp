@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <climits>
 
-namespace Win32Lib::encryption {
+namespace win32lib::encryption {
 
 namespace {
 
@@ -83,4 +83,4 @@ SharedSecureString decodePicture(uint16_t id)
     return decodePicture(records::pictureTable(), id);
 }
 
-} // namespace Win32Lib::encryption
+} // namespace win32lib::encryption

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <span>
 
-namespace Win32Lib::encryption {
+namespace win32lib::encryption {
 
 // UTF-8 record text converted to UTF-16; invalid UTF-8 gives the empty string.
 [[nodiscard]] SharedSecureWString decodeStringRecord(std::span<const uint8_t> record);
@@ -21,4 +21,4 @@ namespace Win32Lib::encryption {
 // The same from the program's own picture table (ids 101 to 105).
 [[nodiscard]] SharedSecureString decodePicture(uint16_t id);
 
-} // namespace Win32Lib::encryption
+} // namespace win32lib::encryption

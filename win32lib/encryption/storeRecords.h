@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-namespace Win32Lib::encryption::records {
+namespace win32lib::encryption::records {
 
 [[nodiscard]] std::span<const uint8_t> manifestAddress() noexcept;
 [[nodiscard]] std::span<const uint8_t> probeAddress() noexcept;
@@ -17,4 +17,4 @@ namespace Win32Lib::encryption::records {
 [[nodiscard]] std::span<const uint8_t> certificatePins() noexcept;
 [[nodiscard]] std::span<const uint8_t> pictureTable() noexcept;
 
-} // namespace Win32Lib::encryption::records
+} // namespace win32lib::encryption::records

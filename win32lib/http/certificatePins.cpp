@@ -3,7 +3,7 @@
 #include "win32lib/encryption/Sha256.h"
 #include "win32lib/encryption/protectedStrings.h"
 
-namespace Win32Lib::wrappers::http {
+namespace win32lib::http {
 
 namespace {
 
@@ -29,7 +29,7 @@ std::optional<CertificatePin> parseEntry(std::wstring_view entry)
             return std::nullopt;
         }
     }
-    if (!Win32Lib::encryption::parseSha256Text(hex, pin.digest)) {
+    if (!win32lib::encryption::parseSha256Text(hex, pin.digest)) {
         return std::nullopt;
     }
     return pin;
@@ -57,7 +57,7 @@ std::optional<std::vector<CertificatePin>> parseCertificatePins(std::wstring_vie
     }
 }
 
-void pinCertificates(WinHttpWrapper &client, std::span<const CertificatePin> pins)
+void pinCertificates(HttpClient &client, std::span<const CertificatePin> pins)
 {
     if (pins.empty()) {
         return;
@@ -68,9 +68,9 @@ void pinCertificates(WinHttpWrapper &client, std::span<const CertificatePin> pin
     }
 }
 
-void pinConfiguredCertificates(WinHttpWrapper &client)
+void pinConfiguredCertificates(HttpClient &client)
 {
-    const auto text = encryption::protectedStrings::certificatePins();
+    const auto text = encryption::certificatePins();
     const std::optional<std::vector<CertificatePin>> pins =
         parseCertificatePins(std::wstring_view(text->data(), text->size()));
     if (!pins) {
@@ -80,4 +80,4 @@ void pinConfiguredCertificates(WinHttpWrapper &client)
     pinCertificates(client, *pins);
 }
 
-} // namespace Win32Lib::wrappers::http
+} // namespace win32lib::http

@@ -5,7 +5,7 @@
 // 64 hex digits, separated by ';' (a CMake list). Several entries for one
 // host accept any of their certificates, which lets a renewal overlap.
 
-#include "win32lib/http/WinHttpWrapper.h"
+#include "win32lib/http/HttpClient.h"
 
 #include <cstddef>
 #include <optional>
@@ -14,11 +14,11 @@
 #include <string_view>
 #include <vector>
 
-namespace Win32Lib::wrappers::http {
+namespace win32lib::http {
 
 struct CertificatePin {
     std::wstring host;
-    WinHttpWrapper::CertificateDigest digest;
+    HttpClient::CertificateDigest digest;
 
     bool operator==(const CertificatePin &) const = default;
 };
@@ -37,11 +37,11 @@ inline constexpr size_t kMaxPinnedHostLength = 253;
 
 // Switches certificate pinning on with `pins`; no pins leave the client as
 // it was, checking nothing beyond WinHTTP's own validation.
-void pinCertificates(WinHttpWrapper &client, std::span<const CertificatePin> pins);
+void pinCertificates(HttpClient &client, std::span<const CertificatePin> pins);
 
 // The same with the pins compiled into the program's protected store. A
 // record that does not parse leaves pinning on with no pin at all, so every
 // secure request is refused rather than sent unchecked.
-void pinConfiguredCertificates(WinHttpWrapper &client);
+void pinConfiguredCertificates(HttpClient &client);
 
-} // namespace Win32Lib::wrappers::http
+} // namespace win32lib::http

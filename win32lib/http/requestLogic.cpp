@@ -5,7 +5,7 @@
 
 #include <cwchar>
 
-namespace Win32Lib::wrappers::http {
+namespace win32lib::http {
 
 SendFailureAction classifySendFailure(uint32_t error, int attempt) noexcept
 {
@@ -38,4 +38,4 @@ bool isGzipEncoding(std::wstring_view contentEncoding) noexcept
     return contentEncoding.find(L"gzip") != std::wstring_view::npos;
 }
 
-} // namespace Win32Lib::wrappers::http
+} // namespace win32lib::http

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
-namespace Win32Lib::wrappers::http {
+namespace win32lib::http {
 
 // Error codes of the client itself, above the Windows range.
 inline constexpr uint32_t kErrorGzipDecode = 65001;
@@ -45,4 +45,4 @@ enum class SendFailureAction {
 // The body is decoded when the encoding mentions gzip anywhere.
 [[nodiscard]] bool isGzipEncoding(std::wstring_view contentEncoding) noexcept;
 
-} // namespace Win32Lib::wrappers::http
+} // namespace win32lib::http

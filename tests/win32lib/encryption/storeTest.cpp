@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-using namespace Win32Lib::encryption;
+using namespace win32lib::encryption;
 
 // The test program's own allocation functions let a test catch the next
 // block allocated and look at it in the moment it is released, after the
@@ -298,13 +298,13 @@ TEST(SecureAllocator, DecodedAddressIsWipedOnLastRelease)
 
 TEST(ProtectedStore, GeneratedRecordsHoldTheConfiguredValues)
 {
-    EXPECT_EQ(wide(protectedStrings::manifestAddress()), CONFIGURED_KESTRUNE_MANIFEST_URL);
-    EXPECT_EQ(wide(protectedStrings::probeAddress()), CONFIGURED_KESTRUNE_PROBE_URL);
-    EXPECT_EQ(wide(protectedStrings::probeUserAgent()), CONFIGURED_KESTRUNE_PROBE_USER_AGENT);
-    EXPECT_EQ(wide(protectedStrings::telemetryAddress()), CONFIGURED_KESTRUNE_TELEMETRY_URL);
-    EXPECT_EQ(wide(protectedStrings::successAddressFormat()), CONFIGURED_KESTRUNE_SUCCESS_URL_FORMAT);
-    EXPECT_EQ(wide(protectedStrings::finishPageAddress()), CONFIGURED_KESTRUNE_FINISH_URL);
-    EXPECT_EQ(wide(protectedStrings::certificatePins()), CONFIGURED_KESTRUNE_CERTIFICATE_PINS);
+    EXPECT_EQ(wide(manifestAddress()), CONFIGURED_KESTRUNE_MANIFEST_URL);
+    EXPECT_EQ(wide(probeAddress()), CONFIGURED_KESTRUNE_PROBE_URL);
+    EXPECT_EQ(wide(probeUserAgent()), CONFIGURED_KESTRUNE_PROBE_USER_AGENT);
+    EXPECT_EQ(wide(telemetryAddress()), CONFIGURED_KESTRUNE_TELEMETRY_URL);
+    EXPECT_EQ(wide(successAddressFormat()), CONFIGURED_KESTRUNE_SUCCESS_URL_FORMAT);
+    EXPECT_EQ(wide(finishPageAddress()), CONFIGURED_KESTRUNE_FINISH_URL);
+    EXPECT_EQ(wide(certificatePins()), CONFIGURED_KESTRUNE_CERTIFICATE_PINS);
 }
 
 TEST(ProtectedStore, GeneratedPictureTableHoldsThePictureFiles)

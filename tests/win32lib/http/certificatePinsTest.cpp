@@ -4,12 +4,12 @@
 
 #include <string>
 
-namespace http = Win32Lib::wrappers::http;
+namespace http = win32lib::http;
 
 namespace {
 
 const std::wstring kDigestHex = L"00112233445566778899aabbccddeeffFFEEDDCCBBAA99887766554433221100";
-constexpr http::WinHttpWrapper::CertificateDigest kDigest = {
+constexpr http::HttpClient::CertificateDigest kDigest = {
     0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xaa, 0xbb, 0xcc, 0xdd, 0xee, 0xff,
     0xff, 0xee, 0xdd, 0xcc, 0xbb, 0xaa, 0x99, 0x88, 0x77, 0x66, 0x55, 0x44, 0x33, 0x22, 0x11, 0x00};
 
@@ -30,7 +30,7 @@ TEST(CertificatePins, WellFormedListsGiveTheirPinsInOrder)
         std::wstring text;
         std::vector<http::CertificatePin> pins;
     };
-    http::WinHttpWrapper::CertificateDigest zero{};
+    http::HttpClient::CertificateDigest zero{};
     const std::vector<Case> cases = {
         {L"", {}},
         {L"localhost=" + kDigestHex, {{L"localhost", kDigest}}},

@@ -5,14 +5,14 @@
 
 #include "tests/support/process.h"
 #include "tests/support/referenceServer.h"
-#include "win32lib/http/WinHttpWrapper.h"
+#include "win32lib/http/HttpClient.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 using testsupport::ReferenceServer;
-using Win32Lib::wrappers::http::WinHttpWrapper;
+using win32lib::http::HttpClient;
 
 TEST(DiskFull, WriteFailureIsReportedAsWriteFileAndTheFileIsRemoved)
 {
@@ -22,7 +22,7 @@ TEST(DiskFull, WriteFailureIsReportedAsWriteFileAndTheFileIsRemoved)
     ASSERT_TRUE(::GetDiskFreeSpaceExW((drive + L"\\").c_str(), &freeBytes, nullptr, nullptr));
     ASSERT_LT(freeBytes.QuadPart, 4u * 1024 * 1024);
 
-    WinHttpWrapper client(testsupport::kTestUserAgent);
+    HttpClient client(testsupport::kTestUserAgent);
     ASSERT_TRUE(client.setTimeouts(testsupport::kShortTimeouts));
     const auto path = drive + L"\\package.zip";
     EXPECT_FALSE(client.getToFile(ReferenceServer::http(L"/scenario/body?size=4194304"), path));
@@ -41,7 +41,7 @@ TEST(DiskFull, BodyThatFillsTheVolumeExactlyIsNoFailure)
     const auto drive = ReferenceServer::smallDrive();
     ULARGE_INTEGER freeBytes{};
     ASSERT_TRUE(::GetDiskFreeSpaceExW((drive + L"\\").c_str(), &freeBytes, nullptr, nullptr));
-    WinHttpWrapper client(testsupport::kTestUserAgent);
+    HttpClient client(testsupport::kTestUserAgent);
     const auto path = drive + L"\\exact.bin";
     const auto size = std::to_wstring(freeBytes.QuadPart);
     EXPECT_TRUE(client.getToFile(ReferenceServer::http(L"/scenario/body?size=" + size), path))

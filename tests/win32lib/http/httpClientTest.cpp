@@ -7,7 +7,7 @@
 
 #include "tests/support/process.h"
 #include "tests/support/referenceServer.h"
-#include "win32lib/http/WinHttpWrapper.h"
+#include "win32lib/http/HttpClient.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -19,15 +19,15 @@
 
 using testsupport::patternBytes;
 using testsupport::ReferenceServer;
-using Win32Lib::wrappers::http::HttpTimeouts;
-using Win32Lib::wrappers::http::WinHttpWrapper;
+using win32lib::http::HttpTimeouts;
+using win32lib::http::HttpClient;
 
 namespace {
 
 struct ProgressRecord {
     std::vector<std::pair<int64_t, uint64_t>> calls;
 
-    Win32Lib::wrappers::http::ProgressCallback callback(bool cancel = false)
+    win32lib::http::ProgressCallback callback(bool cancel = false)
     {
         return [this, cancel](int64_t total, uint64_t done) {
             calls.emplace_back(total, done);
@@ -36,11 +36,11 @@ struct ProgressRecord {
     }
 };
 
-class HttpClient : public ::testing::Test {
+class HttpClientRequests : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(client.setTimeouts(testsupport::kShortTimeouts)); }
 
-    WinHttpWrapper client{testsupport::kTestUserAgent};
+    HttpClient client{testsupport::kTestUserAgent};
     testsupport::TempFolder folder;
 };
 
@@ -51,7 +51,7 @@ std::string bodyText(const std::vector<uint8_t> &body)
 
 } // namespace
 
-TEST_F(HttpClient, HeadReportsStatusAndLengthAndAdvertisesCompression)
+TEST_F(HttpClientRequests, HeadReportsStatusAndLengthAndAdvertisesCompression)
 {
     ASSERT_TRUE(client.sendHead(ReferenceServer::http(L"/scenario/status/200?size=1234&shape=head")));
     EXPECT_EQ(client.statusCode(), 200);
@@ -67,7 +67,7 @@ TEST_F(HttpClient, HeadReportsStatusAndLengthAndAdvertisesCompression)
     EXPECT_NE(requests[0].find("\"query\": \"size=1234&shape=head\""), std::string::npos) << requests[0];
 }
 
-TEST_F(HttpClient, GetToBufferAppendsTheBodyInChunksOfAtMost32KiB)
+TEST_F(HttpClientRequests, GetToBufferAppendsTheBodyInChunksOfAtMost32KiB)
 {
     std::vector<uint8_t> body = {'x', 'y'};
     ProgressRecord progress;
@@ -88,7 +88,7 @@ TEST_F(HttpClient, GetToBufferAppendsTheBodyInChunksOfAtMost32KiB)
     EXPECT_EQ(previous, 300000u);
 }
 
-TEST_F(HttpClient, GetToFileWritesTheBodyUndecoded)
+TEST_F(HttpClientRequests, GetToFileWritesTheBodyUndecoded)
 {
     const auto path = folder.file(L"package.zip");
     ASSERT_TRUE(client.getToFile(ReferenceServer::http(L"/scenario/body?size=100000"), path));
@@ -106,7 +106,7 @@ TEST_F(HttpClient, GetToFileWritesTheBodyUndecoded)
     EXPECT_EQ(packed->substr(0, 2), "\x1f\x8b");
 }
 
-TEST_F(HttpClient, GetToFileServesFilesOfTheDocumentRoot)
+TEST_F(HttpClientRequests, GetToFileServesFilesOfTheDocumentRoot)
 {
     const std::string content = "<updates><lastVersion>1.2.3.4</lastVersion></updates>";
     ASSERT_TRUE(testsupport::writeFile(ReferenceServer::documentRoot() + L"\\updates.xml", content));
@@ -118,7 +118,7 @@ TEST_F(HttpClient, GetToFileServesFilesOfTheDocumentRoot)
     EXPECT_EQ(client.statusCode(), 404);
 }
 
-TEST_F(HttpClient, NonSuccessAnswersAreReadCompletelyAndSucceed)
+TEST_F(HttpClientRequests, NonSuccessAnswersAreReadCompletelyAndSucceed)
 {
     for (const int code : {404, 465, 503, 500}) {
         SCOPED_TRACE(code);
@@ -135,7 +135,7 @@ TEST_F(HttpClient, NonSuccessAnswersAreReadCompletelyAndSucceed)
     }
 }
 
-TEST_F(HttpClient, BodyWithoutContentLengthReportsMinusOneAndSkipsTheLengthCheck)
+TEST_F(HttpClientRequests, BodyWithoutContentLengthReportsMinusOneAndSkipsTheLengthCheck)
 {
     for (const wchar_t *scenario : {L"/scenario/chunked?size=100000", L"/scenario/close?size=100000"}) {
         SCOPED_TRACE(testsupport::narrow(scenario));
@@ -152,7 +152,7 @@ TEST_F(HttpClient, BodyWithoutContentLengthReportsMinusOneAndSkipsTheLengthCheck
     }
 }
 
-TEST_F(HttpClient, BodyShorterThanItsContentLengthFailsWithLengthMismatch)
+TEST_F(HttpClientRequests, BodyShorterThanItsContentLengthFailsWithLengthMismatch)
 {
     std::vector<uint8_t> body;
     EXPECT_FALSE(client.getToBuffer(ReferenceServer::http(L"/scenario/short?size=1000&declared=2000"), body));
@@ -167,7 +167,7 @@ TEST_F(HttpClient, BodyShorterThanItsContentLengthFailsWithLengthMismatch)
     EXPECT_FALSE(testsupport::fileExists(path));
 }
 
-TEST_F(HttpClient, GzipBodiesAreDecodedIntoTheBuffer)
+TEST_F(HttpClientRequests, GzipBodiesAreDecodedIntoTheBuffer)
 {
     for (const wchar_t *scenario : {L"/scenario/gzip?size=100000", L"/scenario/zlib-gzip?size=100000",
                                     L"/scenario/gzip-trailing?size=100000", L"/scenario/gzip?size=8192"}) {
@@ -179,7 +179,7 @@ TEST_F(HttpClient, GzipBodiesAreDecodedIntoTheBuffer)
     }
 }
 
-TEST_F(HttpClient, TruncatedOrOverlongGzipBodyFailsWithDecodeError)
+TEST_F(HttpClientRequests, TruncatedOrOverlongGzipBodyFailsWithDecodeError)
 {
     // The bomb is some 1 MB on the wire and 1 GiB decoded; decoding stops at
     // the 4 MiB that a body kept in memory may have.
@@ -194,7 +194,7 @@ TEST_F(HttpClient, TruncatedOrOverlongGzipBodyFailsWithDecodeError)
     }
 }
 
-TEST_F(HttpClient, BodyInMemoryIsCappedAtFourMebibytes)
+TEST_F(HttpClientRequests, BodyInMemoryIsCappedAtFourMebibytes)
 {
     struct Case {
         const wchar_t *scenario;
@@ -223,7 +223,7 @@ TEST_F(HttpClient, BodyInMemoryIsCappedAtFourMebibytes)
     EXPECT_EQ(testsupport::readFile(path).value_or("").size(), 20000000u);
 }
 
-TEST_F(HttpClient, DeflateBodyIsReturnedUndecoded)
+TEST_F(HttpClientRequests, DeflateBodyIsReturnedUndecoded)
 {
     std::vector<uint8_t> body;
     ASSERT_TRUE(client.getToBuffer(ReferenceServer::http(L"/scenario/deflate?size=20000"), body));
@@ -236,7 +236,7 @@ TEST_F(HttpClient, DeflateBodyIsReturnedUndecoded)
     EXPECT_EQ(decoded, patternBytes(20000));
 }
 
-TEST_F(HttpClient, CallbackCancelsTheTransferAndTheFileIsRemoved)
+TEST_F(HttpClientRequests, CallbackCancelsTheTransferAndTheFileIsRemoved)
 {
     ProgressRecord progress;
     std::vector<uint8_t> body;
@@ -253,7 +253,7 @@ TEST_F(HttpClient, CallbackCancelsTheTransferAndTheFileIsRemoved)
     EXPECT_FALSE(testsupport::fileExists(path));
 }
 
-TEST_F(HttpClient, ContentLengthsBeyondFourGibibytesAreReportedWhole)
+TEST_F(HttpClientRequests, ContentLengthsBeyondFourGibibytesAreReportedWhole)
 {
     ProgressRecord progress;
     std::vector<uint8_t> body;
@@ -265,7 +265,7 @@ TEST_F(HttpClient, ContentLengthsBeyondFourGibibytesAreReportedWhole)
     EXPECT_EQ(client.errorCode(), 65002u);
 }
 
-TEST_F(HttpClient, ExtraHeadersAreSentWithEveryRequest)
+TEST_F(HttpClientRequests, ExtraHeadersAreSentWithEveryRequest)
 {
     client.addExtraHeader(L"X-Kestrune-Test: first", WINHTTP_ADDREQ_FLAG_ADD);
     ASSERT_TRUE(client.sendHead(ReferenceServer::http(L"/scenario/status/200?shape=extra")));
@@ -274,7 +274,7 @@ TEST_F(HttpClient, ExtraHeadersAreSentWithEveryRequest)
     EXPECT_NE(requests.back().find("\"X-Kestrune-Test\": \"first\""), std::string::npos) << requests.back();
 }
 
-TEST_F(HttpClient, RequestsToTheSameHostReuseTheClient)
+TEST_F(HttpClientRequests, RequestsToTheSameHostReuseTheClient)
 {
     for (int i = 0; i < 5; ++i) {
         std::vector<uint8_t> body;
@@ -292,7 +292,7 @@ TEST_F(HttpClient, RequestsToTheSameHostReuseTheClient)
 
 // Recorded operation names, each provoked for real.
 
-TEST_F(HttpClient, MalformedUrlFailsInCrackUrl)
+TEST_F(HttpClientRequests, MalformedUrlFailsInCrackUrl)
 {
     std::vector<uint8_t> body;
     EXPECT_FALSE(client.getToBuffer(L"not a url", body));
@@ -301,7 +301,7 @@ TEST_F(HttpClient, MalformedUrlFailsInCrackUrl)
     EXPECT_EQ(client.statusCode(), -1);
 }
 
-TEST_F(HttpClient, MalformedExtraHeaderFailsInAddRequestHeaders)
+TEST_F(HttpClientRequests, MalformedExtraHeaderFailsInAddRequestHeaders)
 {
     client.addExtraHeader(L"no colon in this line", WINHTTP_ADDREQ_FLAG_ADD);
     EXPECT_FALSE(client.sendHead(ReferenceServer::http(L"/scenario/status/200")));
@@ -309,14 +309,14 @@ TEST_F(HttpClient, MalformedExtraHeaderFailsInAddRequestHeaders)
     EXPECT_EQ(client.errorCode(), static_cast<uint32_t>(ERROR_WINHTTP_INVALID_HEADER));
 }
 
-TEST_F(HttpClient, TimeoutsWinHttpRefusesFailTheirStep)
+TEST_F(HttpClientRequests, TimeoutsWinHttpRefusesFailTheirStep)
 {
     EXPECT_FALSE(client.setTimeouts(HttpTimeouts{0xFFFFFFF0u, 1000, 1000, 1000}));
     EXPECT_EQ(client.failedOperation(), "WinHttpSetTimeouts");
     EXPECT_EQ(client.errorCode(), static_cast<uint32_t>(ERROR_INVALID_PARAMETER));
 }
 
-TEST_F(HttpClient, OverlongHeadersFailTheirQuery)
+TEST_F(HttpClientRequests, OverlongHeadersFailTheirQuery)
 {
     // The header texts are read into fixed buffers: 512 bytes for the
     // length, 128 for the encoding.
@@ -338,7 +338,7 @@ TEST_F(HttpClient, OverlongHeadersFailTheirQuery)
     EXPECT_EQ(client.contentLength(), 10);
 }
 
-TEST_F(HttpClient, MissingFolderOrExistingFileFailsInCreateFileBeforeAnyRequest)
+TEST_F(HttpClientRequests, MissingFolderOrExistingFileFailsInCreateFileBeforeAnyRequest)
 {
     // A file already at the path may have been planted there: it is neither
     // written nor removed.
@@ -390,7 +390,7 @@ public:
 
 } // namespace
 
-TEST_F(HttpClient, RefusedConnectionFailsInSendRequest)
+TEST_F(HttpClientRequests, RefusedConnectionFailsInSendRequest)
 {
     Winsock winsock;
     const auto url = L"http://127.0.0.1:" + std::to_wstring(closedPort()) + L"/x";
@@ -401,7 +401,7 @@ TEST_F(HttpClient, RefusedConnectionFailsInSendRequest)
     EXPECT_FALSE(testsupport::fileExists(path));
 }
 
-TEST_F(HttpClient, RequestsToAnotherPortOfTheSameHostGoToThatPort)
+TEST_F(HttpClientRequests, RequestsToAnotherPortOfTheSameHostGoToThatPort)
 {
     Winsock winsock;
     ASSERT_TRUE(client.sendHead(ReferenceServer::http(L"/scenario/status/200")));
@@ -411,7 +411,7 @@ TEST_F(HttpClient, RequestsToAnotherPortOfTheSameHostGoToThatPort)
     EXPECT_EQ(client.errorCode(), static_cast<uint32_t>(ERROR_WINHTTP_CANNOT_CONNECT));
 }
 
-TEST_F(HttpClient, UnresolvableHostFailsInSendRequest)
+TEST_F(HttpClientRequests, UnresolvableHostFailsInSendRequest)
 {
     // A label longer than 63 characters cannot be put into a DNS query, so
     // the resolver refuses the name without asking any server.
@@ -421,7 +421,7 @@ TEST_F(HttpClient, UnresolvableHostFailsInSendRequest)
     EXPECT_EQ(client.errorCode(), static_cast<uint32_t>(ERROR_WINHTTP_NAME_NOT_RESOLVED));
 }
 
-TEST_F(HttpClient, ServerThatNeverAcceptsTimesOutInSendRequest)
+TEST_F(HttpClientRequests, ServerThatNeverAcceptsTimesOutInSendRequest)
 {
     // A listener with a full accept queue: the kernel leaves further
     // connection attempts unanswered.
@@ -459,7 +459,7 @@ TEST_F(HttpClient, ServerThatNeverAcceptsTimesOutInSendRequest)
     ::closesocket(listener);
 }
 
-TEST_F(HttpClient, AnswerSlowerThanTheReceiveTimeOutFailsInReceiveResponse)
+TEST_F(HttpClientRequests, AnswerSlowerThanTheReceiveTimeOutFailsInReceiveResponse)
 {
     // Wine left the wait for the status line without a limit.
     ASSERT_TRUE(client.setTimeouts(HttpTimeouts{2000, 1000, 1000, 1000}));
@@ -474,7 +474,7 @@ TEST_F(HttpClient, AnswerSlowerThanTheReceiveTimeOutFailsInReceiveResponse)
     EXPECT_LT(elapsed, 4000u);
 }
 
-TEST_F(HttpClient, ConnectionClosedBeforeAnyAnswerFailsInReceiveResponse)
+TEST_F(HttpClientRequests, ConnectionClosedBeforeAnyAnswerFailsInReceiveResponse)
 {
     std::vector<uint8_t> body;
     EXPECT_FALSE(client.getToBuffer(ReferenceServer::http(L"/scenario/drop"), body));
@@ -483,7 +483,7 @@ TEST_F(HttpClient, ConnectionClosedBeforeAnyAnswerFailsInReceiveResponse)
     EXPECT_EQ(client.statusCode(), -1);
 }
 
-TEST_F(HttpClient, StallMidBodyFailsWhileReadingAndRemovesTheFile)
+TEST_F(HttpClientRequests, StallMidBodyFailsWhileReadingAndRemovesTheFile)
 {
     ASSERT_TRUE(client.setTimeouts(HttpTimeouts{2000, 1000, 1000, 1000}));
     const auto path = folder.file(L"stalled.zip");
@@ -499,7 +499,7 @@ TEST_F(HttpClient, StallMidBodyFailsWhileReadingAndRemovesTheFile)
     EXPECT_LE(progress.calls.back().second, 40000u);
 }
 
-TEST_F(HttpClient, ConnectionResetMidBodyFailsAndRemovesTheFile)
+TEST_F(HttpClientRequests, ConnectionResetMidBodyFailsAndRemovesTheFile)
 {
     const auto path = folder.file(L"reset.zip");
     EXPECT_FALSE(
@@ -520,7 +520,7 @@ TEST_F(HttpClient, ConnectionResetMidBodyFailsAndRemovesTheFile)
     EXPECT_FALSE(testsupport::fileExists(path));
 }
 
-TEST_F(HttpClient, ConnectionClosedMidBodyIsCaughtByTheLengthCheck)
+TEST_F(HttpClientRequests, ConnectionClosedMidBodyIsCaughtByTheLengthCheck)
 {
     const auto path = folder.file(L"closed.zip");
     EXPECT_FALSE(
@@ -529,7 +529,7 @@ TEST_F(HttpClient, ConnectionClosedMidBodyIsCaughtByTheLengthCheck)
     EXPECT_EQ(client.failedOperation(), "");
     EXPECT_FALSE(testsupport::fileExists(path));
 }
-TEST_F(HttpClient, ThrottledBodyArrivesWholeAtTheServersPace)
+TEST_F(HttpClientRequests, ThrottledBodyArrivesWholeAtTheServersPace)
 {
     std::vector<uint8_t> body;
     const DWORD started = ::GetTickCount();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "win32lib/http/WinHttpWrapper.h"
+#include "win32lib/http/HttpClient.h"
 
 #include <string>
 
@@ -9,7 +9,7 @@ namespace testsupport {
 inline constexpr wchar_t kTestUserAgent[] = L"KestruneHttpTest/1.0";
 
 // Short time-outs so that failures that wait show up quickly.
-inline constexpr Win32Lib::wrappers::http::HttpTimeouts kShortTimeouts{2000, 2000, 2000, 2000};
+inline constexpr win32lib::http::HttpTimeouts kShortTimeouts{2000, 2000, 2000, 2000};
 
 inline std::string narrow(const std::wstring &text)
 {

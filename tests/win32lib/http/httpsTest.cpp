@@ -6,7 +6,7 @@
 
 #include "tests/support/process.h"
 #include "tests/support/referenceServer.h"
-#include "win32lib/http/WinHttpWrapper.h"
+#include "win32lib/http/HttpClient.h"
 
 #include <gtest/gtest.h>
 
@@ -17,8 +17,8 @@
 
 using testsupport::patternBytes;
 using testsupport::ReferenceServer;
-using Win32Lib::UniqueCertStore;
-using Win32Lib::wrappers::http::WinHttpWrapper;
+using win32lib::UniqueCertStore;
+using win32lib::http::HttpClient;
 
 namespace {
 
@@ -29,10 +29,10 @@ std::vector<uint8_t> tlsFileBytes(const wchar_t *name)
     return text ? std::vector<uint8_t>(text->begin(), text->end()) : std::vector<uint8_t>{};
 }
 
-WinHttpWrapper::CertificateDigest digestFile(const wchar_t *name)
+HttpClient::CertificateDigest digestFile(const wchar_t *name)
 {
     const auto bytes = tlsFileBytes(name);
-    WinHttpWrapper::CertificateDigest digest{};
+    HttpClient::CertificateDigest digest{};
     EXPECT_EQ(bytes.size(), digest.size());
     std::copy_n(bytes.begin(), std::min(bytes.size(), digest.size()), digest.begin());
     return digest;
@@ -87,7 +87,7 @@ protected:
         EXPECT_EQ(client.statusCode(), -1);
     }
 
-    WinHttpWrapper client{testsupport::kTestUserAgent};
+    HttpClient client{testsupport::kTestUserAgent};
 };
 
 } // namespace
@@ -155,7 +155,7 @@ TEST_F(Https, PublicKeyPinAcceptsThePinnedKeyAndRejectsOthers)
     const auto key = tlsFileBytes(L"server.pubkey");
     ASSERT_GT(key.size(), 200u);
     {
-        WinHttpWrapper pinned(testsupport::kTestUserAgent);
+        HttpClient pinned(testsupport::kTestUserAgent);
         pinned.setPublicKeyPinning(true);
         pinned.addPublicKeyPin(key, L"localhost");
         std::vector<uint8_t> body;
@@ -177,7 +177,7 @@ TEST_F(Https, SwitchedOnPinningWithoutPinsIsAConfigurationError)
     EXPECT_FALSE(fetch(ReferenceServer::https(L"/scenario/body?size=1000&tag=nopins")));
     expectRejected("validateHttpsRequest|invalid_configuration");
 
-    WinHttpWrapper keys(testsupport::kTestUserAgent);
+    HttpClient keys(testsupport::kTestUserAgent);
     keys.setPublicKeyPinning(true);
     keys.setCertificatePinning(true);
     keys.addCertificatePin(digestFile(L"server.sha256"), L"localhost");
@@ -238,7 +238,7 @@ TEST_F(Https, DigestPinMatchAfterAFailedChainCheckAcceptsTheServer)
 TEST_F(Https, ChainCheckNamesItsOwnFailure)
 {
     const auto der = tlsFileBytes(L"untrusted.der");
-    const Win32Lib::UniqueCertContext certificate(
+    const win32lib::UniqueCertContext certificate(
         ::CertCreateCertificateContext(X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size())));
     ASSERT_TRUE(certificate.valid());
 
@@ -257,7 +257,7 @@ TEST_F(Https, RevocationCheckIsAskedFor)
 {
     // The test certificates name no revocation source, so a check that is
     // really made cannot succeed (Wine: 12157; Windows: 12175 or 12057).
-    client.setOptionFlags(WinHttpWrapper::kOptionCheckRevocation);
+    client.setOptionFlags(HttpClient::kOptionCheckRevocation);
     EXPECT_FALSE(fetch(ReferenceServer::https(L"/scenario/body?size=1000&tag=revocation")));
     EXPECT_EQ(client.failedOperation(), "WinHttpSendRequest");
     EXPECT_TRUE(client.errorCode() == ERROR_WINHTTP_SECURE_CHANNEL_ERROR ||
@@ -271,7 +271,7 @@ TEST_F(Https, ClientCertificateIsOffered)
     // A certificate without its private key: WinHTTP takes it, and the
     // handshake then cannot use it.
     const auto der = tlsFileBytes(L"server.der");
-    const Win32Lib::UniqueCertContext certificate(
+    const win32lib::UniqueCertContext certificate(
         ::CertCreateCertificateContext(X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size())));
     ASSERT_TRUE(certificate.valid());
     ASSERT_TRUE(client.setClientCertificate(certificate.get()));

@@ -4,14 +4,14 @@
 #include "httpTestSupport.h"
 
 #include "tests/support/referenceServer.h"
-#include "win32lib/http/WinHttpWrapper.h"
+#include "win32lib/http/HttpClient.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 using testsupport::ReferenceServer;
-using Win32Lib::wrappers::http::WinHttpWrapper;
+using win32lib::http::HttpClient;
 
 namespace {
 
@@ -23,7 +23,7 @@ struct Transfer {
     uint64_t done = 0;
 };
 
-Transfer download(WinHttpWrapper &client, const std::wstring &scenario)
+Transfer download(HttpClient &client, const std::wstring &scenario)
 {
     Transfer transfer;
     const auto url = ReferenceServer::http(scenario + L"?size=" + std::to_wstring(kSize));
@@ -40,7 +40,7 @@ Transfer download(WinHttpWrapper &client, const std::wstring &scenario)
 
 TEST(LargeBody, BodyWithoutLengthBeyondTwoGibibytesIsCountedWhole)
 {
-    WinHttpWrapper client(testsupport::kTestUserAgent);
+    HttpClient client(testsupport::kTestUserAgent);
     ASSERT_TRUE(client.setTimeouts(testsupport::kShortTimeouts));
     const auto transfer = download(client, L"/scenario/chunked");
     EXPECT_TRUE(transfer.succeeded) << client.failedOperation() << " " << client.errorCode();
@@ -50,7 +50,7 @@ TEST(LargeBody, BodyWithoutLengthBeyondTwoGibibytesIsCountedWhole)
 
 TEST(LargeBody, ContentLengthBeyondTwoGibibytesIsKeptAndChecked)
 {
-    WinHttpWrapper client(testsupport::kTestUserAgent);
+    HttpClient client(testsupport::kTestUserAgent);
     ASSERT_TRUE(client.setTimeouts(testsupport::kShortTimeouts));
     const auto transfer = download(client, L"/scenario/large");
     EXPECT_EQ(client.contentLength(), static_cast<int64_t>(kSize));

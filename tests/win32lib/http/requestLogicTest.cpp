@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <winhttp.h>
 
-namespace http = Win32Lib::wrappers::http;
+namespace http = win32lib::http;
 using http::SendFailureAction;
 
 TEST(SendRetry, ResendRequestIsRetriedUntilTheFourthAttemptFails)

@@ -1,11 +1,11 @@
-#include "win32lib/http/MyZlib.h"
+#include "win32lib/http/GzipDecoder.h"
 
 #include <zlib.h>
 
 #include <array>
 #include <limits>
 
-namespace Win32Lib::wrappers::http::MyZlib {
+namespace win32lib::http {
 
 namespace {
 
@@ -15,7 +15,7 @@ constexpr size_t kOutputBlockSize = 8192;
 
 } // namespace
 
-bool gzipDecompress(const uint8_t *input, size_t inputLength, std::vector<uint8_t> &output)
+bool GzipDecoder::decode(const uint8_t *input, size_t inputLength, std::vector<uint8_t> &output)
 {
     // zlib counts its input in 32 bits and the whole body is handed over at once.
     if (inputLength > std::numeric_limits<uInt>::max()) {
@@ -51,4 +51,4 @@ bool gzipDecompress(const uint8_t *input, size_t inputLength, std::vector<uint8_
     return result == Z_STREAM_END && !tooLong;
 }
 
-} // namespace Win32Lib::wrappers::http::MyZlib
+} // namespace win32lib::http

@@ -1,11 +1,11 @@
-#include "ui/MyMessageBox.h"
+#include "ui/MessageBoxWindow.h"
 
 #include "app/resourceIds.h"
 #include "app/strings.h"
 #include "framework/base/CoreApplication.h"
 #include "ui/controls/elements.h"
 
-namespace application {
+namespace ui {
 
 namespace {
 
@@ -31,30 +31,30 @@ std::vector<BoxButton> buttonsForFlags(unsigned flags)
     return {};
 }
 
-MyButton::MyButton(HWND window, int resultCode, std::function<void(int)> onResult, const std::wstring &caption,
+MessageBoxButton::MessageBoxButton(HWND window, int resultCode, std::function<void(int)> onResult, const std::wstring &caption,
                    const framework::text::FontDescription &font, IDWriteFactory *factory)
     : TextButtonDark(caption, font, factory, 0, 0), window_(window), resultCode_(resultCode),
       onResult_(std::move(onResult))
 {
 }
 
-void MyButton::click()
+void MessageBoxButton::click()
 {
     onResult_(resultCode_);
     ::PostMessageW(window_, WM_CLOSE, 0, 0);
 }
 
-SimpleTextView::SimpleTextView(MyMessageBox *box, const std::wstring &text, unsigned flags,
+MessageBoxPage::MessageBoxPage(MessageBoxWindow *box, const std::wstring &text, unsigned flags,
                                const framework::text::FontDescription &font, IDWriteFactory *factory)
     : View(box, kId)
 {
-    add(controls::elements::label(text, font, factory, 28.0f, 0xEEEEEE, kTextLeft, kTextTop));
+    add(controls::label(text, font, factory, 28.0f, 0xEEEEEE, kTextLeft, kTextTop));
     const std::vector<BoxButton> buttons = buttonsForFlags(flags);
     const float bottom = box->getHeight() - kBottomMargin;
     float right = box->getWidth() - kRightMargin;
     // Built from the right: the last button sits at the box's corner.
     for (auto button = buttons.rbegin(); button != buttons.rend(); ++button) {
-        auto *created = make<MyButton>(
+        auto *created = make<MessageBoxButton>(
             box->handle(), button->resultCode, [box](int code) { box->setResult(code); },
             app::loadString(button->captionId), font, factory);
         created->setBottomRight(right, bottom);
@@ -62,29 +62,29 @@ SimpleTextView::SimpleTextView(MyMessageBox *box, const std::wstring &text, unsi
     }
 }
 
-MyMessageBox::MyMessageBox(Direct2dWindow *owner, const wchar_t *caption, unsigned width, unsigned height,
+MessageBoxWindow::MessageBoxWindow(Direct2dWindow *owner, const wchar_t *caption, unsigned width, unsigned height,
                            std::wstring text, unsigned flags)
     : Direct2dWindow(owner, caption, width, height, kActiveBackground, kInactiveBackground), text_(std::move(text)),
       flags_(flags)
 {
 }
 
-const wchar_t *MyMessageBox::className() const
+const wchar_t *MessageBoxWindow::className() const
 {
     return L"MessageBox";
 }
 
-void MyMessageBox::onEscape()
+void MessageBoxWindow::onEscape()
 {
     ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
 }
 
-HRESULT MyMessageBox::createContent(intptr_t)
+HRESULT MessageBoxWindow::createContent(intptr_t)
 {
     try {
-        nonClientView = std::make_unique<controls::views::NonClientAreaView>(this, false);
+        nonClientView = std::make_unique<framework::views::NonClientAreaView>(this, false);
         views.push_back(
-            std::make_unique<SimpleTextView>(this, text_, flags_, framework::base::uiFont(), textFactory.Get()));
+            std::make_unique<MessageBoxPage>(this, text_, flags_, framework::base::uiFont(), textFactory.Get()));
     } catch (long error) {
         return static_cast<HRESULT>(error);
     }
@@ -93,4 +93,4 @@ HRESULT MyMessageBox::createContent(intptr_t)
     return S_OK;
 }
 
-} // namespace application
+} // namespace ui

@@ -1,8 +1,8 @@
-#include "ui/ShowMessageBox.h"
+#include "ui/showMessageBox.h"
 
 #include "framework/base/CoreApplication.h"
 #include "framework/text/measureText.h"
-#include "ui/MyMessageBox.h"
+#include "ui/MessageBoxWindow.h"
 #include "ui/layoutRules.h"
 
 #include <cmath>
@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-namespace application {
+namespace ui {
 
 namespace {
 
@@ -18,7 +18,7 @@ constexpr float kTextSize = 28.0f;
 constexpr int kFailed = -1;
 
 // The Direct2dWindow behind a window of this process, if it is one.
-controls::windows::Direct2dWindow *direct2dWindowOf(HWND window)
+framework::windows::Direct2dWindow *direct2dWindowOf(HWND window)
 {
     if (window == nullptr) {
         return nullptr;
@@ -37,27 +37,27 @@ controls::windows::Direct2dWindow *direct2dWindowOf(HWND window)
     if (name != L"Main Window" && name != L"MessageBox" && name != L"Top-Level Window") {
         return nullptr;
     }
-    return reinterpret_cast<controls::windows::Direct2dWindow *>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    return reinterpret_cast<framework::windows::Direct2dWindow *>(::GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
 } // namespace
 
-int ShowMessageBox(HWND owner, const wchar_t *text, const wchar_t *caption, unsigned flags)
+int showMessageBox(HWND owner, const wchar_t *text, const wchar_t *caption, unsigned flags)
 {
     const framework::text::FontDescription font = framework::base::uiFont();
     const std::wstring message = text != nullptr ? text : L"";
 
-    std::optional<layout::Size> measured;
+    std::optional<Size> measured;
     if (!message.empty()) {
-        framework::controls::text::TextMetrics metrics{};
-        if (!framework::controls::text::measureText(message.c_str(), font, kTextSize, metrics)) {
+        framework::text::TextMetrics metrics{};
+        if (!framework::text::measureText(message.c_str(), font, kTextSize, metrics)) {
             return kFailed;
         }
-        measured = layout::Size{metrics.width, metrics.height};
+        measured = Size{metrics.width, metrics.height};
     }
-    const layout::Size size = layout::messageBoxSize(measured);
+    const Size size = messageBoxSize(measured);
 
-    auto box = std::make_unique<MyMessageBox>(direct2dWindowOf(owner), caption, static_cast<unsigned>(size.width),
+    auto box = std::make_unique<MessageBoxWindow>(direct2dWindowOf(owner), caption, static_cast<unsigned>(size.width),
                                               static_cast<unsigned>(size.height), message, flags);
     if (FAILED(box->initialize(0))) {
         return kFailed;
@@ -108,4 +108,4 @@ int ShowMessageBox(HWND owner, const wchar_t *text, const wchar_t *caption, unsi
     return result;
 }
 
-} // namespace application
+} // namespace ui

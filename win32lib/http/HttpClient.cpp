@@ -1,13 +1,13 @@
-#include "win32lib/http/WinHttpWrapper.h"
+#include "win32lib/http/HttpClient.h"
 
 #include "win32lib/fileWrite.h"
-#include "win32lib/http/MyZlib.h"
+#include "win32lib/http/GzipDecoder.h"
 #include "win32lib/http/requestLogic.h"
 
 #include <algorithm>
 #include <memory>
 
-namespace Win32Lib::wrappers::http {
+namespace win32lib::http {
 
 namespace {
 
@@ -69,7 +69,7 @@ bool queryHeaderText(HINTERNET request, DWORD query, DWORD bufferBytes, std::wst
 
 } // namespace
 
-WinHttpWrapper::WinHttpWrapper(const std::wstring &userAgent)
+HttpClient::HttpClient(const std::wstring &userAgent)
 {
     // No proxy: requests go straight to the server.
     session_.reset(::WinHttpOpen(userAgent.c_str(), WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
@@ -82,7 +82,7 @@ WinHttpWrapper::WinHttpWrapper(const std::wstring &userAgent)
     }
 }
 
-WinHttpWrapper::~WinHttpWrapper()
+HttpClient::~HttpClient()
 {
     request_.reset();
     connections_.clear();
@@ -91,7 +91,7 @@ WinHttpWrapper::~WinHttpWrapper()
     clientCertificate_.reset();
 }
 
-bool WinHttpWrapper::setTimeouts(const HttpTimeouts &timeouts)
+bool HttpClient::setTimeouts(const HttpTimeouts &timeouts)
 {
     if (!session_) {
         return false;
@@ -113,22 +113,22 @@ bool WinHttpWrapper::setTimeouts(const HttpTimeouts &timeouts)
     return true;
 }
 
-void WinHttpWrapper::addCertificatePin(const CertificateDigest &digest, const std::wstring &host)
+void HttpClient::addCertificatePin(const CertificateDigest &digest, const std::wstring &host)
 {
     certificatePins_[digest].insert(host);
 }
 
-void WinHttpWrapper::addPublicKeyPin(const std::vector<uint8_t> &publicKey, const std::wstring &host)
+void HttpClient::addPublicKeyPin(const std::vector<uint8_t> &publicKey, const std::wstring &host)
 {
     publicKeyPins_[publicKey].insert(host);
 }
 
-void WinHttpWrapper::setPrivateTrustStore(UniqueCertStore store) noexcept
+void HttpClient::setPrivateTrustStore(UniqueCertStore store) noexcept
 {
     privateTrustStore_ = std::move(store);
 }
 
-bool WinHttpWrapper::setClientCertificate(PCCERT_CONTEXT certificate) noexcept
+bool HttpClient::setClientCertificate(PCCERT_CONTEXT certificate) noexcept
 {
     if (certificate == nullptr) {
         clientCertificate_.reset();
@@ -142,7 +142,7 @@ bool WinHttpWrapper::setClientCertificate(PCCERT_CONTEXT certificate) noexcept
     return true;
 }
 
-bool WinHttpWrapper::openConnection(const std::wstring &host, INTERNET_PORT port, HINTERNET &connection)
+bool HttpClient::openConnection(const std::wstring &host, INTERNET_PORT port, HINTERNET &connection)
 {
     // A WinHTTP connection is bound to its port as well: keyed by host name
     // alone, a request to another port of the same host would reach the
@@ -162,14 +162,14 @@ bool WinHttpWrapper::openConnection(const std::wstring &host, INTERNET_PORT port
     return true;
 }
 
-bool WinHttpWrapper::failWithLastError(const char *operation)
+bool HttpClient::failWithLastError(const char *operation)
 {
     const DWORD error = ::GetLastError();
     recordError(error, operation);
     return false;
 }
 
-bool WinHttpWrapper::openRequest(const wchar_t *verb, const std::wstring &url, bool &secure)
+bool HttpClient::openRequest(const wchar_t *verb, const std::wstring &url, bool &secure)
 {
     CrackedUrl parts;
     if (!crackUrl(url.c_str(), parts)) {
@@ -192,7 +192,7 @@ bool WinHttpWrapper::openRequest(const wchar_t *verb, const std::wstring &url, b
     return true;
 }
 
-bool WinHttpWrapper::addRequestHeaders()
+bool HttpClient::addRequestHeaders()
 {
     if (!::WinHttpAddRequestHeaders(request_.get(), L"Accept-Encoding: gzip, deflate", static_cast<DWORD>(-1),
                                     WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE)) {
@@ -207,7 +207,7 @@ bool WinHttpWrapper::addRequestHeaders()
     return true;
 }
 
-bool WinHttpWrapper::setRequestOptions(bool secure)
+bool HttpClient::setRequestOptions(bool secure)
 {
     if (securityFlags_ != 0) {
         DWORD flags = securityFlags_;
@@ -236,12 +236,12 @@ bool WinHttpWrapper::setRequestOptions(bool secure)
         // Without the callback the pins are not checked; a failure to install
         // it shows up as no pin check, exactly like WinHTTP without pins.
         static_cast<void>(
-            ::WinHttpSetStatusCallback(request_.get(), &WinHttpWrapper::statusCallback, kCallbackMask, 0));
+            ::WinHttpSetStatusCallback(request_.get(), &HttpClient::statusCallback, kCallbackMask, 0));
     }
     return true;
 }
 
-bool WinHttpWrapper::receiveResponse()
+bool HttpClient::receiveResponse()
 {
     if (!::WinHttpReceiveResponse(request_.get(), nullptr)) {
         return failWithLastError("WinHttpReceiveResponse");
@@ -249,7 +249,7 @@ bool WinHttpWrapper::receiveResponse()
     return true;
 }
 
-bool WinHttpWrapper::readResponseHeaders()
+bool HttpClient::readResponseHeaders()
 {
     std::wstring text;
     if (!queryHeaderText(request_.get(), WINHTTP_QUERY_STATUS_CODE, kStatusCodeBytes, text)) {
@@ -283,7 +283,7 @@ bool WinHttpWrapper::readResponseHeaders()
     return true;
 }
 
-bool WinHttpWrapper::runRequestSequence(const wchar_t *verb, const std::wstring &url)
+bool HttpClient::runRequestSequence(const wchar_t *verb, const std::wstring &url)
 {
     resetResult();
     request_.reset();
@@ -293,7 +293,7 @@ bool WinHttpWrapper::runRequestSequence(const wchar_t *verb, const std::wstring 
            receiveResponse() && readResponseHeaders();
 }
 
-bool WinHttpWrapper::sendWithRetry()
+bool HttpClient::sendWithRetry()
 {
     for (int attempt = 1;; ++attempt) {
         errorCode_ = 0;
@@ -323,10 +323,10 @@ bool WinHttpWrapper::sendWithRetry()
     }
 }
 
-void CALLBACK WinHttpWrapper::statusCallback(HINTERNET handle, DWORD_PTR context, DWORD status, LPVOID information,
+void CALLBACK HttpClient::statusCallback(HINTERNET handle, DWORD_PTR context, DWORD status, LPVOID information,
                                              DWORD informationLength) noexcept
 {
-    auto *client = reinterpret_cast<WinHttpWrapper *>(context);
+    auto *client = reinterpret_cast<HttpClient *>(context);
     if (client == nullptr) {
         return;
     }
@@ -352,7 +352,7 @@ void CALLBACK WinHttpWrapper::statusCallback(HINTERNET handle, DWORD_PTR context
     }
 }
 
-bool WinHttpWrapper::readBody(const ProgressCallback &progress, std::vector<uint8_t> *buffer, HANDLE file,
+bool HttpClient::readBody(const ProgressCallback &progress, std::vector<uint8_t> *buffer, HANDLE file,
                               const BodyObserver &written)
 {
     const bool gzip = buffer != nullptr && isGzipEncoding(contentEncoding_);
@@ -383,7 +383,7 @@ bool WinHttpWrapper::readBody(const ProgressCallback &progress, std::vector<uint
         }
         if (file != nullptr) {
             // A write that makes no progress at all counts as a full disk.
-            if (!Win32Lib::writeAll(file, chunk.get(), read, ERROR_DISK_FULL)) {
+            if (!win32lib::writeAll(file, chunk.get(), read, ERROR_DISK_FULL)) {
                 const DWORD error = ::GetLastError();
                 recordError(error, "WriteFile");
                 break;
@@ -404,7 +404,7 @@ bool WinHttpWrapper::readBody(const ProgressCallback &progress, std::vector<uint
         }
     }
 
-    if (gzip && errorCode_ == 0 && !MyZlib::gzipDecompress(compressed.data(), compressed.size(), *buffer)) {
+    if (gzip && errorCode_ == 0 && !GzipDecoder::decode(compressed.data(), compressed.size(), *buffer)) {
         recordError(kErrorGzipDecode, "MyZlib::gzipDecompress");
     }
     request_.reset();
@@ -414,14 +414,14 @@ bool WinHttpWrapper::readBody(const ProgressCallback &progress, std::vector<uint
     return errorCode_ == 0;
 }
 
-bool WinHttpWrapper::sendHead(const std::wstring &url)
+bool HttpClient::sendHead(const std::wstring &url)
 {
     const bool sent = runRequestSequence(L"HEAD", url);
     request_.reset();
     return sent && errorCode_ == 0;
 }
 
-bool WinHttpWrapper::getToBuffer(const std::wstring &url, std::vector<uint8_t> &body, const ProgressCallback &progress)
+bool HttpClient::getToBuffer(const std::wstring &url, std::vector<uint8_t> &body, const ProgressCallback &progress)
 {
     if (!runRequestSequence(L"GET", url)) {
         request_.reset();
@@ -430,7 +430,7 @@ bool WinHttpWrapper::getToBuffer(const std::wstring &url, std::vector<uint8_t> &
     return readBody(progress, &body, nullptr);
 }
 
-bool WinHttpWrapper::getToFile(const std::wstring &url, const std::wstring &path, const ProgressCallback &progress,
+bool HttpClient::getToFile(const std::wstring &url, const std::wstring &path, const ProgressCallback &progress,
                                const BodyObserver &written)
 {
     resetResult();
@@ -455,7 +455,7 @@ bool WinHttpWrapper::getToFile(const std::wstring &url, const std::wstring &path
     return succeeded;
 }
 
-bool WinHttpWrapper::queryRequestHost(HINTERNET request, std::wstring &host)
+bool HttpClient::queryRequestHost(HINTERNET request, std::wstring &host)
 {
     std::wstring url(kUrlOptionBytes / sizeof(wchar_t), L'\0');
     DWORD urlBytes = kUrlOptionBytes;
@@ -481,7 +481,7 @@ bool WinHttpWrapper::queryRequestHost(HINTERNET request, std::wstring &host)
     return true;
 }
 
-bool WinHttpWrapper::validateHttpsRequest(HINTERNET request)
+bool HttpClient::validateHttpsRequest(HINTERNET request)
 {
     if (!certificatePinning_ && !publicKeyPinning_) {
         return true;
@@ -550,7 +550,7 @@ bool WinHttpWrapper::validateHttpsRequest(HINTERNET request)
 // private trust store is accepted. By itself that would accept any chain at
 // all (even one whose issuer is nowhere to be found): a chain that does not
 // end in a root the system trusts must end in one of the private store.
-bool WinHttpWrapper::chainEndsInTrustedRoot(PCCERT_CHAIN_CONTEXT chain) const
+bool HttpClient::chainEndsInTrustedRoot(PCCERT_CHAIN_CONTEXT chain) const
 {
     constexpr DWORD kUntrusted = CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_IS_PARTIAL_CHAIN;
     if ((chain->TrustStatus.dwErrorStatus & kUntrusted) == 0) {
@@ -578,7 +578,7 @@ bool WinHttpWrapper::chainEndsInTrustedRoot(PCCERT_CHAIN_CONTEXT chain) const
     return false;
 }
 
-bool WinHttpWrapper::isSslCertificateValid(PCCERT_CONTEXT certificate, const std::wstring &host)
+bool HttpClient::isSslCertificateValid(PCCERT_CONTEXT certificate, const std::wstring &host)
 {
     LPSTR usages[] = {const_cast<LPSTR>(kServerAuthenticationUsage)};
     CERT_CHAIN_PARA chainParameters{};
@@ -621,4 +621,19 @@ bool WinHttpWrapper::isSslCertificateValid(PCCERT_CONTEXT certificate, const std
     return true;
 }
 
-} // namespace Win32Lib::wrappers::http
+void HttpClient::resetResult() noexcept
+{
+    contentEncoding_.clear();
+    statusCode_ = -1;
+    contentLength_ = -1;
+    errorCode_ = 0;
+    sslErrors_ = 0;
+}
+
+void HttpClient::recordError(uint32_t code, const char *operation)
+{
+    errorCode_ = code;
+    failedOperation_ = operation;
+}
+
+} // namespace win32lib::http

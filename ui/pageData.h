@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <memory>
 
-namespace installer {
+namespace ui {
 
 // The window's own messages and record: the window frees what the worker
 // allocates, so both must name the same type.
@@ -26,29 +26,17 @@ enum PageId : int {
     kPageError = 5,
 };
 
-// What the installing and finish pages receive.
+// What the installing and finish pages receive; the error page receives the
+// install error id as the kind and the value it shows.
 constexpr int64_t kDataStatus = 1;
 constexpr int64_t kDataProgress = 2;
 constexpr int64_t kDataOutcome = 1;
-
-enum InstallStatus : int64_t {
-    kStatusChecking = 0,
-    kStatusConnecting = 1,
-    kStatusDownloading = 2,
-    kStatusInstalling = 3,
-    kStatusCancelling = 4,
-};
 
 enum InstallOutcome : int64_t {
     kOutcomeCompleted = 0,
     kOutcomeCompletedBeforeCancel = 1,
     kOutcomeCancelled = 2,
 };
-
-// The progress bar runs from 0 to kProgressScale: the download fills the
-// first half, the extraction the second.
-constexpr int64_t kProgressScale = 10000;
-constexpr int64_t kProgressHalf = kProgressScale / 2;
 
 enum class Delivery {
     kPost,
@@ -77,4 +65,11 @@ inline void deliverPageData(HWND window, Delivery delivery, int page, int64_t ki
     }
 }
 
-} // namespace installer
+inline void showPage(HWND window, int page)
+{
+    if (window != nullptr) {
+        ::PostMessageW(window, kMsgShowView, static_cast<WPARAM>(page), 0);
+    }
+}
+
+} // namespace ui

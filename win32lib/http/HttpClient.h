@@ -1,28 +1,63 @@
 #pragma once
 
 #include "win32lib/http/ProgressCallback.h"
-#include "win32lib/http/WinHttpWrapperAbstract.h"
+#include "win32lib/UniqueResource.h"
 
 #include <array>
 #include <cstdint>
 #include <map>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
-namespace Win32Lib::wrappers::http {
+namespace win32lib::http {
+
+// Milliseconds, in the order WinHttpSetTimeouts takes them.
+struct HttpTimeouts {
+    uint32_t resolve = 0;
+    uint32_t connect = 0;
+    uint32_t send = 0;
+    uint32_t receive = 0;
+};
 
 // The program's HTTP client: synchronous WinHTTP, one connection per host
 // name kept for the life of the object. Every request operation returns true
 // only when every step succeeded; a non-200 status is no failure here (test
 // statusCode()). On false, errorCode(), sslErrors() and failedOperation()
 // tell what went wrong. One thread at a time.
-class WinHttpWrapper : public WinHttpWrapperAbstract {
+class HttpClient {
 public:
     using CertificateDigest = std::array<uint8_t, 32>;
 
-    explicit WinHttpWrapper(const std::wstring &userAgent);
-    ~WinHttpWrapper() override;
+    explicit HttpClient(const std::wstring &userAgent);
+    HttpClient(const HttpClient &) = delete;
+    HttpClient &operator=(const HttpClient &) = delete;
+    ~HttpClient();
+
+    // HTTP status of the last response; -1 before a response.
+    [[nodiscard]] int32_t statusCode() const noexcept { return statusCode_; }
+    // 0 when the last request succeeded; otherwise a Windows or WinHTTP error
+    // or one of the client's own codes (65001, 65002, 65003, 65004, 65104).
+    [[nodiscard]] uint32_t errorCode() const noexcept { return errorCode_; }
+    // Flags of a secure-failure notification of the last request, else 0.
+    [[nodiscard]] uint32_t sslErrors() const noexcept { return sslErrors_; }
+    // Name of the step that failed; empty after a clean send.
+    [[nodiscard]] std::string failedOperation() const { return failedOperation_; }
+    // Content-Length of the last response; -1 when it had none.
+    [[nodiscard]] int64_t contentLength() const noexcept { return contentLength_; }
+    // Content-Encoding of the last response; empty when it had none.
+    [[nodiscard]] const std::wstring &contentEncoding() const noexcept { return contentEncoding_; }
+
+    // Options, all off unless set. A header line is added to every request
+    // after "Accept-Encoding" with its own WINHTTP_ADDREQ_FLAG_* modifiers.
+    void addExtraHeader(const std::wstring &headerLine, uint32_t modifiers) { extraHeaders_[headerLine] = modifiers; }
+    // Bit 0 (kOptionCheckRevocation) asks WinHTTP to check certificate revocation.
+    void setOptionFlags(uint32_t flags) noexcept { optionFlags_ = flags; }
+    // Value for WINHTTP_OPTION_SECURITY_FLAGS; 0 leaves WinHTTP's default.
+    void setSecurityFlags(uint32_t flags) noexcept { securityFlags_ = flags; }
+
+    static constexpr uint32_t kOptionCheckRevocation = 1u << 0;
 
     // False without recording anything when the session could not be opened.
     [[nodiscard]] bool setTimeouts(const HttpTimeouts &timeouts);
@@ -62,6 +97,19 @@ public:
     [[nodiscard]] bool isSslCertificateValid(PCCERT_CONTEXT certificate, const std::wstring &host);
 
 private:
+    void resetResult() noexcept;
+    void recordError(uint32_t code, const char *operation);
+
+    UniqueHInternet session_;
+    std::unordered_map<std::wstring, uint32_t> extraHeaders_;
+    uint32_t optionFlags_ = 0;
+    uint32_t securityFlags_ = 0;
+    int32_t statusCode_ = -1;
+    int64_t contentLength_ = -1;
+    std::wstring contentEncoding_;
+    std::string failedOperation_;
+    uint32_t errorCode_ = 0;
+    uint32_t sslErrors_ = 0;
     // The steps of one request up to its headers; each records its failure.
     bool runRequestSequence(const wchar_t *verb, const std::wstring &url);
     bool openRequest(const wchar_t *verb, const std::wstring &url, bool &secure);
@@ -92,7 +140,7 @@ private:
     std::map<std::vector<uint8_t>, std::set<std::wstring>> publicKeyPins_;
     UniqueCertStore privateTrustStore_;
     UniqueCertContext clientCertificate_;
-    WinHttpWrapper *self_ = this;
+    HttpClient *self_ = this;
 };
 
-} // namespace Win32Lib::wrappers::http
+} // namespace win32lib::http

@@ -9,15 +9,15 @@
 #include <string>
 #include <vector>
 
-namespace application {
+namespace ui {
 
-class MyMessageBox;
+class MessageBoxWindow;
 
 // A button of the message box: stores its result code in the box and
 // closes it.
-class MyButton : public controls::buttons::TextButtonDark {
+class MessageBoxButton : public controls::TextButtonDark {
 public:
-    MyButton(HWND window, int resultCode, std::function<void(int)> onResult, const std::wstring &caption,
+    MessageBoxButton(HWND window, int resultCode, std::function<void(int)> onResult, const std::wstring &caption,
              const framework::text::FontDescription &font, IDWriteFactory *factory);
 
     void click() override;
@@ -31,21 +31,21 @@ private:
 };
 
 // The box's only page: the message and the buttons its flags ask for.
-class SimpleTextView : public controls::views::View {
+class MessageBoxPage : public framework::views::View {
 public:
     static constexpr int32_t kId = 1;
 
-    SimpleTextView(MyMessageBox *box, const std::wstring &text, unsigned flags,
+    MessageBoxPage(MessageBoxWindow *box, const std::wstring &text, unsigned flags,
                    const framework::text::FontDescription &font, IDWriteFactory *factory);
 };
 
 // The application's own modal message box, drawn like the main window.
-class MyMessageBox : public controls::windows::Direct2dWindow {
+class MessageBoxWindow : public framework::windows::Direct2dWindow {
 public:
     static constexpr int kActiveBackground = 104;
     static constexpr int kInactiveBackground = 105;
 
-    MyMessageBox(Direct2dWindow *owner, const wchar_t *caption, unsigned width, unsigned height, std::wstring text,
+    MessageBoxWindow(Direct2dWindow *owner, const wchar_t *caption, unsigned width, unsigned height, std::wstring text,
                  unsigned flags);
 
     const wchar_t *className() const override;
@@ -68,4 +68,4 @@ struct BoxButton {
 };
 [[nodiscard]] std::vector<BoxButton> buttonsForFlags(unsigned flags);
 
-} // namespace application
+} // namespace ui

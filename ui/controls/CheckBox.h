@@ -10,12 +10,12 @@
 #include <memory>
 #include <string>
 
-namespace application::controls::buttons {
+namespace ui::controls {
 
 // A check box with its caption; subclasses decide what the state means.
-class CheckBox2 : public framework::controls::Item {
+class CheckBox : public framework::controls::Item {
 public:
-    CheckBox2(const std::wstring &caption, bool checked, const framework::text::FontDescription &font,
+    CheckBox(const std::wstring &caption, bool checked, const framework::text::FontDescription &font,
               IDWriteFactory *factory, float x, float y);
 
     void click() override;
@@ -26,13 +26,13 @@ public:
     virtual void onUnchecked() = 0;
 
     [[nodiscard]] bool isChecked() const noexcept { return checked_; }
-    [[nodiscard]] const framework::controls::text::Label &captionLabel() const noexcept { return *label_; }
+    [[nodiscard]] const framework::text::Label &captionLabel() const noexcept { return *label_; }
 
 private:
-    std::unique_ptr<framework::controls::pictures::Sprite> box_;
-    std::unique_ptr<framework::controls::pictures::Sprite> checkMark_;
-    std::unique_ptr<framework::controls::text::Label> label_;
+    std::unique_ptr<framework::pictures::Sprite> box_;
+    std::unique_ptr<framework::pictures::Sprite> checkMark_;
+    std::unique_ptr<framework::text::Label> label_;
     bool checked_;
 };
 
-} // namespace application::controls::buttons
+} // namespace ui::controls

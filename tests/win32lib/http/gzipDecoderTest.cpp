@@ -1,4 +1,4 @@
-#include "win32lib/http/MyZlib.h"
+#include "win32lib/http/GzipDecoder.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace MyZlib = Win32Lib::wrappers::http::MyZlib;
+using win32lib::http::GzipDecoder;
 
 namespace {
 
@@ -47,7 +47,7 @@ TEST(GzipDecompress, DecodesAGzipBodyAndAppendsIt)
     const auto original = sample(100000);
     const auto packed = compress(original, Wrapper::Gzip);
     std::vector<uint8_t> output = {'x', 'y'};
-    ASSERT_TRUE(MyZlib::gzipDecompress(packed.data(), packed.size(), output));
+    ASSERT_TRUE(GzipDecoder::decode(packed.data(), packed.size(), output));
     ASSERT_EQ(output.size(), original.size() + 2);
     EXPECT_EQ(std::vector<uint8_t>(output.begin() + 2, output.end()), original);
 }
@@ -57,7 +57,7 @@ TEST(GzipDecompress, ExactlyOneOutputBlockStillEndsProperly)
     const auto original = sample(8192);
     const auto packed = compress(original, Wrapper::Gzip);
     std::vector<uint8_t> output;
-    EXPECT_TRUE(MyZlib::gzipDecompress(packed.data(), packed.size(), output));
+    EXPECT_TRUE(GzipDecoder::decode(packed.data(), packed.size(), output));
     EXPECT_EQ(output, original);
 }
 
@@ -65,7 +65,7 @@ TEST(GzipDecompress, EmptyBodyStreamDecodesToNothing)
 {
     const auto packed = compress({}, Wrapper::Gzip);
     std::vector<uint8_t> output;
-    EXPECT_TRUE(MyZlib::gzipDecompress(packed.data(), packed.size(), output));
+    EXPECT_TRUE(GzipDecoder::decode(packed.data(), packed.size(), output));
     EXPECT_TRUE(output.empty());
 }
 
@@ -75,7 +75,7 @@ TEST(GzipDecompress, CutShortStreamFailsButKeepsWhatWasDecoded)
     auto packed = compress(original, Wrapper::Gzip);
     packed.resize(packed.size() / 2);
     std::vector<uint8_t> output;
-    EXPECT_FALSE(MyZlib::gzipDecompress(packed.data(), packed.size(), output));
+    EXPECT_FALSE(GzipDecoder::decode(packed.data(), packed.size(), output));
     EXPECT_GT(output.size(), 0u);
     EXPECT_LT(output.size(), original.size());
     EXPECT_TRUE(std::equal(output.begin(), output.end(), original.begin()));
@@ -87,7 +87,7 @@ TEST(GzipDecompress, StreamMissingOnlyItsTrailerFails)
     auto packed = compress(original, Wrapper::Gzip);
     packed.resize(packed.size() - 8);
     std::vector<uint8_t> output;
-    EXPECT_FALSE(MyZlib::gzipDecompress(packed.data(), packed.size(), output));
+    EXPECT_FALSE(GzipDecoder::decode(packed.data(), packed.size(), output));
 }
 
 TEST(GzipDecompress, BytesAfterTheFirstMemberAreIgnored)
@@ -99,7 +99,7 @@ TEST(GzipDecompress, BytesAfterTheFirstMemberAreIgnored)
     const std::string garbage = "not gzip at all";
     packed.insert(packed.end(), garbage.begin(), garbage.end());
     std::vector<uint8_t> output;
-    EXPECT_TRUE(MyZlib::gzipDecompress(packed.data(), packed.size(), output));
+    EXPECT_TRUE(GzipDecoder::decode(packed.data(), packed.size(), output));
     EXPECT_EQ(output, original);
 }
 
@@ -108,7 +108,7 @@ TEST(GzipDecompress, ZlibWrappedStreamIsDecodedToo)
     const auto original = sample(30000);
     const auto packed = compress(original, Wrapper::Zlib);
     std::vector<uint8_t> output;
-    EXPECT_TRUE(MyZlib::gzipDecompress(packed.data(), packed.size(), output));
+    EXPECT_TRUE(GzipDecoder::decode(packed.data(), packed.size(), output));
     EXPECT_EQ(output, original);
 }
 
@@ -118,14 +118,14 @@ TEST(GzipDecompress, CorruptStreamFails)
     packed[packed.size() / 2] ^= 0xFF;
     packed[packed.size() / 2 + 1] ^= 0x55;
     std::vector<uint8_t> output;
-    EXPECT_FALSE(MyZlib::gzipDecompress(packed.data(), packed.size(), output));
+    EXPECT_FALSE(GzipDecoder::decode(packed.data(), packed.size(), output));
 }
 
 TEST(GzipDecompress, TextThatIsNoStreamFails)
 {
     const std::string text = "<updates></updates>";
     std::vector<uint8_t> output;
-    EXPECT_FALSE(MyZlib::gzipDecompress(reinterpret_cast<const uint8_t *>(text.data()), text.size(), output));
+    EXPECT_FALSE(GzipDecoder::decode(reinterpret_cast<const uint8_t *>(text.data()), text.size(), output));
     EXPECT_TRUE(output.empty());
 }
 
@@ -133,9 +133,9 @@ TEST(GzipDecompress, OutputBeyondTheCapFailsLikeACorruptStream)
 {
     for (const size_t extra : {size_t{0}, size_t{1}, size_t{100} << 20}) {
         SCOPED_TRACE(extra);
-        const auto packed = compress(std::vector<uint8_t>(MyZlib::kMaxDecodedBytes + extra), Wrapper::Gzip);
+        const auto packed = compress(std::vector<uint8_t>(GzipDecoder::kMaxDecodedBytes + extra), Wrapper::Gzip);
         std::vector<uint8_t> output = {'x'};
-        EXPECT_EQ(MyZlib::gzipDecompress(packed.data(), packed.size(), output), extra == 0);
-        EXPECT_LE(output.size(), MyZlib::kMaxDecodedBytes + 1);
+        EXPECT_EQ(GzipDecoder::decode(packed.data(), packed.size(), output), extra == 0);
+        EXPECT_LE(output.size(), GzipDecoder::kMaxDecodedBytes + 1);
     }
 }

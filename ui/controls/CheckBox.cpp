@@ -1,4 +1,4 @@
-#include "ui/controls/CheckBox2.h"
+#include "ui/controls/CheckBox.h"
 
 #include "framework/text/measureText.h"
 #include "ui/controls/elements.h"
@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-namespace application::controls::buttons {
+namespace ui::controls {
 
 namespace {
 
@@ -17,26 +17,26 @@ constexpr uint32_t kCaptionColour = 0xCCCCCC;
 
 } // namespace
 
-CheckBox2::CheckBox2(const std::wstring &caption, bool checked, const framework::text::FontDescription &font,
+CheckBox::CheckBox(const std::wstring &caption, bool checked, const framework::text::FontDescription &font,
                      IDWriteFactory *factory, float x, float y)
     : Item(framework::controls::kKindComposite, 0, 0, x, y), checked_(checked)
 {
     interactive = true;
-    box_ = elements::sprite(x, y, kBoxSize, kBoxSize, 139, 433);
-    checkMark_ = elements::sprite(x + 2, y + 3, 9, 8, 155, 435);
-    const float labelOffset = layout::checkBoxLabelOffset(font.family, font.weight);
-    label_ = elements::label(caption, font, factory, kCaptionSize, kCaptionColour, x + kBoxSize + kLabelGap,
+    box_ = sprite(x, y, kBoxSize, kBoxSize, 139, 433);
+    checkMark_ = sprite(x + 2, y + 3, 9, 8, 155, 435);
+    const float labelOffset = checkBoxLabelOffset(font.family, font.weight);
+    label_ = label(caption, font, factory, kCaptionSize, kCaptionColour, x + kBoxSize + kLabelGap,
                              y - labelOffset);
     width = kBoxSize + kLabelGap + label_->width;
-    framework::controls::text::TextMetrics metrics{};
-    if (framework::controls::text::measureText(caption.c_str(), font, kCaptionSize, metrics)) {
+    framework::text::TextMetrics metrics{};
+    if (framework::text::measureText(caption.c_str(), font, kCaptionSize, metrics)) {
         height = std::max(kBoxSize, metrics.glyphHeight);
     } else {
         height = std::max(kBoxSize, label_->height);
     }
 }
 
-void CheckBox2::click()
+void CheckBox::click()
 {
     checked_ = !checked_;
     if (checked_) {
@@ -46,7 +46,7 @@ void CheckBox2::click()
     }
 }
 
-void CheckBox2::moveBy(float dx, float dy)
+void CheckBox::moveBy(float dx, float dy)
 {
     Item::moveBy(dx, dy);
     box_->moveBy(dx, dy);
@@ -54,7 +54,7 @@ void CheckBox2::moveBy(float dx, float dy)
     label_->moveBy(dx, dy);
 }
 
-HRESULT CheckBox2::drawComposite(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush, ID2D1Bitmap *atlas)
+HRESULT CheckBox::drawComposite(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush, ID2D1Bitmap *atlas)
 {
     box_->draw(renderTarget, atlas);
     if (checked_) {
@@ -64,4 +64,4 @@ HRESULT CheckBox2::drawComposite(ID2D1RenderTarget *renderTarget, ID2D1SolidColo
     return S_OK;
 }
 
-} // namespace application::controls::buttons
+} // namespace ui::controls

@@ -1,0 +1,110 @@
+#include "installer/elevationHandoff.h"
+
+#include "app/commandLine.h"
+#include "app/privileges.h"
+#include "app/singleInstance.h"
+#include "installer/crossProcess.h"
+#include "telemetry/InstallLog.h"
+
+#include <cstring>
+
+namespace installer {
+
+BeginOutcome handOffToElevatedCopy(InstallOptions &options, const RECT &windowRect, const InstallSteps &steps)
+{
+    // The elevated copy must pass its own single-instance check.
+    app::releaseSingleInstance();
+
+    NamedEvent event;
+    SharedMemory mapping;
+    if (!event.create(kHandoffEventName) || !mapping.create(kHandoffMappingName, kHandoffMappingSize)) {
+        event.close();
+        mapping.close();
+        app::acquireSingleInstance();
+        return BeginOutcome::kNotStarted;
+    }
+    options.windowRect = windowRect;
+    const ElevationHandoff handoff = makeElevationHandoff(options);
+    mapping.write(&handoff, sizeof(handoff));
+
+    win32lib::UniqueHandle copy;
+    // The pages' choices travel in the record; only the log is named on the
+    // copy's command line, so that an interactive run logs past elevation.
+    const uint32_t error = steps.relaunchElevated(app::interactiveCopyArguments(app::processCommandLine()), copy);
+    if (error != ERROR_SUCCESS) {
+        app::acquireSingleInstance();
+        event.close();
+        mapping.close();
+        return error == ERROR_CANCELLED ? BeginOutcome::kElevationDeclined : BeginOutcome::kNotStarted;
+    }
+    // The record stays mapped until the copy has read it. A copy that ends
+    // without taking over (it found an installation, failed to start or lost
+    // the single-instance check to a third instance) must not leave this
+    // window waiting for ever: this instance then stays on its page.
+    const HANDLE waitables[] = {event.handle(), copy.get()};
+    const DWORD waited = ::WaitForMultipleObjects(copy ? 2 : 1, waitables, FALSE, INFINITE);
+    if (waited != WAIT_OBJECT_0 && ::WaitForSingleObject(event.handle(), 0) != WAIT_OBJECT_0) {
+        app::acquireSingleInstance();
+        event.close();
+        mapping.close();
+        return BeginOutcome::kNotStarted;
+    }
+    return BeginOutcome::kHandedOver;
+}
+
+bool takeOverHandoff(InstallOptions &options)
+{
+    // Objects under these names that the instance which started this one
+    // did not make were planted: they are not even opened.
+    if (!startedByWaitingInstance()) {
+        return false;
+    }
+    NamedEvent event;
+    if (!event.open(kHandoffEventName, EVENT_ALL_ACCESS)) {
+        return false;
+    }
+    bool resuming = false;
+    SharedMemory mapping;
+    if (mapping.open(kHandoffMappingName, kHandoffMappingSize, FILE_MAP_ALL_ACCESS)) {
+        // Checked in this process's own copy, which nobody can change.
+        ElevationHandoff handoff;
+        memcpy(&handoff, mapping.data(), sizeof(handoff));
+        mapping.close();
+        if (handoffRecordIsValid(handoff)) {
+            applyElevationHandoff(handoff, options);
+            resuming = app::processIntegrityLevel() >= app::kHighIntegrityLevel;
+        }
+    }
+    // The first instance waits for this whether or not the record was read.
+    event.set();
+    return resuming;
+}
+
+unsigned runElevatedCopy(const InstallSteps &steps, const std::wstring &arguments)
+{
+    telemetry::InstallLog &log = telemetry::InstallLog::instance();
+    log.write(L"Not elevated: starting an elevated copy");
+    win32lib::UniqueHandle copy;
+    const uint32_t error = steps.relaunchElevated(arguments, copy);
+    if (error == ERROR_CANCELLED) {
+        log.write(L"Elevation was declined");
+        return error;
+    }
+    if (error != ERROR_SUCCESS) {
+        log.write(L"The elevated copy could not be started, Windows error " + std::to_wstring(error));
+        return error;
+    }
+    if (!copy) {
+        log.write(L"The elevated copy cannot be waited for");
+        return ERROR_INVALID_HANDLE;
+    }
+    ::WaitForSingleObject(copy.get(), INFINITE);
+    DWORD exitCode = 0;
+    if (!::GetExitCodeProcess(copy.get(), &exitCode)) {
+        return ::GetLastError();
+    }
+    log.write(L"The elevated copy ended with exit code " + std::to_wstring(exitCode));
+    return exitCode;
+}
+
+} // namespace installer
