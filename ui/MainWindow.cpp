@@ -44,17 +44,16 @@ void MainWindow::onDestroyed()
 
 HRESULT MainWindow::createContent(intptr_t argument)
 {
-    try {
-        const framework::text::FontDescription font = framework::base::uiFont();
-        IDWriteFactory *factory = textFactory.Get();
-        nonClientView = std::make_unique<framework::views::NonClientAreaView>(this, true);
-        views.push_back(std::make_unique<pages::ErrorPageView>(this, factory, font));
-        views.push_back(std::make_unique<pages::StartPageView>(this, factory, font));
-        views.push_back(std::make_unique<pages::ChooseDirView>(this, factory, font));
-        views.push_back(std::make_unique<pages::InstallingView>(this, factory, font));
-        views.push_back(std::make_unique<pages::FinishView>(this, factory, font));
-    } catch (long error) {
-        return static_cast<HRESULT>(error);
+    const framework::text::FontDescription font = framework::base::uiFont();
+    IDWriteFactory *factory = textFactory.Get();
+    nonClientView = std::make_unique<framework::views::NonClientAreaView>(this, true);
+    views.push_back(std::make_unique<pages::ErrorPageView>(this, factory, font));
+    views.push_back(std::make_unique<pages::StartPageView>(this, factory, font));
+    views.push_back(std::make_unique<pages::ChooseDirView>(this, factory, font));
+    views.push_back(std::make_unique<pages::InstallingView>(this, factory, font));
+    views.push_back(std::make_unique<pages::FinishView>(this, factory, font));
+    if (const HRESULT created = contentCreation(); FAILED(created)) {
+        return created;
     }
     currentView = page(pages::StartPageView::kId);
     if (argument != 0) {

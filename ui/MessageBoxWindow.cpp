@@ -81,12 +81,10 @@ void MessageBoxWindow::onEscape()
 
 HRESULT MessageBoxWindow::createContent(intptr_t)
 {
-    try {
-        nonClientView = std::make_unique<framework::views::NonClientAreaView>(this, false);
-        views.push_back(
-            std::make_unique<MessageBoxPage>(this, text_, flags_, framework::base::uiFont(), textFactory.Get()));
-    } catch (long error) {
-        return static_cast<HRESULT>(error);
+    nonClientView = std::make_unique<framework::views::NonClientAreaView>(this, false);
+    views.push_back(std::make_unique<MessageBoxPage>(this, text_, flags_, framework::base::uiFont(), textFactory.Get()));
+    if (const HRESULT created = contentCreation(); FAILED(created)) {
+        return created;
     }
     currentView = views.front().get();
     currentView->show();

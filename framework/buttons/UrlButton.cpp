@@ -13,8 +13,8 @@ UrlButton::UrlButton(HWND window, const wchar_t *text, const framework::text::Fo
 {
     interactive = true;
     handCursor = ::LoadCursorW(nullptr, IDC_HAND);
-    if (handCursor == nullptr) {
-        throw static_cast<long>(E_UNEXPECTED);
+    if (handCursor == nullptr && SUCCEEDED(creation)) {
+        creation = E_UNEXPECTED;
     }
 }
 

@@ -78,6 +78,9 @@ public:
     bool visible = true;
     int32_t kind;
     int32_t id;
+    // S_OK, or the failure of the element's construction (or of a child's):
+    // a window whose content holds a failed element does not open.
+    HRESULT creation = S_OK;
 
 protected:
     // Views keep the id their creator gives them, yet still use up a value.

@@ -36,6 +36,9 @@ public:
     T *add(std::unique_ptr<T> child)
     {
         T *raw = child.get();
+        if (FAILED(child->creation) && SUCCEEDED(creation)) {
+            creation = child->creation;
+        }
         children.push_back(std::move(child));
         return raw;
     }

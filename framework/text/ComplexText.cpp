@@ -15,8 +15,8 @@ ComplexText::ComplexText(HWND window, const wchar_t *text, const framework::text
 {
     interactive = true;
     handCursor = ::LoadCursorW(nullptr, IDC_HAND);
-    if (handCursor == nullptr) {
-        throw static_cast<long>(E_UNEXPECTED);
+    if (handCursor == nullptr && SUCCEEDED(creation)) {
+        creation = E_UNEXPECTED;
     }
 }
 
@@ -33,6 +33,9 @@ int ComplexText::rangeAt(uint32_t textPosition) const noexcept
 
 void ComplexText::applyLook(const TextRange &range, const TextStyle &look)
 {
+    if (!layout) {
+        return;
+    }
     const DWRITE_TEXT_RANGE textRange{range.start, range.length};
     layout->SetUnderline(look.underline != 0, textRange);
     layout->SetStrikethrough(look.strikethrough != 0, textRange);

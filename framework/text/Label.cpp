@@ -24,6 +24,9 @@ Label::Label(controls::ItemKind kind, const wchar_t *text, const framework::text
 
 void Label::fitToText()
 {
+    if (!layout) {
+        return;
+    }
     layout->SetMaxWidth(metrics.width);
     layout->SetMaxHeight(metrics.height);
     width = metrics.width;

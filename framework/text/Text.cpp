@@ -11,17 +11,6 @@ D2D1_COLOR_F toColorF(uint32_t colour) noexcept
                         1.0f);
 }
 
-namespace {
-
-void throwIfFailed(HRESULT result)
-{
-    if (FAILED(result)) {
-        throw static_cast<long>(result);
-    }
-}
-
-} // namespace
-
 Text::Text(const wchar_t *text, const framework::text::FontDescription &font, const ParagraphSettings &paragraph,
            const TextStyle &style, IDWriteFactory *factory, float x, float y, float maxWidth, float maxHeight)
     : Text(controls::kKindText, text, font, paragraph, style, factory, x, y, maxWidth, maxHeight)
@@ -37,31 +26,58 @@ Text::Text(controls::ItemKind kind, const wchar_t *newText, const framework::tex
       underline(style.underline),
       strikethrough(style.strikethrough)
 {
-    if (textFactory == nullptr) {
-        throw static_cast<long>(E_POINTER);
-    }
-    Microsoft::WRL::ComPtr<IDWriteTextFormat> format;
-    throwIfFailed(textFactory->CreateTextFormat(font.family, nullptr, font.weight, font.style, font.stretch, size,
-                                                font.locale, &format));
-    throwIfFailed(format->SetTextAlignment(paragraph.textAlignment));
-    throwIfFailed(format->SetParagraphAlignment(paragraph.paragraphAlignment));
-    throwIfFailed(format->SetWordWrapping(paragraph.wordWrapping));
-    if (newText == nullptr) {
-        throw static_cast<long>(E_INVALIDARG);
-    }
-    const auto length = static_cast<UINT32>(wcslen(newText));
-    throwIfFailed(textFactory->CreateTextLayout(newText, length, format.Get(), maxWidth, maxHeight, &layout));
-    const DWRITE_TEXT_RANGE whole{0, length};
-    throwIfFailed(layout->SetUnderline(underline != 0, whole));
-    throwIfFailed(layout->SetStrikethrough(strikethrough != 0, whole));
-    throwIfFailed(layout->GetMetrics(&metrics));
-    text = newText;
+    creation = create(newText, font, paragraph, textFactory, maxWidth, maxHeight);
     // Without a monitor profile the colour stays as given.
     uint32_t managed = colour;
     if (framework::resources::convertColours(&colour, &managed, 1)) {
         colour = managed;
     }
     factory = textFactory;
+}
+
+HRESULT Text::create(const wchar_t *newText, const framework::text::FontDescription &font,
+                     const ParagraphSettings &paragraph, IDWriteFactory *textFactory, float maxWidth, float maxHeight)
+{
+    if (textFactory == nullptr) {
+        return E_POINTER;
+    }
+    Microsoft::WRL::ComPtr<IDWriteTextFormat> format;
+    HRESULT result = textFactory->CreateTextFormat(font.family, nullptr, font.weight, font.style, font.stretch, size,
+                                                   font.locale, &format);
+    if (SUCCEEDED(result)) {
+        result = format->SetTextAlignment(paragraph.textAlignment);
+    }
+    if (SUCCEEDED(result)) {
+        result = format->SetParagraphAlignment(paragraph.paragraphAlignment);
+    }
+    if (SUCCEEDED(result)) {
+        result = format->SetWordWrapping(paragraph.wordWrapping);
+    }
+    if (SUCCEEDED(result) && newText == nullptr) {
+        result = E_INVALIDARG;
+    }
+    if (FAILED(result)) {
+        return result;
+    }
+    const auto length = static_cast<UINT32>(wcslen(newText));
+    const DWRITE_TEXT_RANGE whole{0, length};
+    result = textFactory->CreateTextLayout(newText, length, format.Get(), maxWidth, maxHeight, &layout);
+    if (SUCCEEDED(result)) {
+        result = layout->SetUnderline(underline != 0, whole);
+    }
+    if (SUCCEEDED(result)) {
+        result = layout->SetStrikethrough(strikethrough != 0, whole);
+    }
+    if (SUCCEEDED(result)) {
+        result = layout->GetMetrics(&metrics);
+    }
+    if (FAILED(result)) {
+        // A text that failed half-way is not drawn or measured.
+        layout.Reset();
+        return result;
+    }
+    text = newText;
+    return S_OK;
 }
 
 HRESULT Text::draw(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush)

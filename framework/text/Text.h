@@ -28,8 +28,8 @@ struct ParagraphSettings {
 // Opaque 0xRRGGBB as a Direct2D colour.
 [[nodiscard]] D2D1_COLOR_F toColorF(uint32_t colour) noexcept;
 
-// One DirectWrite layout drawn with the window's shared brush. Constructors
-// throw the failing HRESULT (as long) after releasing what they created.
+// One DirectWrite layout drawn with the window's shared brush. A constructor
+// that fails leaves the failing HRESULT in `creation` and no layout.
 class Text : public controls::Item {
 public:
     Text(const wchar_t *text, const framework::text::FontDescription &font, const ParagraphSettings &paragraph,
@@ -53,6 +53,11 @@ protected:
     Text(controls::ItemKind kind, const wchar_t *text, const framework::text::FontDescription &font,
          const ParagraphSettings &paragraph, const TextStyle &style, IDWriteFactory *factory, float x, float y,
          float maxWidth, float maxHeight);
+
+private:
+    [[nodiscard]] HRESULT create(const wchar_t *newText, const framework::text::FontDescription &font,
+                                 const ParagraphSettings &paragraph, IDWriteFactory *textFactory, float maxWidth,
+                                 float maxHeight);
 };
 
 } // namespace framework::text

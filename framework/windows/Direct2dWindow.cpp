@@ -10,6 +10,7 @@
 #include <windowsx.h>
 
 #include <cmath>
+#include <new>
 
 namespace framework::windows {
 
@@ -137,7 +138,15 @@ HRESULT Direct2dWindow::initialize(intptr_t argument)
     if (FAILED(result)) {
         return result;
     }
-    const HRESULT contentResult = createContent(argument);
+    HRESULT contentResult = E_OUTOFMEMORY;
+    try {
+        contentResult = createContent(argument);
+    } catch (const std::bad_alloc &) {
+        // Left as E_OUTOFMEMORY: the window does not open.
+    }
+    if (SUCCEEDED(contentResult)) {
+        contentResult = contentCreation();
+    }
     if (FAILED(contentResult)) {
         return contentResult;
     }
@@ -147,6 +156,19 @@ HRESULT Direct2dWindow::initialize(intptr_t argument)
     render(nullptr);
     backgroundKey = renderer.pixelAt(kBackgroundSampleX, kBackgroundSampleY);
     return result;
+}
+
+HRESULT Direct2dWindow::contentCreation() const noexcept
+{
+    if (nonClientView && FAILED(nonClientView->creation)) {
+        return nonClientView->creation;
+    }
+    for (const auto &view : views) {
+        if (FAILED(view->creation)) {
+            return view->creation;
+        }
+    }
+    return S_OK;
 }
 
 HRESULT Direct2dWindow::loadImage(framework::resources::Image &image, int id)

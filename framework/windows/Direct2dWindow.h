@@ -58,6 +58,8 @@ public:
     virtual ~Direct2dWindow();
     // Creates nonClientView and the pages, appends them to views and sets currentView.
     virtual HRESULT createContent(intptr_t argument) = 0;
+    // The first failure among the elements createContent made, or S_OK.
+    [[nodiscard]] HRESULT contentCreation() const noexcept;
     virtual void destroyContent();
 
     // Called once after construction; the creator then shows the window.

@@ -79,7 +79,10 @@ def main():
                 elif used not in allowed[layer]:
                     wrong.append(f"{path}:{number}: {layer} includes {header} of {used}, "
                                  f"but may use only {', '.join(sorted(allowed[layer]))}")
-    print(f"{checked} files of {len(uses)} layers checked")
+    print(f"{checked} files of {len(uses)} layers checked; the layers from the top, each with what it may use:")
+    for name in sorted(uses, key=lambda layer: (-len(allowed[layer]), layer)):
+        below = sorted(allowed[name] - {name}, key=lambda layer: (-len(allowed[layer]), layer))
+        print(f"  {name}: {', '.join(below) or 'nothing of ours'}")
     for line in wrong:
         print(line)
     return 1 if wrong else 0

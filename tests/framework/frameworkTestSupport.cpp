@@ -204,19 +204,15 @@ TestWindow::TestWindow(Direct2dWindow *parent, unsigned width, unsigned height, 
 
 HRESULT TestWindow::createContent(intptr_t)
 {
-    try {
-        nonClientView = std::make_unique<framework::views::NonClientAreaView>(this, true);
-        auto first = std::make_unique<TestPage>(this, 1);
-        auto second = std::make_unique<TestPage>(this, 2);
-        firstPage = first.get();
-        secondPage = second.get();
-        views.push_back(std::move(first));
-        views.push_back(std::move(second));
-        currentView = firstPage;
-        return build ? build(*this, *firstPage) : S_OK;
-    } catch (long error) {
-        return error;
-    }
+    nonClientView = std::make_unique<framework::views::NonClientAreaView>(this, true);
+    auto first = std::make_unique<TestPage>(this, 1);
+    auto second = std::make_unique<TestPage>(this, 2);
+    firstPage = first.get();
+    secondPage = second.get();
+    views.push_back(std::move(first));
+    views.push_back(std::move(second));
+    currentView = firstPage;
+    return build ? build(*this, *firstPage) : S_OK;
 }
 
 void TestWindow::close()

@@ -512,6 +512,19 @@ std::vector<uint8_t> tableWith(const std::function<void(std::vector<uint8_t> &)>
     return table;
 }
 
+TEST_F(Window, AnElementThatCannotBeMadeKeepsTheWindowFromOpening)
+{
+    TestWindow window;
+    window.build = [](TestWindow &self, TestPage &page) {
+        page.make<framework::text::Label>(L"made", testFont(), framework::text::TextStyle{}, self.getTextFactory(), 0,
+                                          0);
+        page.make<framework::text::Label>(nullptr, testFont(), framework::text::TextStyle{}, self.getTextFactory(),
+                                          0, 20);
+        return S_OK;
+    };
+    EXPECT_EQ(window.initialize(0), E_INVALIDARG);
+}
+
 TEST_F(Window, DamagedPictureRecordsKeepTheWindowFromOpening)
 {
     g_table = tableWith([](std::vector<uint8_t> &) {});

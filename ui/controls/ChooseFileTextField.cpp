@@ -78,17 +78,17 @@ ChooseFileTextField::ChooseFileTextField(framework::windows::Direct2dWindow *win
     pathText_->width = pathWidth;
     pathText_->height = kPathHeight;
 
+    if (FAILED(creation)) {
+        return;
+    }
     // Trim at backslashes, keeping the last one: "C:\Program Files\...\Kestrune Software".
     Microsoft::WRL::ComPtr<IDWriteInlineObject> ellipsis;
-    HRESULT hr = factory->CreateEllipsisTrimmingSign(pathText_->layout.Get(), &ellipsis);
-    if (FAILED(hr)) {
-        throw static_cast<long>(hr);
+    HRESULT result = factory->CreateEllipsisTrimmingSign(pathText_->layout.Get(), &ellipsis);
+    if (SUCCEEDED(result)) {
+        const DWRITE_TRIMMING trimming{DWRITE_TRIMMING_GRANULARITY_CHARACTER, L'\\', 1};
+        result = pathText_->layout->SetTrimming(&trimming, ellipsis.Get());
     }
-    const DWRITE_TRIMMING trimming{DWRITE_TRIMMING_GRANULARITY_CHARACTER, L'\\', 1};
-    hr = pathText_->layout->SetTrimming(&trimming, ellipsis.Get());
-    if (FAILED(hr)) {
-        throw static_cast<long>(hr);
-    }
+    creation = result;
 }
 
 void ChooseFileTextField::moveBy(float dx, float dy)

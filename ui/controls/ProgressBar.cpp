@@ -42,13 +42,16 @@ ProgressBar::ProgressBar(const framework::text::FontDescription &font, IDWriteFa
 {
     framework::text::TextMetrics space{};
     if (!framework::text::measureText(L" ", font, kMarkSize, space)) {
-        throw static_cast<long>(E_UNEXPECTED);
+        creation = E_UNEXPECTED;
     }
     track_ = sprite(x + 25, y + 20, 619, 18, 66, 522);
     fill_ = std::make_unique<ProgressLine>(x + 11, y + 4);
 
     auto mark = [&](const wchar_t *text, float markX, float markY) {
         marks_.push_back(label(text, font, factory, kMarkSize, kMarkColour, markX, markY));
+        if (FAILED(marks_.back()->creation) && SUCCEEDED(creation)) {
+            creation = marks_.back()->creation;
+        }
         return marks_.back().get();
     };
     const auto *firstTick = mark(L"|", x + 30, y + 40);

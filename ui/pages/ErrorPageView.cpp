@@ -84,7 +84,8 @@ ErrorPageView::ErrorPageView(MainWindow *window, IDWriteFactory *factory, const 
     body_->drawOptions = D2D1_DRAW_TEXT_OPTIONS_NONE;
     const HRESULT fitted = fitToContent(*body_);
     if (FAILED(fitted)) {
-        throw static_cast<long>(fitted);
+        creation = fitted;
+        return;
     }
     centreOn(*body_, *title_);
     auto *retry = make<RetryButton>(*window, font, factory, 0, kButtonsTop);

@@ -45,7 +45,8 @@ FinishView::FinishView(MainWindow *window, IDWriteFactory *factory, const framew
                        TextStyle{16.0f, 0x999999, false, false}, factory, 0.0f, 237.0f, 0.0f, 0.0f);
     const HRESULT fitted = fitToContent(*body_);
     if (FAILED(fitted)) {
-        throw static_cast<long>(fitted);
+        creation = fitted;
+        return;
     }
     centreOn(*body_, *title_);
     auto *finish = make<FinishButton>(window->handle(), font, factory, 333, 390);

@@ -6,6 +6,9 @@ namespace ui::pages {
 
 HRESULT fitToContent(framework::text::Text &text)
 {
+    if (!text.layout) {
+        return E_UNEXPECTED;
+    }
     HRESULT result = text.layout->SetMaxWidth(text.metrics.width);
     if (SUCCEEDED(result)) {
         result = text.layout->SetMaxHeight(text.metrics.height);
