@@ -211,23 +211,16 @@ private:
     VARIANT value_;
 };
 
-// Runs a one-off clean-up at scope exit unless dismissed.
+// Runs a one-off clean-up at scope exit.
 template <typename F> class ScopeExit {
 public:
     explicit ScopeExit(F action) noexcept : action_(std::move(action)) {}
     ScopeExit(const ScopeExit &) = delete;
     ScopeExit &operator=(const ScopeExit &) = delete;
-    ~ScopeExit()
-    {
-        if (armed_) {
-            action_();
-        }
-    }
-    void dismiss() noexcept { armed_ = false; }
+    ~ScopeExit() { action_(); }
 
 private:
     F action_;
-    bool armed_ = true;
 };
 
 // COM for the lifetime of a thread; constructed first thing at the thread's entry.

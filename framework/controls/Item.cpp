@@ -43,12 +43,6 @@ void Item::moveBy(float dx, float dy)
     y += dy;
 }
 
-void Item::resizeBy(float dw, float dh)
-{
-    width += dw;
-    height += dh;
-}
-
 HRESULT Item::drawComposite(ID2D1RenderTarget *, ID2D1SolidColorBrush *, ID2D1Bitmap *)
 {
     return S_OK;

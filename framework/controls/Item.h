@@ -59,7 +59,6 @@ public:
     virtual void click();
     virtual void mouseMove(const MouseEvent &event);
     virtual void moveBy(float dx, float dy);
-    virtual void resizeBy(float dw, float dh);
     virtual HRESULT drawComposite(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush, ID2D1Bitmap *atlas);
 
     // Both edges count as inside.

@@ -44,7 +44,6 @@ public:
     virtual void releaseSurface();
     virtual ~Direct2dDxgiRenderer();
 
-    [[nodiscard]] ID2D1Factory *getFactory() const noexcept { return factory.Get(); }
     [[nodiscard]] ID2D1RenderTarget *getRenderTarget() const noexcept { return renderTarget.Get(); }
     [[nodiscard]] ID2D1GdiInteropRenderTarget *getGdiInterop() const noexcept { return gdiInterop.Get(); }
     [[nodiscard]] ID3D10Device1 *getDevice() const noexcept { return device.Get(); }

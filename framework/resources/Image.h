@@ -8,16 +8,9 @@
 
 namespace framework::resources {
 
-// A resource that lives on a render target's device.
-class ResourceD2d {
-protected:
-    ResourceD2d() = default;
-    ~ResourceD2d() = default;
-};
-
 // A decoded picture: the WIC source exists only while the device bitmap is
 // being made; afterwards only the Direct2D bitmap stays.
-class Image : public ResourceD2d {
+class Image {
 public:
     Image() = default;
     Image(const Image &) = delete;

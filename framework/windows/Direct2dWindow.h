@@ -77,10 +77,8 @@ public:
     [[nodiscard]] bool isActive() const noexcept { return active; }
     [[nodiscard]] IDWriteFactory *getTextFactory() const noexcept { return textFactory.Get(); }
     [[nodiscard]] views::View *getCurrentView() const noexcept { return currentView; }
-    [[nodiscard]] views::NonClientAreaView *getNonClientView() const noexcept { return nonClientView.get(); }
     [[nodiscard]] COLORREF getBackgroundKey() const noexcept { return backgroundKey; }
     [[nodiscard]] framework::renderers::Direct2dDxgiRenderer &getRenderer() noexcept { return renderer; }
-    [[nodiscard]] Direct2dWindow *getParent() const noexcept { return parent; }
 
 protected:
     HWND hwnd = nullptr;

@@ -25,9 +25,9 @@ constexpr float kPathLeft = 43.0f;
 constexpr float kBrowseGap = 10.0f;
 constexpr DWORD kShortPathCapacity = 260;
 
-class BrowselUrlButton final : public framework::buttons::UrlButton {
+class BrowseUrlButton final : public framework::buttons::UrlButton {
 public:
-    BrowselUrlButton(ChooseFileTextField &field, HWND window, const framework::text::FontDescription &font,
+    BrowseUrlButton(ChooseFileTextField &field, HWND window, const framework::text::FontDescription &font,
                      IDWriteFactory *factory, float x, float y)
         : UrlButton(window, app::loadString(app::ids::kBrowse).c_str(), font,
                     TextStyle{kTextSize, 0x0892D9, false, false}, factory, 0x1D9FFF, x, y),
@@ -66,7 +66,7 @@ ChooseFileTextField::ChooseFileTextField(framework::windows::Direct2dWindow *win
     frame_ = std::make_unique<framework::pictures::BorderSprite>(kWidth, kHeight, x, y, 5, 103, 599, 133, 14,
                                                                            14, 10, 10);
     add(sprite(x + 13, y + 7, 20, 15, 118, 475));
-    auto *browseLink = make<BrowselUrlButton>(*this, window->handle(), font, factory, x + kWidth - 58, y + 7);
+    auto *browseLink = make<BrowseUrlButton>(*this, window->handle(), font, factory, x + kWidth - 58, y + 7);
 
     const framework::text::ParagraphSettings paragraph{
         DWRITE_TEXT_ALIGNMENT_LEADING, DWRITE_PARAGRAPH_ALIGNMENT_CENTER, DWRITE_WORD_WRAPPING_NO_WRAP};

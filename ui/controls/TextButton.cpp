@@ -84,11 +84,6 @@ void TextButton::setRight(float right)
     setX(right - width);
 }
 
-void TextButton::setBottom(float bottom)
-{
-    setY(bottom - height);
-}
-
 void TextButton::setPosition(float newX, float newY)
 {
     moveBy(newX - x, newY - y);

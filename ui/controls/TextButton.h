@@ -39,7 +39,6 @@ public:
     virtual void setX(float newX);
     virtual void setY(float newY);
     virtual void setRight(float right);
-    virtual void setBottom(float bottom);
     virtual void setPosition(float newX, float newY);
     virtual void setBottomRight(float right, float bottom);
     virtual void centerOn(const framework::controls::Item &other);
