@@ -3,6 +3,7 @@
 #include "installer/InstallOptions.h"
 #include "package/UpdateInfo.h"
 #include "package/extraction.h"
+#include "package/installErrorIds.h"
 #include "win32lib/UniqueResource.h"
 #include "win32lib/http/ProgressCallback.h"
 
@@ -17,16 +18,6 @@
 namespace installer {
 
 class MainWindow;
-
-// Install steps reported to telemetry.
-enum InstallStep : uint32_t {
-    kStepDestination = 1,
-    kStepManifest = 2,
-    kStepFreeSpace = 3,
-    kStepDownload = 4,
-    kStepExtraction = 5,
-    kStepRegistration = 6,
-};
 
 // How a step ended by itself.
 enum class StepEnd {

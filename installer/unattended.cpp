@@ -2,6 +2,7 @@
 
 #include "app/commandLine.h"
 #include "installer/Installer.h"
+#include "package/installErrorIds.h"
 #include "telemetry/InstallLog.h"
 
 #include <string>
@@ -10,22 +11,12 @@ namespace installer {
 
 const wchar_t *stepName(uint32_t step)
 {
-    switch (step) {
-    case kStepDestination:
-        return L"destination check";
-    case kStepManifest:
-        return L"update manifest";
-    case kStepFreeSpace:
-        return L"free-space check";
-    case kStepDownload:
-        return L"package download";
-    case kStepExtraction:
-        return L"extraction";
-    case kStepRegistration:
-        return L"registration";
-    default:
-        return L"unknown step";
+    for (const InstallStepName &known : kInstallStepNames) {
+        if (known.step == step) {
+            return known.name;
+        }
     }
+    return L"unknown step";
 }
 
 void logRunStarted(const InstallOptions &options)
