@@ -10,7 +10,6 @@
 #include "app/strings.h"
 #include "installer/destination.h"
 #include "installer/startup.h"
-#include "package/installErrorIds.h"
 #include "kestrune/config.h"
 #include "telemetry/InstallLog.h"
 #include "ui/MainWindow.h"
@@ -30,28 +29,12 @@ Application *g_application = nullptr;
 // What an exit code means, for the log's last line.
 const wchar_t *exitCodeMeaning(unsigned code)
 {
-    switch (code) {
-    case kExitNormal:
-        return L"installed";
-    case kExitComFailed:
-    case kExitInitFailure:
-        return L"initialisation failed";
-    case kExitInvalidParameter:
-        return L"invalid command line";
-    case kExitElevationDeclined:
-        return L"elevation declined";
-    case installer::kErrorCancelled:
-        return L"cancelled";
-    case kExitAlreadyInstalled:
-        return L"already installed";
-    case kExitWrongWordSize:
-        return L"wrong word size";
-    case kExitSecondInstance:
-        return L"another instance is running";
-    default:
-        return code >= installer::kErrorCreateDestination && code < installer::kErrorCancelled ? L"installation failed"
-                                                                                               : L"failed";
+    for (const ExitCodeMeaning &known : kExitCodeMeanings) {
+        if (known.code == code) {
+            return known.meaning;
+        }
     }
+    return code >= kFirstInstallErrorExit && code <= kLastInstallErrorExit ? kInstallFailedMeaning : kOtherExitMeaning;
 }
 
 // The system box, as the command line is read before the application's own

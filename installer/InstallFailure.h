@@ -7,15 +7,12 @@
 
 namespace installer {
 
-// Install steps reported to telemetry.
-enum InstallStep : uint32_t {
-    kStepDestination = 1,
-    kStepManifest = 2,
-    kStepFreeSpace = 3,
-    kStepDownload = 4,
-    kStepExtraction = 5,
-    kStepRegistration = 6,
-};
+// The install steps and error ids are defined with the package steps, which
+// return the ids too; the engine names them as its own.
+using package::InstallError;
+using package::InstallStep;
+using enum package::InstallError;
+using enum package::InstallStep;
 
 // How a run failed, as one record from the step that failed to the error
 // page, the telemetry and the exit code.

@@ -1,28 +1,19 @@
 #include "installer/errorModel.h"
 
 #include "app/strings.h"
+#include "installer/errorPages.h"
 #include "installer/fileSystem.h"
 #include "kestrune/config.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cwchar>
+#include <iterator>
+#include <utility>
 #include <vector>
 
 namespace installer {
 namespace {
-
-constexpr unsigned kTitleConnection = 400;
-constexpr unsigned kTitleNoSpace = 402;
-constexpr unsigned kTitleCreateDestination = 404;
-constexpr unsigned kTitleNotEmpty = 406;
-constexpr unsigned kTitleNotWritable = 408;
-constexpr unsigned kTitleServerConnection = 410;
-constexpr unsigned kTitleDiskWrite = 412;
-constexpr unsigned kTitleDownload = 414;
-constexpr unsigned kTitleArchive = 416;
-constexpr unsigned kTitleUnexpected = 418;
-constexpr unsigned kTitleOutdated = 420;
-constexpr unsigned kTitleBusy = 422;
 
 constexpr int64_t kBytesPerMegabyte = 1048576;
 
@@ -53,27 +44,6 @@ std::wstring driveText(const std::wstring &destination)
     return driveOfPath(destination, drive) ? drive : std::wstring();
 }
 
-ErrorTexts plain(unsigned titleId)
-{
-    return {app::loadString(titleId), app::loadString(titleId + 1), std::nullopt};
-}
-
-ErrorTexts withCode(unsigned titleId, int64_t value)
-{
-    return {app::loadString(titleId), format(titleId + 1, static_cast<unsigned>(value)), std::nullopt};
-}
-
-ErrorTexts withIdAndCode(unsigned titleId, uint16_t id, int64_t value)
-{
-    return {app::loadString(titleId), format(titleId + 1, static_cast<unsigned>(id), static_cast<unsigned>(value)),
-            std::nullopt};
-}
-
-ErrorTexts withDestination(unsigned titleId, const std::wstring &destination)
-{
-    return {app::loadString(titleId), format(titleId + 1, destination.c_str()), std::nullopt};
-}
-
 } // namespace
 
 std::wstring requiredSpaceText(int64_t bytes)
@@ -92,46 +62,35 @@ std::wstring requiredSpaceText(int64_t bytes)
 
 std::optional<ErrorTexts> errorTexts(uint16_t id, int64_t value, const std::wstring &destination)
 {
-    switch (id) {
-    case kErrorCreateDestination:
-        return ErrorTexts{app::loadString(kTitleCreateDestination),
-                          format(kTitleCreateDestination + 1, static_cast<unsigned>(value), destination.c_str()),
-                          std::nullopt};
-    case kErrorDestinationNotEmpty:
-        return withDestination(kTitleNotEmpty, destination);
-    case kErrorDestinationNotWritable:
-        return withDestination(kTitleNotWritable, destination);
-    case kErrorNoFreeSpace:
-        return ErrorTexts{app::loadString(kTitleNoSpace),
-                          format(kTitleNoSpace + 1, requiredSpaceText(value).c_str(), driveText(destination).c_str()),
-                          std::nullopt};
-    case kErrorDiskWrite:
-        return ErrorTexts{app::loadString(kTitleDiskWrite),
-                          format(kTitleDiskWrite + 1, driveText(destination).c_str(), static_cast<unsigned>(value)),
-                          std::nullopt};
-    case kErrorInternetConnection:
-        return withCode(kTitleConnection, value);
-    case kErrorDownloadInterrupted:
-        return plain(kTitleDownload);
-    case kErrorCreatePackage:
-    case kErrorHttpStatus:
-    case kErrorBadManifest:
-    case kErrorDecodeBody:
-    case kErrorStartUpdater:
-    case kErrorUpdaterFailed:
-        return withIdAndCode(kTitleUnexpected, id, value);
-    case kErrorServerUnreachable:
-        return withIdAndCode(kTitleServerConnection, id, value);
-    case kErrorOutdatedInstaller:
-        return ErrorTexts{app::loadString(kTitleOutdated), format(kTitleOutdated + 1, KESTRUNE_SITE_HOST),
-                          std::wstring(KESTRUNE_SITE_HOST)};
-    case kErrorServerBusy:
-        return plain(kTitleBusy);
-    case kErrorArchive:
-        return withCode(kTitleArchive, value);
-    default:
+    const auto page = std::find_if(std::begin(kErrorPages), std::end(kErrorPages),
+                                   [id](const ErrorPage &candidate) { return candidate.id == id; });
+    if (page == std::end(kErrorPages)) {
         return std::nullopt;
     }
+    // The codes print in hex as the 32-bit values Windows gives them.
+    const auto code = static_cast<unsigned>(value);
+    std::wstring title = app::loadString(page->titleId);
+    switch (page->format) {
+    case ErrorTextFormat::kPlain:
+        return ErrorTexts{std::move(title), app::loadString(page->textId), std::nullopt};
+    case ErrorTextFormat::kWithCode:
+        return ErrorTexts{std::move(title), format(page->textId, code), std::nullopt};
+    case ErrorTextFormat::kWithIdAndCode:
+        return ErrorTexts{std::move(title), format(page->textId, static_cast<unsigned>(id), code), std::nullopt};
+    case ErrorTextFormat::kWithDestination:
+        return ErrorTexts{std::move(title), format(page->textId, destination.c_str()), std::nullopt};
+    case ErrorTextFormat::kWithCodeAndDestination:
+        return ErrorTexts{std::move(title), format(page->textId, code, destination.c_str()), std::nullopt};
+    case ErrorTextFormat::kWithSpaceAndDrive:
+        return ErrorTexts{std::move(title),
+                          format(page->textId, requiredSpaceText(value).c_str(), driveText(destination).c_str()),
+                          std::nullopt};
+    case ErrorTextFormat::kWithDriveAndCode:
+        return ErrorTexts{std::move(title), format(page->textId, driveText(destination).c_str(), code), std::nullopt};
+    case ErrorTextFormat::kWithSiteLink:
+        return ErrorTexts{std::move(title), format(page->textId, KESTRUNE_SITE_HOST), std::wstring(KESTRUNE_SITE_HOST)};
+    }
+    return std::nullopt;
 }
 
 } // namespace installer

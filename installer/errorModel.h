@@ -1,6 +1,6 @@
 #pragma once
 
-#include "package/installErrorIds.h"
+#include "installer/InstallFailure.h"
 
 #include <cstdint>
 #include <optional>

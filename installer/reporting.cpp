@@ -27,22 +27,12 @@ std::optional<int64_t> progressPosition(float oldPercent, float newPercent, int6
 
 const wchar_t *stepName(uint32_t step)
 {
-    switch (step) {
-    case kStepDestination:
-        return L"destination check";
-    case kStepManifest:
-        return L"update manifest";
-    case kStepFreeSpace:
-        return L"free-space check";
-    case kStepDownload:
-        return L"package download";
-    case kStepExtraction:
-        return L"extraction";
-    case kStepRegistration:
-        return L"registration";
-    default:
-        return L"unknown step";
+    for (const package::InstallStepName &known : package::kInstallStepNames) {
+        if (known.step == step) {
+            return known.name;
+        }
     }
+    return L"unknown step";
 }
 
 void logRunStarted(const InstallOptions &options)

@@ -46,26 +46,26 @@ DownloadFailure classifyDownloadFailure(std::string_view failedOperation, uint32
                                         bool firstAttempt) noexcept
 {
     if (failedOperation == "CreateFile") {
-        return {false, installer::kErrorCreatePackage};
+        return {false, kErrorCreatePackage};
     }
     if (failedOperation == "WriteFile") {
-        return {false, installer::kErrorDiskWrite};
+        return {false, kErrorDiskWrite};
     }
     switch (errorCode) {
     case kDiskFull:
-        return {false, installer::kErrorNoFreeSpace};
+        return {false, kErrorNoFreeSpace};
     case kTimeout:
     case kNameNotResolved:
     case kConnectionError:
-        return firstAttempt ? DownloadFailure{true, 0} : DownloadFailure{false, installer::kErrorInternetConnection};
+        return firstAttempt ? DownloadFailure{true, 0} : DownloadFailure{false, kErrorInternetConnection};
     case kUndecodable:
-        return {false, installer::kErrorDecodeBody};
+        return {false, kErrorDecodeBody};
     case kCancelledByCallback:
-        return {false, installer::kErrorCancelled};
+        return {false, kErrorCancelled};
     case kLengthMismatch:
-        return {false, installer::kErrorDownloadInterrupted};
+        return {false, kErrorDownloadInterrupted};
     default:
-        return {false, installer::kErrorInternetConnection};
+        return {false, kErrorInternetConnection};
     }
 }
 
@@ -100,7 +100,7 @@ uint16_t downloadPackageReportingTo(UpdateInfo &info, const std::wstring &packag
         }
         if (client.getToFile(url, packagePath, progress, written)) {
             const uint16_t statusResult = fromHttpStatus(client.statusCode());
-            if (statusResult != installer::kInstallOk || !info.hasPackageSha256 ||
+            if (statusResult != kInstallOk || !info.hasPackageSha256 ||
                 packageMatches(info, *hash)) {
                 return statusResult;
             }
@@ -108,7 +108,7 @@ uint16_t downloadPackageReportingTo(UpdateInfo &info, const std::wstring &packag
             // the way or on the mirror. Sending it again would not help.
             ::DeleteFileW(packagePath.c_str());
             info.errorCode = kInvalidData;
-            return installer::kErrorDownloadInterrupted;
+            return kErrorDownloadInterrupted;
         }
         info.errorCode = client.errorCode();
         info.sslErrors = client.sslErrors();
@@ -122,7 +122,7 @@ uint16_t downloadPackageReportingTo(UpdateInfo &info, const std::wstring &packag
             return failure.installError;
         }
     }
-    return installer::kErrorInternetConnection;
+    return kErrorInternetConnection;
 }
 
 std::wstring makeRandomName(unsigned length)

@@ -14,13 +14,13 @@ namespace package {
 {
     switch (status) {
     case 200:
-        return ::installer::kInstallOk;
+        return kInstallOk;
     case 465:
-        return ::installer::kErrorOutdatedInstaller;
+        return kErrorOutdatedInstaller;
     case 503:
-        return ::installer::kErrorServerBusy;
+        return kErrorServerBusy;
     default:
-        return ::installer::kErrorHttpStatus;
+        return kErrorHttpStatus;
     }
 }
 
@@ -29,15 +29,15 @@ namespace package {
 {
     constexpr uint32_t kDiskFull = 112; // ERROR_DISK_FULL
     if (lastError == kDiskFull) {
-        return ::installer::kErrorNoFreeSpace;
+        return kErrorNoFreeSpace;
     }
     if (extractorCode == kExtractCancelled) {
-        return ::installer::kErrorCancelled;
+        return kErrorCancelled;
     }
     if (extractorCode == kExtractWriteFile) {
-        return ::installer::kErrorDiskWrite;
+        return kErrorDiskWrite;
     }
-    return ::installer::kErrorArchive;
+    return kErrorArchive;
 }
 
 } // namespace package

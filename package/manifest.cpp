@@ -63,11 +63,11 @@ uint16_t fetchUpdateInfoFrom(UpdateInfo &info, const ManifestServer &server)
         // failed points at the user's connection (proxy, filter, TLS
         // interception): 20011 asks to check it. No answer at all means the
         // server is unreachable: 20022.
-        return connected ? installer::kErrorInternetConnection : installer::kErrorServerUnreachable;
+        return connected ? kErrorInternetConnection : kErrorServerUnreachable;
     }
 
     const uint16_t statusResult = fromHttpStatus(client.statusCode());
-    if (statusResult != installer::kInstallOk) {
+    if (statusResult != kInstallOk) {
         return statusResult;
     }
     return readManifest(std::span<const char>(reinterpret_cast<const char *>(body.data()), body.size()),

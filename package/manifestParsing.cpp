@@ -140,7 +140,7 @@ uint16_t readManifest(std::span<const char> body, bool windows64, UpdateInfo &in
     const pugi::xml_parse_result parsed =
         document.load_buffer(body.data(), body.size(), pugi::parse_default, pugi::encoding_auto);
     if (parsed.status != pugi::status_ok) {
-        return installer::kErrorBadManifest;
+        return kErrorBadManifest;
     }
     const pugi::xml_node updates = document.child(L"updates");
     const std::wstring lastVersion = updates.child(L"lastVersion").text().get();
@@ -151,13 +151,13 @@ uint16_t readManifest(std::span<const char> body, bool windows64, UpdateInfo &in
     const std::wstring x64 = x64Entry.text().get();
     const std::wstring minSize = updates.child(L"minSize").text().get();
     if (!validateManifestFields(lastVersion, x32, x64, minSize)) {
-        return installer::kErrorBadManifest;
+        return kErrorBadManifest;
     }
     // Both hashes are checked although only one is used, like the addresses.
     std::optional<win32lib::encryption::Sha256Digest> x32Hash;
     std::optional<win32lib::encryption::Sha256Digest> x64Hash;
     if (!readPackageHash(x32Entry, x32Hash) || !readPackageHash(x64Entry, x64Hash)) {
-        return installer::kErrorBadManifest;
+        return kErrorBadManifest;
     }
     copyTruncated(info.lastVersion, lastVersion);
     copyTruncated(info.downloadUrl, windows64 ? x64 : x32);
@@ -165,7 +165,7 @@ uint16_t readManifest(std::span<const char> body, bool windows64, UpdateInfo &in
     const std::optional<win32lib::encryption::Sha256Digest> &packageHash = windows64 ? x64Hash : x32Hash;
     info.hasPackageSha256 = packageHash.has_value();
     info.packageSha256 = packageHash.value_or(win32lib::encryption::Sha256Digest{});
-    return installer::kInstallOk;
+    return kInstallOk;
 }
 
 } // namespace package

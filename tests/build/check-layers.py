@@ -7,7 +7,10 @@ Each LAYER is "name=prefix,prefix=used,used" as the build declares it
 to SOURCE_DIR, and the layers its library links. A file belongs to the layer
 with the longest matching prefix; a layer may use itself and, through them,
 whatever its used layers may use. System headers (<...>) are not checked; a
-quoted include that names no layer's file is an error too."""
+quoted include that names no layer's file is an error too. A header the
+build generates is included by its path under the build's generated/ folder
+(package/installErrorIds.h, app/exitCodes.h) and so belongs to the layer of
+that path, like a source file."""
 
 import os
 import re

@@ -101,6 +101,28 @@ class TelemetryReport(unittest.TestCase):
             with self.subTest(name):
                 self.assertRegex(self.result.stdout, re.compile(r"^\s*" + pattern + r"\s*$", re.M))
 
+    def test_names_come_from_the_error_table(self):
+        # A tree holding only the error table, with one title and one step
+        # renamed: the report must name them so, and fail without the table.
+        with open(os.path.join(ROOT, "resources", "installErrors.json"), encoding="utf-8") as source:
+            table = json.load(source)
+        for entry in table["errorPageStrings"]:
+            if entry["id"] == 402:
+                entry["text"] = "Disk Is Full"
+        for step in table["steps"]:
+            if step["id"] == 3:
+                step["report"] = "space check"
+        tree = os.path.join(self.folder.name, "tree")
+        os.makedirs(os.path.join(tree, "resources"), exist_ok=True)
+        log = os.path.join(self.folder.name, "telemetry.log")
+        empty = subprocess.run([REPORT, "--source", tree, log], capture_output=True, text=True, timeout=120)
+        self.assertNotEqual(empty.returncode, 0)
+        with open(os.path.join(tree, "resources", "installErrors.json"), "w", encoding="utf-8") as copy:
+            json.dump(table, copy)
+        renamed = subprocess.run([REPORT, "--source", tree, log], capture_output=True, text=True, timeout=120)
+        self.assertEqual(renamed.returncode, 0, renamed.stderr)
+        self.assertRegex(renamed.stdout, re.compile(r"^\s*20004\s+3 space check\s+1\s+Disk Is Full\s*$", re.M))
+
     def test_draws_one_picture(self):
         with open(self.png, "rb") as picture:
             data = picture.read()
