@@ -374,3 +374,61 @@ TEST_F(FailingInstallTest, StartInstallFromTheChooseDirectoryPageAndRetryFromThe
 }
 
 } // namespace
+
+// The engine answers a request to install; the window does what the answer
+// asks: close for an elevated copy that took over, tell a user who declined
+// elevation that it is needed, and otherwise stay.
+TEST(MainWindowBeginInstall, TheWindowFollowsTheEnginesAnswer)
+{
+    struct Commands final : installer::InstallerCommands {
+        installer::InstallOptions choices;
+        installer::BeginOutcome answer = installer::BeginOutcome::kStarted;
+        RECT askedWith = {};
+        installer::InstallOptions &options() noexcept override { return choices; }
+        installer::BeginOutcome beginInstall(const RECT &windowRect) override
+        {
+            askedWith = windowRect;
+            return answer;
+        }
+        void requestStop() noexcept override {}
+        void finish() override {}
+    };
+    struct Case {
+        installer::BeginOutcome answer;
+        bool closes;
+        const wchar_t *notice;
+    };
+    const std::wstring runAsAdministrator = app::loadString(app::ids::kRunAsAdministrator);
+    const Case cases[] = {
+        {installer::BeginOutcome::kStarted, false, nullptr},
+        {installer::BeginOutcome::kNotStarted, false, nullptr},
+        {installer::BeginOutcome::kElevationDeclined, false, runAsAdministrator.c_str()},
+        {installer::BeginOutcome::kHandedOver, true, nullptr},
+    };
+    uitest::prepareApplication();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.answer));
+        uitest::takeQuit();
+        Commands commands;
+        commands.answer = c.answer;
+        ui::MainWindow window(commands);
+        ASSERT_HRESULT_SUCCEEDED(window.initialize(0));
+        ::ShowWindow(window.handle(), SW_SHOWNORMAL);
+        uitest::pump(50);
+        std::wstring notice;
+        if (c.notice != nullptr) {
+            uitest::whenMessageBoxOpens([&](HWND box) {
+                notice = uitest::messageBoxText(box);
+                ::PostMessageW(box, WM_CLOSE, 0, 0);
+            });
+        }
+        window.beginInstall();
+        RECT rect = {};
+        ::GetWindowRect(window.handle(), &rect);
+        EXPECT_TRUE(::EqualRect(&commands.askedWith, &rect)) << "the engine was not told where the window stands";
+        EXPECT_EQ(notice, c.notice != nullptr ? c.notice : L"");
+        EXPECT_EQ(uitest::pumpUntil([&] { return !::IsWindow(window.handle()); }, c.closes ? 3000 : 300), c.closes);
+    }
+    uitest::pump(50);
+    uitest::takeQuit();
+}
