@@ -46,7 +46,7 @@ private:
     // How one step ended: the failure's record has no step yet.
     struct StepOutcome {
         StepEnd end = StepEnd::kContinue;
-        InstallFailure failure;
+        InstallFailure failure = {};
         // What a cancel reports as the step's duration.
         int64_t elapsedMs = 0;
     };

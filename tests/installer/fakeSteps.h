@@ -5,6 +5,9 @@
 
 #include "installer/installSteps.h"
 #include "installer/InstallOptions.h"
+#include "tests/installer/pageMessages.h"
+#include "tests/support/process.h"
+#include "ui/pageData.h"
 
 #include <windows.h>
 
@@ -17,7 +20,15 @@
 
 namespace enginetest {
 
+using testsupport::PageMessageSink;
+using testsupport::TempFolder;
+using ui::kMsgShowView;
+using ui::kMsgViewData;
+
 constexpr DWORD kWorkerTimeoutMs = 30000;
+constexpr WPARAM kInstalling = ui::kPageInstalling;
+constexpr WPARAM kFinish = ui::kPageFinish;
+constexpr WPARAM kError = ui::kPageError;
 
 using Progress = std::vector<std::pair<int64_t, uint64_t>>;
 

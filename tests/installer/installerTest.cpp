@@ -24,20 +24,8 @@
 
 namespace {
 
+using namespace enginetest;
 using installer::Installer;
-using ui::kMsgShowView;
-using ui::kMsgViewData;
-using testsupport::PageMessageSink;
-using testsupport::TempFolder;
-
-constexpr WPARAM kInstalling = ui::kPageInstalling;
-constexpr WPARAM kFinish = ui::kPageFinish;
-constexpr WPARAM kError = ui::kPageError;
-
-using enginetest::fakeSteps;
-using enginetest::kWorkerTimeoutMs;
-using enginetest::runDirectly;
-using enginetest::Scenario;
 
 // A popup owned by the main window, like the stop question.
 LRESULT CALLBACK popupProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
