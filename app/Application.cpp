@@ -254,8 +254,7 @@ unsigned Application::runWithArguments(std::wstring_view arguments)
     const bool heldBefore = holdsSingleInstance();
     if (heldBefore || !acquireSingleInstance()) {
         if (!commandLine.silent()) {
-            ui::showMessageBox(nullptr, loadString(ids::kSecondInstance).c_str(),
-                                        loadString(ids::kCaption).c_str(), 0);
+            ui::showMessageBox(nullptr, loadString(ids::kSecondInstance).c_str(), loadString(ids::kCaption).c_str(), 0);
         }
         releaseSingleInstance();
         return kExitSecondInstance;

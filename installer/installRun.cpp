@@ -211,10 +211,8 @@ InstallRun::StepOutcome InstallRun::downloadPackage()
 {
     packagePath_ = destination_ + L"\\" + steps_.makeRandomName(kPackageNameLength).c_str() + kPackageExtension;
     startTimer();
-    const uint16_t downloadResult =
-        steps_.downloadPackage(info_, packagePath_, [this](int64_t total, uint64_t done) {
-            return reporter_.downloadProgress(total, done);
-        });
+    const uint16_t downloadResult = steps_.downloadPackage(
+        info_, packagePath_, [this](int64_t total, uint64_t done) { return reporter_.downloadProgress(total, done); });
     const int64_t elapsedMs = stopTimer();
     if (downloadResult == kErrorCancelled) {
         return {.end = StepEnd::kCancelled, .elapsedMs = elapsedMs};

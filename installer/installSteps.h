@@ -19,8 +19,7 @@ namespace installer {
 // their own to reach failures the real steps cannot be made to produce.
 struct InstallSteps {
     std::function<uint16_t(package::UpdateInfo &)> fetchUpdateInfo;
-    std::function<uint16_t(package::UpdateInfo &, const std::wstring &,
-                           const win32lib::http::ProgressCallback &)>
+    std::function<uint16_t(package::UpdateInfo &, const std::wstring &, const win32lib::http::ProgressCallback &)>
         downloadPackage;
     std::function<std::wstring(unsigned)> makeRandomName;
     std::function<bool(package::ExtractResult &, const std::wstring &, const std::wstring &)> extractArchive;

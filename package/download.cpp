@@ -100,8 +100,7 @@ uint16_t downloadPackageReportingTo(UpdateInfo &info, const std::wstring &packag
         }
         if (client.getToFile(url, packagePath, progress, written)) {
             const uint16_t statusResult = fromHttpStatus(client.statusCode());
-            if (statusResult != kInstallOk || !info.hasPackageSha256 ||
-                packageMatches(info, *hash)) {
+            if (statusResult != kInstallOk || !info.hasPackageSha256 || packageMatches(info, *hash)) {
                 return statusResult;
             }
             // A complete transfer of other bytes than announced: altered on

@@ -22,8 +22,8 @@ void paint(HWND window)
         ::GetClientRect(window, &client);
         if (FAILED(factory->CreateHwndRenderTarget(
                 D2D1::RenderTargetProperties(),
-                D2D1::HwndRenderTargetProperties(window, D2D1::SizeU(static_cast<UINT32>(client.right),
-                                                                     static_cast<UINT32>(client.bottom))),
+                D2D1::HwndRenderTargetProperties(
+                    window, D2D1::SizeU(static_cast<UINT32>(client.right), static_cast<UINT32>(client.bottom))),
                 &target))) {
             return;
         }
@@ -71,8 +71,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     const HWND window = ::CreateWindowExW(0, windowClass.lpszClassName, L"Bare Direct2D window", WS_POPUP,
                                           work.left + (work.right - work.left - kWidth) / 2,
-                                          work.top + (work.bottom - work.top - kHeight) / 2, kWidth, kHeight,
-                                          nullptr, nullptr, instance, nullptr);
+                                          work.top + (work.bottom - work.top - kHeight) / 2, kWidth, kHeight, nullptr,
+                                          nullptr, instance, nullptr);
     if (window == nullptr) {
         return 1;
     }

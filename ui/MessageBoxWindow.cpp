@@ -31,8 +31,9 @@ std::vector<BoxButton> buttonsForFlags(unsigned flags)
     return {};
 }
 
-MessageBoxButton::MessageBoxButton(HWND window, int resultCode, std::function<void(int)> onResult, const std::wstring &caption,
-                   const framework::text::FontDescription &font, IDWriteFactory *factory)
+MessageBoxButton::MessageBoxButton(HWND window, int resultCode, std::function<void(int)> onResult,
+                                   const std::wstring &caption, const framework::text::FontDescription &font,
+                                   IDWriteFactory *factory)
     : TextButtonDark(caption, font, factory, 0, 0), window_(window), resultCode_(resultCode),
       onResult_(std::move(onResult))
 {
@@ -63,7 +64,7 @@ MessageBoxPage::MessageBoxPage(MessageBoxWindow *box, const std::wstring &text, 
 }
 
 MessageBoxWindow::MessageBoxWindow(Direct2dWindow *owner, const wchar_t *caption, unsigned width, unsigned height,
-                           std::wstring text, unsigned flags)
+                                   std::wstring text, unsigned flags)
     : Direct2dWindow(owner, caption, width, height, kActiveBackground, kInactiveBackground), text_(std::move(text)),
       flags_(flags)
 {
@@ -82,7 +83,8 @@ void MessageBoxWindow::onEscape()
 HRESULT MessageBoxWindow::createContent(intptr_t)
 {
     nonClientView = std::make_unique<framework::views::NonClientAreaView>(this, false);
-    views.push_back(std::make_unique<MessageBoxPage>(this, text_, flags_, framework::base::uiFont(), textFactory.Get()));
+    views.push_back(
+        std::make_unique<MessageBoxPage>(this, text_, flags_, framework::base::uiFont(), textFactory.Get()));
     if (const HRESULT created = contentCreation(); FAILED(created)) {
         return created;
     }

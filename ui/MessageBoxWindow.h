@@ -18,7 +18,7 @@ class MessageBoxWindow;
 class MessageBoxButton : public controls::TextButtonDark {
 public:
     MessageBoxButton(HWND window, int resultCode, std::function<void(int)> onResult, const std::wstring &caption,
-             const framework::text::FontDescription &font, IDWriteFactory *factory);
+                     const framework::text::FontDescription &font, IDWriteFactory *factory);
 
     void click() override;
 
@@ -46,7 +46,7 @@ public:
     static constexpr int kInactiveBackground = 105;
 
     MessageBoxWindow(Direct2dWindow *owner, const wchar_t *caption, unsigned width, unsigned height, std::wstring text,
-                 unsigned flags);
+                     unsigned flags);
 
     const wchar_t *className() const override;
     void onEscape() override;

@@ -58,7 +58,7 @@ int showMessageBox(HWND owner, const wchar_t *text, const wchar_t *caption, unsi
     const Size size = messageBoxSize(measured);
 
     auto box = std::make_unique<MessageBoxWindow>(direct2dWindowOf(owner), caption, static_cast<unsigned>(size.width),
-                                              static_cast<unsigned>(size.height), message, flags);
+                                                  static_cast<unsigned>(size.height), message, flags);
     if (FAILED(box->initialize(0))) {
         return kFailed;
     }

@@ -162,8 +162,7 @@ struct Bstr {
     static void close(pointer value) noexcept { ::SysFreeString(value); }
 };
 
-template <typename T>
-struct CoTaskMem {
+template <typename T> struct CoTaskMem {
     using pointer = T *;
     static pointer invalid() noexcept { return nullptr; }
     static void close(pointer value) noexcept { ::CoTaskMemFree(value); }
@@ -187,8 +186,7 @@ using UniqueCertChain = UniqueResource<traits::CertChain>;
 using UniqueBCryptAlgorithm = UniqueResource<traits::BCryptAlgorithm>;
 using UniqueBCryptHash = UniqueResource<traits::BCryptHash>;
 using UniqueBstr = UniqueResource<traits::Bstr>;
-template <typename T>
-using UniqueCoTaskMem = UniqueResource<traits::CoTaskMem<T>>;
+template <typename T> using UniqueCoTaskMem = UniqueResource<traits::CoTaskMem<T>>;
 
 // A VARIANT that is cleared on every path.
 class UniqueVariant {

@@ -6,9 +6,7 @@ namespace framework::buttons {
 
 UrlButton::UrlButton(HWND window, const wchar_t *text, const framework::text::FontDescription &font,
                      const text::TextStyle &style, IDWriteFactory *factory, uint32_t hoverColour, float x, float y)
-    : Label(controls::kKindUrlButton, text, font, style, factory, x, y),
-      window(window),
-      normalColour(colour),
+    : Label(controls::kKindUrlButton, text, font, style, factory, x, y), window(window), normalColour(colour),
       hoverColour(hoverColour)
 {
     interactive = true;

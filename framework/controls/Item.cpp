@@ -33,9 +33,13 @@ void Item::mouseUp(const MouseEvent &)
     pressed = false;
 }
 
-void Item::click() {}
+void Item::click()
+{
+}
 
-void Item::mouseMove(const MouseEvent &) {}
+void Item::mouseMove(const MouseEvent &)
+{
+}
 
 void Item::moveBy(float dx, float dy)
 {

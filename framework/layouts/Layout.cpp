@@ -12,8 +12,7 @@ Layout::Layout(float width, float height, float x, float y, framework::windows::
 {
 }
 
-Layout::Layout(float width, float height, float x, float y, framework::windows::Direct2dWindow *window,
-               int32_t givenId)
+Layout::Layout(float width, float height, float x, float y, framework::windows::Direct2dWindow *window, int32_t givenId)
     : controls::Item(controls::kKindLayout, width, height, x, y, givenId), window(window)
 {
 }

@@ -32,8 +32,7 @@ public:
     virtual bool hitTest(float px, float py);
 
     // Appends a child, which the layout owns from now on.
-    template <typename T>
-    T *add(std::unique_ptr<T> child)
+    template <typename T> T *add(std::unique_ptr<T> child)
     {
         T *raw = child.get();
         if (FAILED(child->creation) && SUCCEEDED(creation)) {
@@ -42,8 +41,7 @@ public:
         children.push_back(std::move(child));
         return raw;
     }
-    template <typename T, typename... Args>
-    T *make(Args &&...args)
+    template <typename T, typename... Args> T *make(Args &&...args)
     {
         return add(std::make_unique<T>(std::forward<Args>(args)...));
     }
@@ -54,8 +52,7 @@ public:
     framework::windows::Direct2dWindow *window;
 
 protected:
-    Layout(float width, float height, float x, float y, framework::windows::Direct2dWindow *window,
-           int32_t givenId);
+    Layout(float width, float height, float x, float y, framework::windows::Direct2dWindow *window, int32_t givenId);
 
     // Posts kMsgRedraw (whole window) to the window showing this tree.
     void postRedraw() const;

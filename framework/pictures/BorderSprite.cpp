@@ -7,19 +7,16 @@ namespace framework::pictures {
 BorderSprite::BorderSprite(float width, float height, float x, float y, uint32_t left, uint32_t top, uint32_t right,
                            uint32_t bottom, uint32_t leftWidth, uint32_t rightWidth, uint32_t topHeight,
                            uint32_t bottomHeight)
-    : BorderSprite(controls::kKindBorderSprite, width, height, x, y, left, top, right, bottom, leftWidth, rightWidth, topHeight,
-                   bottomHeight)
+    : BorderSprite(controls::kKindBorderSprite, width, height, x, y, left, top, right, bottom, leftWidth, rightWidth,
+                   topHeight, bottomHeight)
 {
 }
 
-BorderSprite::BorderSprite(controls::ItemKind kind, float width, float height, float x, float y, uint32_t left, uint32_t top,
-                           uint32_t right, uint32_t bottom, uint32_t leftWidth, uint32_t rightWidth,
+BorderSprite::BorderSprite(controls::ItemKind kind, float width, float height, float x, float y, uint32_t left,
+                           uint32_t top, uint32_t right, uint32_t bottom, uint32_t leftWidth, uint32_t rightWidth,
                            uint32_t topHeight, uint32_t bottomHeight)
-    : Sprite(kind, width, height, x, y, left, top, right, bottom),
-      leftWidth(leftWidth),
-      rightWidth(rightWidth),
-      topHeight(topHeight),
-      bottomHeight(bottomHeight)
+    : Sprite(kind, width, height, x, y, left, top, right, bottom), leftWidth(leftWidth), rightWidth(rightWidth),
+      topHeight(topHeight), bottomHeight(bottomHeight)
 {
 }
 

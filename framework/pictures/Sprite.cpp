@@ -22,8 +22,8 @@ HRESULT Sprite::draw(ID2D1RenderTarget *renderTarget, ID2D1Bitmap *bitmap)
         return S_OK;
     }
     const D2D1_RECT_F destination = D2D1::RectF(x, y, x + width, y + height);
-    const D2D1_RECT_F source = D2D1::RectF(static_cast<float>(left), static_cast<float>(top),
-                                           static_cast<float>(right), static_cast<float>(bottom));
+    const D2D1_RECT_F source = D2D1::RectF(static_cast<float>(left), static_cast<float>(top), static_cast<float>(right),
+                                           static_cast<float>(bottom));
     renderTarget->DrawBitmap(bitmap, destination, 1.0f, D2D1_BITMAP_INTERPOLATION_MODE_LINEAR, source);
     return S_OK;
 }

@@ -20,8 +20,8 @@ public:
     uint32_t bottom;
 
 protected:
-    Sprite(controls::ItemKind kind, float width, float height, float x, float y, uint32_t left, uint32_t top, uint32_t right,
-           uint32_t bottom);
+    Sprite(controls::ItemKind kind, float width, float height, float x, float y, uint32_t left, uint32_t top,
+           uint32_t right, uint32_t bottom);
 };
 
 } // namespace framework::pictures

@@ -136,7 +136,8 @@ bool convertColours(const uint32_t *source, uint32_t *destination, size_t count)
     }
     HPROFILE profiles[] = {srgb.get(), monitor.get()};
     DWORD intent = 0xFFFFFFFF;
-    UniqueColourTransform transform(::CreateMultiProfileTransform(profiles, 2, &intent, 1, NORMAL_MODE, INDEX_DONT_CARE));
+    UniqueColourTransform transform(
+        ::CreateMultiProfileTransform(profiles, 2, &intent, 1, NORMAL_MODE, INDEX_DONT_CARE));
     if (!transform) {
         return false;
     }

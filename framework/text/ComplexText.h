@@ -8,7 +8,7 @@ namespace framework::text {
 
 // A part of a ComplexText with its own look and, optionally, a click action.
 struct TextRange {
-    uint32_t start = 0;  // UTF-16 units
+    uint32_t start = 0; // UTF-16 units
     uint32_t length = 0;
     TextStyle normal;
     TextStyle hover;

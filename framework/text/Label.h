@@ -13,8 +13,8 @@ public:
     HRESULT setText(const wchar_t *newText) override;
 
 protected:
-    Label(controls::ItemKind kind, const wchar_t *text, const framework::text::FontDescription &font, const TextStyle &style,
-          IDWriteFactory *factory, float x, float y);
+    Label(controls::ItemKind kind, const wchar_t *text, const framework::text::FontDescription &font,
+          const TextStyle &style, IDWriteFactory *factory, float x, float y);
 
 private:
     void fitToText();

@@ -20,10 +20,7 @@ Text::Text(const wchar_t *text, const framework::text::FontDescription &font, co
 Text::Text(controls::ItemKind kind, const wchar_t *newText, const framework::text::FontDescription &font,
            const ParagraphSettings &paragraph, const TextStyle &style, IDWriteFactory *textFactory, float x, float y,
            float maxWidth, float maxHeight)
-    : controls::Item(kind, 0.0f, 0.0f, x, y),
-      size(style.size),
-      colour(style.colour),
-      underline(style.underline),
+    : controls::Item(kind, 0.0f, 0.0f, x, y), size(style.size), colour(style.colour), underline(style.underline),
       strikethrough(style.strikethrough)
 {
     creation = create(newText, font, paragraph, textFactory, maxWidth, maxHeight);

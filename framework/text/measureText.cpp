@@ -41,8 +41,8 @@ bool measureText(const wchar_t *text, const framework::text::FontDescription &fo
     return measureText(application != nullptr ? application->dwriteFactory() : nullptr, text, font, size, metrics);
 }
 
-bool measureText(IDWriteFactory *factory, const wchar_t *text, const framework::text::FontDescription &font,
-                 float size, TextMetrics &metrics)
+bool measureText(IDWriteFactory *factory, const wchar_t *text, const framework::text::FontDescription &font, float size,
+                 TextMetrics &metrics)
 {
     if (factory == nullptr || text == nullptr || text[0] == L'\0') {
         return false;

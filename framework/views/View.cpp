@@ -46,7 +46,9 @@ void View::hide()
     active = false;
 }
 
-void View::receiveData(framework::windows::PageData *) {}
+void View::receiveData(framework::windows::PageData *)
+{
+}
 
 NonClientAreaView::NonClientAreaView(framework::windows::Direct2dWindow *window, bool withMinimizeButton)
     : View(window, 0)

@@ -60,12 +60,8 @@ unsigned pixelsFor(float dips, float scale) noexcept
 
 Direct2dWindow::Direct2dWindow(Direct2dWindow *parent, const wchar_t *title, unsigned width, unsigned height,
                                int activeBackgroundId, int inactiveBackgroundId)
-    : width(static_cast<float>(width)),
-      height(static_cast<float>(height)),
-      title(title != nullptr ? title : L""),
-      activeBackgroundId(activeBackgroundId),
-      inactiveBackgroundId(inactiveBackgroundId),
-      parent(parent)
+    : width(static_cast<float>(width)), height(static_cast<float>(height)), title(title != nullptr ? title : L""),
+      activeBackgroundId(activeBackgroundId), inactiveBackgroundId(inactiveBackgroundId), parent(parent)
 {
 }
 
@@ -179,8 +175,8 @@ HRESULT Direct2dWindow::loadImage(framework::resources::Image &image, int id)
     }
     const framework::base::CoreApplication *application = framework::base::CoreApplication::current();
     return framework::resources::loadImageBytes(application != nullptr ? application->wicFactory() : nullptr,
-                                                          std::string_view(bytes->data(), bytes->size()),
-                                                          renderer.getRenderTarget(), image);
+                                                std::string_view(bytes->data(), bytes->size()),
+                                                renderer.getRenderTarget(), image);
 }
 
 HRESULT Direct2dWindow::loadDeviceResources()
@@ -248,9 +244,9 @@ HRESULT Direct2dWindow::createWindow()
             return error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : E_FAIL;
         }
     }
-    HWND created = ::CreateWindowExW(WS_EX_LAYERED, className(), title.c_str(), WS_CAPTION | WS_MINIMIZEBOX, left,
-                                     top, static_cast<int>(pixelWidth), static_cast<int>(pixelHeight), parentHandle,
-                                     nullptr, module, this);
+    HWND created = ::CreateWindowExW(WS_EX_LAYERED, className(), title.c_str(), WS_CAPTION | WS_MINIMIZEBOX, left, top,
+                                     static_cast<int>(pixelWidth), static_cast<int>(pixelHeight), parentHandle, nullptr,
+                                     module, this);
     if (created == nullptr) {
         return lastErrorResult();
     }
@@ -435,8 +431,7 @@ HRESULT Direct2dWindow::render(controls::Item *item)
         if (ID2D1Bitmap *frameBitmap = frame.getBitmap()) {
             const D2D1_SIZE_U size = frameBitmap->GetPixelSize();
             framework::pictures::drawNineSlice(
-                target, frameBitmap,
-                {0.0f, 0.0f, static_cast<float>(size.width), static_cast<float>(size.height)},
+                target, frameBitmap, {0.0f, 0.0f, static_cast<float>(size.width), static_cast<float>(size.height)},
                 {0.0f, 0.0f, width, height}, kFrameBorders);
         }
         if (nonClientView) {
@@ -668,8 +663,12 @@ void Direct2dWindow::close()
     ::DestroyWindow(hwnd);
 }
 
-void Direct2dWindow::onDestroyed() {}
+void Direct2dWindow::onDestroyed()
+{
+}
 
-void Direct2dWindow::onEscape() {}
+void Direct2dWindow::onEscape()
+{
+}
 
 } // namespace framework::windows

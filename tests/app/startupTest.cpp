@@ -55,10 +55,7 @@ protected:
         }
     }
 
-    std::vector<std::wstring> environment() const
-    {
-        return {L"KESTRUNE_PLANT_MARKER_DIR=" + markers_};
-    }
+    std::vector<std::wstring> environment() const { return {L"KESTRUNE_PLANT_MARKER_DIR=" + markers_}; }
 
     // The planted DLLs that were loaded, as "name name ...".
     std::string loadedPlants() const

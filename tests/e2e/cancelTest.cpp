@@ -137,12 +137,11 @@ TEST_F(Cancel, DuringRegistrationTheInstallationStillCompletes)
     EXPECT_FALSE(readMachineString(kUninstallKey, L"DisplayName").empty());
     EXPECT_TRUE(testsupport::fileExists(destination_ + L"\\Kestrune\\KestruneLauncher.exe"));
     // The question box the worker's end closed does not linger.
-    EXPECT_EQ(installer_->waitForWindow(
-                  [](HWND window) {
-                      return ::IsWindowVisible(window) && testsupport::windowClass(window) == L"MessageBox";
-                  },
-                  0),
-              nullptr);
+    EXPECT_EQ(
+        installer_->waitForWindow(
+            [](HWND window) { return ::IsWindowVisible(window) && testsupport::windowClass(window) == L"MessageBox"; },
+            0),
+        nullptr);
     const auto code = closeAndWait(window_);
     ASSERT_TRUE(code);
     EXPECT_EQ(*code, 0u);

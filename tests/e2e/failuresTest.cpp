@@ -103,9 +103,9 @@ TEST_F(Failure, ManifestAnswersMapToTheirIds)
     const std::wstring invalid = kE2eFixtures + L"/invalid-manifest.xml";
     const std::wstring brokenSetting = L"manifest_file=" + broken;
     const std::wstring invalidSetting = L"manifest_file=" + invalid;
-    for (const Case &c : {Case{L"manifest_status=404", 20020}, Case{brokenSetting.c_str(), 20021},
-                          Case{invalidSetting.c_str(), 20021}, Case{L"package_sha256=malformed", 20021},
-                          Case{L"manifest_status=465", 20023}}) {
+    for (const Case &c :
+         {Case{L"manifest_status=404", 20020}, Case{brokenSetting.c_str(), 20021}, Case{invalidSetting.c_str(), 20021},
+          Case{L"package_sha256=malformed", 20021}, Case{L"manifest_status=465", 20023}}) {
         SCOPED_TRACE(testing::Message() << c.settings);
         control(defaultSettings());
         control(c.settings);
@@ -369,8 +369,8 @@ TEST_F(Telemetry, AnUnreachableOrStalledServerCostsNoMoreThanTheReportTimeOuts)
     control(L"telemetry_fault=stall:60");
     const double stalled = timedInstall();
     control(L"telemetry_fault=");
-    std::printf("install with telemetry answering: %.1f s, refused: %.1f s, stalled: %.1f s\n", normal,
-                unreachable, stalled);
+    std::printf("install with telemetry answering: %.1f s, refused: %.1f s, stalled: %.1f s\n", normal, unreachable,
+                stalled);
     EXPECT_LT(unreachable, normal + 2 * 6.0);
     EXPECT_LT(stalled, normal + 2 * 6.0);
     // The requests did reach the server each time.

@@ -191,8 +191,7 @@ std::vector<DWORD> processIds(const wchar_t *exeName)
     }
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof(entry);
-    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
-         more = ::Process32NextW(snapshot.get(), &entry)) {
+    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
         if (::_wcsicmp(entry.szExeFile, exeName) == 0) {
             ids.push_back(entry.th32ProcessID);
         }
@@ -373,9 +372,8 @@ bool answerStopQuestionYes(const ChildProcess &process, DWORD timeoutMs)
 
 std::wstring defaultSettings()
 {
-    return L"manifest_status=200&package_status=200&min_size=20MB&last_version=" +
-           std::wstring(KESTRUNE_E2E_VERSION) + L"&package_x64=" + KESTRUNE_E2E_PACKAGE_LINUX_PATH +
-           L"&package_x32=" + KESTRUNE_E2E_PACKAGE_LINUX_PATH +
+    return L"manifest_status=200&package_status=200&min_size=20MB&last_version=" + std::wstring(KESTRUNE_E2E_VERSION) +
+           L"&package_x64=" + KESTRUNE_E2E_PACKAGE_LINUX_PATH + L"&package_x32=" + KESTRUNE_E2E_PACKAGE_LINUX_PATH +
            L"&x64_url=&x32_url=&manifest_file=&package_rate=0&package_sha256=auto&manifest_fault=&probe_fault="
            L"&telemetry_fault=";
 }
@@ -392,8 +390,8 @@ void Installation::SetUp()
 void Installation::TearDown()
 {
     if (installer_) {
-        const HWND box = installer_->waitForWindow(
-            [](HWND window) { return testsupport::windowClass(window) == L"MessageBox"; }, 0);
+        const HWND box =
+            installer_->waitForWindow([](HWND window) { return testsupport::windowClass(window) == L"MessageBox"; }, 0);
         if (::testing::Test::HasFailure()) {
             for (HWND window : installer_->windows()) {
                 if (::IsWindowVisible(window) && window != box) {

@@ -151,9 +151,9 @@ TEST_F(Installation, BusyServerEndsOnTheErrorPageAndRetryInstallsOnceItRecovers)
 TEST_F(Installation, ExistingInstallationShowsItsNoticeAndExitsWith20103)
 {
     win32lib::UniqueHKey key;
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, 0, KEY_WRITE, nullptr, key.put(),
-                                nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, 0, KEY_WRITE, nullptr, key.put(), nullptr),
+        ERROR_SUCCESS);
     key.reset();
     installer_ = testsupport::ChildProcess::start(L"\"" + testsupport::kInstallerPath + L"\"");
     ASSERT_TRUE(installer_);

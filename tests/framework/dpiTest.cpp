@@ -70,14 +70,15 @@ TEST_F(HighDpiWindow, NineSliceEdgesAreRoundedUpSoA21DipBorderPaints32Pixels)
     // Linear filtering blends the pixels where slices meet, so each pixel is
     // classified by the nearest of the colours that can be there.
     const auto nearest = [](uint32_t rgb) {
-        const uint32_t candidates[] = {kCellLeft, kCellRight, kCellCentre, kCellEdge, kPlainBackground,
-                                       kFrameEdgeActive};
+        const uint32_t candidates[] = {kCellLeft, kCellRight,       kCellCentre,
+                                       kCellEdge, kPlainBackground, kFrameEdgeActive};
         uint32_t best = 0;
         int bestDistance = 1 << 30;
         for (const uint32_t candidate : candidates) {
             int distance = 0;
             for (int shift = 0; shift <= 16; shift += 8) {
-                const int delta = static_cast<int>((rgb >> shift) & 0xFF) - static_cast<int>((candidate >> shift) & 0xFF);
+                const int delta =
+                    static_cast<int>((rgb >> shift) & 0xFF) - static_cast<int>((candidate >> shift) & 0xFF);
                 distance += delta * delta;
             }
             if (distance < bestDistance) {

@@ -177,10 +177,9 @@ TEST_F(ElementTree, SpritesAndTextsAreNeverHoveredAndAskForNoRedraw)
 {
     auto *sprite = root.make<framework::pictures::Sprite>(100.0f, 100.0f, 0.0f, 0.0f, 0u, 0u, 10u, 10u);
     ASSERT_HRESULT_SUCCEEDED(app::Application::instance().createFactories());
-    auto *label = root.make<framework::text::Label>(L"Plain words", frameworktest::testFont(),
-                                                               framework::text::TextStyle{},
-                                                               app::Application::instance().dwriteFactory(), 0.0f,
-                                                               0.0f);
+    auto *label =
+        root.make<framework::text::Label>(L"Plain words", frameworktest::testFont(), framework::text::TextStyle{},
+                                          app::Application::instance().dwriteFactory(), 0.0f, 0.0f);
     root.mouseMove(at(5, 5));
     root.mouseMove(at(6, 6));
     EXPECT_FALSE(sprite->hovered);
@@ -302,8 +301,7 @@ TEST_F(ElementTree, TheSystemButtonsSitAtTheRightEdgeAndFollowIt)
 
     framework::views::NonClientAreaView boxOverlay(&window, false);
     ASSERT_EQ(boxOverlay.children.size(), 1u);
-    EXPECT_NE(dynamic_cast<framework::buttons::SystemButtonClose *>(boxOverlay.children[0].get()),
-              nullptr);
+    EXPECT_NE(dynamic_cast<framework::buttons::SystemButtonClose *>(boxOverlay.children[0].get()), nullptr);
 }
 
 TEST_F(ElementTree, TheCloseButtonPostsCloseToItsWindow)

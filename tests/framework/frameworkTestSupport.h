@@ -82,8 +82,8 @@ public:
 // may add elements to page 1.
 class TestWindow : public framework::windows::Direct2dWindow {
 public:
-    TestWindow(Direct2dWindow *parent = nullptr, unsigned width = 767, unsigned height = 444,
-               int activeId = 102, int inactiveId = 103);
+    TestWindow(Direct2dWindow *parent = nullptr, unsigned width = 767, unsigned height = 444, int activeId = 102,
+               int inactiveId = 103);
 
     HRESULT createContent(intptr_t argument) override;
     void close() override;
@@ -96,11 +96,11 @@ public:
     int escapes = 0;
 
     using Direct2dWindow::atlas;
-    using Direct2dWindow::recoverDevice;
     using Direct2dWindow::backgroundKey;
     using Direct2dWindow::currentView;
     using Direct2dWindow::firstActivationPending;
     using Direct2dWindow::nonClientView;
+    using Direct2dWindow::recoverDevice;
     using Direct2dWindow::views;
 };
 

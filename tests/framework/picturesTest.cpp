@@ -29,22 +29,22 @@ struct Region {
 
 // Every region of the sprite atlas that an element draws.
 constexpr Region kAtlasRegions[] = {
-    {"field-frame", 5, 103, 599, 133},          {"minimise-normal", 109, 153, 135, 173},
-    {"minimise-hover", 436, 153, 462, 173},     {"minimise-pressed", 721, 153, 747, 173},
-    {"close-normal", 163, 153, 190, 173},       {"close-hover", 490, 153, 517, 173},
-    {"close-pressed", 775, 153, 802, 173},      {"express-shield-vista", 27, 211, 47, 235},
+    {"field-frame", 5, 103, 599, 133},           {"minimise-normal", 109, 153, 135, 173},
+    {"minimise-hover", 436, 153, 462, 173},      {"minimise-pressed", 721, 153, 747, 173},
+    {"close-normal", 163, 153, 190, 173},        {"close-hover", 490, 153, 517, 173},
+    {"close-pressed", 775, 153, 802, 173},       {"express-shield-vista", 27, 211, 47, 235},
     {"express-shield-other", 88, 211, 108, 235}, {"express-shield-10", 143, 211, 165, 234},
-    {"express-arrow", 204, 206, 243, 240},      {"status-emblem", 260, 206, 294, 240},
-    {"express-normal", 5, 250, 305, 311},       {"express-hover", 316, 250, 616, 311},
-    {"express-pressed", 625, 250, 925, 311},    {"dark-normal", 66, 334, 221, 364},
-    {"dark-hover", 383, 334, 538, 364},         {"dark-pressed", 693, 334, 848, 364},
-    {"red-normal", 66, 387, 221, 417},          {"red-hover", 383, 387, 538, 417},
-    {"red-pressed", 693, 387, 848, 417},        {"check-box", 139, 433, 152, 446},
-    {"check-mark", 155, 435, 164, 443},         {"finish-emblem", 204, 433, 306, 504},
-    {"start-shield-vista", 325, 437, 338, 451}, {"start-shield-other", 369, 437, 383, 451},
-    {"start-shield-10", 414, 436, 427, 450},    {"folder-emblem", 73, 462, 109, 490},
-    {"folder-icon", 118, 475, 138, 490},        {"progress-track", 66, 522, 685, 540},
-    {"progress-line", 49, 554, 696, 604},       {"product-logo", 92, 620, 220, 748},
+    {"express-arrow", 204, 206, 243, 240},       {"status-emblem", 260, 206, 294, 240},
+    {"express-normal", 5, 250, 305, 311},        {"express-hover", 316, 250, 616, 311},
+    {"express-pressed", 625, 250, 925, 311},     {"dark-normal", 66, 334, 221, 364},
+    {"dark-hover", 383, 334, 538, 364},          {"dark-pressed", 693, 334, 848, 364},
+    {"red-normal", 66, 387, 221, 417},           {"red-hover", 383, 387, 538, 417},
+    {"red-pressed", 693, 387, 848, 417},         {"check-box", 139, 433, 152, 446},
+    {"check-mark", 155, 435, 164, 443},          {"finish-emblem", 204, 433, 306, 504},
+    {"start-shield-vista", 325, 437, 338, 451},  {"start-shield-other", 369, 437, 383, 451},
+    {"start-shield-10", 414, 436, 427, 450},     {"folder-emblem", 73, 462, 109, 490},
+    {"folder-icon", 118, 475, 138, 490},         {"progress-track", 66, 522, 685, 540},
+    {"progress-line", 49, 554, 696, 604},        {"product-logo", 92, 620, 220, 748},
     {"error-emblem", 316, 625, 416, 725},
 };
 constexpr float kOffset = 16.0f;
@@ -61,9 +61,8 @@ std::vector<uint32_t> decodedPixels(int id, UINT &width, UINT &height)
 {
     const auto bytes = framework::resources::pictureBytes(id);
     Image image;
-    if (!bytes || FAILED(framework::resources::decodeImage(
-                      app::Application::instance().wicFactory(), std::string_view(bytes->data(), bytes->size()),
-                      image))) {
+    if (!bytes || FAILED(framework::resources::decodeImage(app::Application::instance().wicFactory(),
+                                                           std::string_view(bytes->data(), bytes->size()), image))) {
         return {};
     }
     image.source->GetSize(&width, &height);
@@ -189,8 +188,8 @@ TEST_F(ProgramPictures, ScreenshotOfTextsLinksAndButtonsOnTheMainFrame)
         page.make<text::Label>(L"Welcome to the framework", font, text::TextStyle{28, 0xEEEEEE, 0, 0}, factory, 60.0f,
                                60.0f);
         sentence = page.make<text::ComplexText>(self.handle(), L"By installing you agree to the licence terms.", font,
-                                                text::ParagraphSettings{}, text::TextStyle{14, 0x999999, 0, 0},
-                                                factory, 60.0f, 120.0f, 600.0f, 30.0f);
+                                                text::ParagraphSettings{}, text::TextStyle{14, 0x999999, 0, 0}, factory,
+                                                60.0f, 120.0f, 600.0f, 30.0f);
         sentence->ranges = {text::TextRange{31, 13, {14, 0x999999, 1, 0}, {14, 0xFFFFFF, 1, 0}, nullptr}};
         sentence->applyLook(sentence->ranges[0], sentence->ranges[0].normal);
         page.make<buttons::UrlButton>(self.handle(), L"Privacy policy", font, text::TextStyle{13, 0x808080, 1, 0},

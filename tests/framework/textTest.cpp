@@ -116,10 +116,10 @@ TEST_F(TextControls, ALabelRefitsItsBoxToALongerText)
 TEST_F(TextControls, ANewTextKeepsAlignmentWrappingAndEllipsisTrimming)
 {
     framework::text::TextInput path(L"C:\\Program Files\\Kestrune", testFont(),
-                                              framework::text::ParagraphSettings{
-                                                  DWRITE_TEXT_ALIGNMENT_TRAILING, DWRITE_PARAGRAPH_ALIGNMENT_CENTER,
-                                                  DWRITE_WORD_WRAPPING_NO_WRAP},
-                                              TextStyle{14, 0xCCCCCC, 0, 0}, factory(), 20, 30, 120, 24);
+                                    framework::text::ParagraphSettings{DWRITE_TEXT_ALIGNMENT_TRAILING,
+                                                                       DWRITE_PARAGRAPH_ALIGNMENT_CENTER,
+                                                                       DWRITE_WORD_WRAPPING_NO_WRAP},
+                                    TextStyle{14, 0xCCCCCC, 0, 0}, factory(), 20, 30, 120, 24);
     EXPECT_EQ(path.kind, framework::controls::kKindTextInput);
     Microsoft::WRL::ComPtr<IDWriteInlineObject> ellipsis;
     ASSERT_HRESULT_SUCCEEDED(factory()->CreateEllipsisTrimmingSign(path.layout.Get(), &ellipsis));
@@ -259,8 +259,8 @@ TEST_F(TextControls, LeavingALinkRestoresItsColourAndTheCursorFromBeforeIt)
 {
     MessageSink sink;
     const HCURSOR arrow = ::LoadCursorW(nullptr, IDC_ARROW);
-    framework::buttons::UrlButton link(sink.handle(), L"Privacy", testFont(), TextStyle{13, 0x808080, 1, 0},
-                                                 factory(), 0xFFFFFF, 0, 0);
+    framework::buttons::UrlButton link(sink.handle(), L"Privacy", testFont(), TextStyle{13, 0x808080, 1, 0}, factory(),
+                                       0xFFFFFF, 0, 0);
     EXPECT_EQ(link.kind, framework::controls::kKindUrlButton);
     EXPECT_TRUE(link.interactive);
     EXPECT_GT(link.width, 0.0f);

@@ -18,8 +18,8 @@
 #include <functional>
 #include <memory>
 
-using framework::windows::centredPosition;
 using framework::controls::Item;
+using framework::windows::centredPosition;
 using framework::windows::kMsgRedraw;
 using framework::windows::kMsgShowView;
 using framework::windows::kMsgViewData;
@@ -82,8 +82,8 @@ protected:
 TEST(WindowPlacement, CentredWindowsStayOnTheScreen)
 {
     EXPECT_EQ(centredPosition(0, 1280, 767, 1280), 256);
-    EXPECT_EQ(centredPosition(1000, 767, 300, 1280), 980);  // would run off the right
-    EXPECT_EQ(centredPosition(-500, 400, 300, 1280), 0);    // would start before the left
+    EXPECT_EQ(centredPosition(1000, 767, 300, 1280), 980); // would run off the right
+    EXPECT_EQ(centredPosition(-500, 400, 300, 1280), 0);   // would start before the left
     EXPECT_EQ(centredPosition(0, 1024, 444, 1024), 290);
     EXPECT_EQ(framework::windows::pixelsFor(767, 1.5f), 1151u);
     EXPECT_EQ(framework::windows::pixelsFor(444, 1.5f), 666u);
@@ -184,8 +184,8 @@ TEST_F(Window, ShowViewSwitchesPagesAndAnUnknownIdOnlyRedraws)
 {
     auto window = open();
     ASSERT_TRUE(window);
-    auto *marker = window->firstPage->make<framework::pictures::Sprite>(30.0f, 30.0f, 200.0f, 200.0f, 163u,
-                                                                                   153u, 190u, 173u);
+    auto *marker =
+        window->firstPage->make<framework::pictures::Sprite>(30.0f, 30.0f, 200.0f, 200.0f, 163u, 153u, 190u, 173u);
     EXPECT_NE(window->getRenderer().pixelAt(210, 210), colorRef(kCloseNormal)); // not drawn yet
     ::PostMessageW(window->handle(), kMsgShowView, 99, 0);
     pump(50);
@@ -289,9 +289,9 @@ TEST_F(Window, PlainBackgroundDragsTheWindowWhileDrawnThingsAndControlsDoNot)
     window->firstPage->make<InvisibleHotspot>(100.0f, 100.0f);
     EXPECT_EQ(hitAt(*window, 110, 110), HTCLIENT);
 
-    auto *label = window->firstPage->make<framework::text::Label>(
-        L"WWWW", testFont(), framework::text::TextStyle{40.0f, 0xFFFFFF, 0, 0}, window->getTextFactory(),
-        300.0f, 200.0f);
+    auto *label = window->firstPage->make<framework::text::Label>(L"WWWW", testFont(),
+                                                                  framework::text::TextStyle{40.0f, 0xFFFFFF, 0, 0},
+                                                                  window->getTextFactory(), 300.0f, 200.0f);
     window->render(nullptr);
     int glyphX = -1;
     int glyphY = -1;
@@ -378,8 +378,8 @@ TEST_F(Window, ABorderSpriteButtonLargerThanItsFrameKeepsItsCornersAndStretchesT
     constexpr framework::buttons::SpriteFrames kCell{10, 300, 10, 300, 10, 300, 60, 40};
     auto window = open();
     ASSERT_TRUE(window);
-    window->firstPage->make<framework::buttons::BorderSpriteButton>(200.0f, 120.0f, 100.0f, 100.0f, kCell,
-                                                                              21u, 21u, 16u, 16u);
+    window->firstPage->make<framework::buttons::BorderSpriteButton>(200.0f, 120.0f, 100.0f, 100.0f, kCell, 21u, 21u,
+                                                                    16u, 16u);
     window->render(nullptr);
     auto &renderer = window->getRenderer();
     EXPECT_EQ(renderer.pixelAt(100, 160), colorRef(kCellLeft));
@@ -441,8 +441,7 @@ TEST_F(Window, AMonitorChangeRedrawsWithTheMonitorsTextParameters)
 {
     auto window = open();
     ASSERT_TRUE(window);
-    EXPECT_HRESULT_SUCCEEDED(
-        window->onMonitorChanged(::MonitorFromWindow(window->handle(), MONITOR_DEFAULTTOPRIMARY)));
+    EXPECT_HRESULT_SUCCEEDED(window->onMonitorChanged(::MonitorFromWindow(window->handle(), MONITOR_DEFAULTTOPRIMARY)));
 }
 
 TEST_F(Window, PointerClicksLandOnWhatIsDrawn)
@@ -466,7 +465,8 @@ TEST_F(Window, PointerClicksLandOnWhatIsDrawn)
     moves[0].mi.dwFlags = MOUSEEVENTF_MOVE;
     ::SendInput(1, moves, sizeof(INPUT));
     EXPECT_TRUE(pumpUntil([&] { return close->hovered; })) << "the pointer did not reach the close button";
-    pumpUntil([&] { return window->getRenderer().pixelAt(static_cast<int>(close->x) + 5, 12) == colorRef(kCloseHover); });
+    pumpUntil(
+        [&] { return window->getRenderer().pixelAt(static_cast<int>(close->x) + 5, 12) == colorRef(kCloseHover); });
     EXPECT_EQ(window->getRenderer().pixelAt(static_cast<int>(close->x) + 5, 12), colorRef(kCloseHover));
     INPUT press[2] = {};
     press[0].type = INPUT_MOUSE;
@@ -495,8 +495,8 @@ std::vector<uint8_t> tableWith(const std::function<void(std::vector<uint8_t> &)>
     std::vector<uint8_t> payload;
     for (int id = 101; id <= 105; ++id) {
         const auto picture = framework::resources::pictureBytes(id);
-        std::vector<uint8_t> text = encipher(
-            std::span(reinterpret_cast<const uint8_t *>(picture->data()), picture->size()), key);
+        std::vector<uint8_t> text =
+            encipher(std::span(reinterpret_cast<const uint8_t *>(picture->data()), picture->size()), key);
         if (id == 101) {
             damageAtlas(text);
         }
@@ -518,8 +518,8 @@ TEST_F(Window, AnElementThatCannotBeMadeKeepsTheWindowFromOpening)
     window.build = [](TestWindow &self, TestPage &page) {
         page.make<framework::text::Label>(L"made", testFont(), framework::text::TextStyle{}, self.getTextFactory(), 0,
                                           0);
-        page.make<framework::text::Label>(nullptr, testFont(), framework::text::TextStyle{}, self.getTextFactory(),
-                                          0, 20);
+        page.make<framework::text::Label>(nullptr, testFont(), framework::text::TextStyle{}, self.getTextFactory(), 0,
+                                          20);
         return S_OK;
     };
     EXPECT_EQ(window.initialize(0), E_INVALIDARG);

@@ -41,8 +41,8 @@ PageMessageSink::PageMessageSink(const RECT *rect)
     windowClass.lpszClassName = kSinkClass;
     ::RegisterClassW(&windowClass);
     if (rect == nullptr) {
-        window_ = ::CreateWindowExW(0, kSinkClass, L"sink", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                    windowClass.hInstance, this);
+        window_ = ::CreateWindowExW(0, kSinkClass, L"sink", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, windowClass.hInstance,
+                                    this);
     } else {
         window_ = ::CreateWindowExW(WS_EX_TOOLWINDOW, kSinkClass, L"sink", WS_POPUP, rect->left, rect->top,
                                     rect->right - rect->left, rect->bottom - rect->top, nullptr, nullptr,
@@ -103,8 +103,8 @@ bool pumpUntilSignalled(HANDLE handle, DWORD timeoutMs)
         if (now >= deadline) {
             return false;
         }
-        const DWORD result = ::MsgWaitForMultipleObjects(1, &handle, FALSE, static_cast<DWORD>(deadline - now),
-                                                         QS_ALLINPUT);
+        const DWORD result =
+            ::MsgWaitForMultipleObjects(1, &handle, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
         if (result == WAIT_OBJECT_0) {
             pumpMessages();
             return true;

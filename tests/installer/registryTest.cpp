@@ -26,9 +26,9 @@ TEST(KeyExists, ReadableKeyExists)
 {
     const std::wstring name = scratchKeyName(L"plain");
     win32lib::UniqueHKey key;
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(),
-                                nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        ::RegCreateKeyExW(HKEY_CURRENT_USER, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr),
+        ERROR_SUCCESS);
     EXPECT_TRUE(installer::keyExists(HKEY_CURRENT_USER, name.c_str(), false));
     ::RegDeleteKeyW(HKEY_CURRENT_USER, name.c_str());
 }
@@ -62,8 +62,8 @@ TEST(KeyExists, KeyThatCannotBeReadCountsAsExisting)
         L"D:P", SDDL_REVISION_1, reinterpret_cast<PSECURITY_DESCRIPTOR *>(descriptor.put()), nullptr));
     SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor.get(), FALSE};
     win32lib::UniqueHKey key;
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, &attributes,
-                                key.put(), nullptr),
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, &attributes, key.put(),
+                                nullptr),
               ERROR_SUCCESS);
     key.reset();
     win32lib::ScopeExit removeKey([&] {

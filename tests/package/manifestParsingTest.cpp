@@ -52,8 +52,8 @@ TEST(ManifestValidation, VersionPattern)
     for (const wchar_t *version : {L"1.2.3.4", L"7", L"1.2", L"1.2.", L"1.2.3.", L"10.0.19045.3803"}) {
         EXPECT_TRUE(versionPasses(version)) << narrow(version);
     }
-    for (const wchar_t *version : {L"", L"1.2.3.4.5", L"1.2.3.4.", L"v1.2", L"1..2", L".1", L"1.2a", L" 1.2",
-                                   L"1.2\n", L"\xFF11.\xFF12", L"1\u0662"}) {
+    for (const wchar_t *version : {L"", L"1.2.3.4.5", L"1.2.3.4.", L"v1.2", L"1..2", L".1", L"1.2a", L" 1.2", L"1.2\n",
+                                   L"\xFF11.\xFF12", L"1\u0662"}) {
         EXPECT_FALSE(versionPasses(version)) << narrow(version);
     }
 }
@@ -63,8 +63,8 @@ TEST(ManifestValidation, SizePatternAcceptsUnitsInAnyCase)
     for (const wchar_t *size : {L"150MB", L"150mb", L"150Mb", L"4096", L"12KB", L"1kb", L"4GB", L"0"}) {
         EXPECT_TRUE(sizePasses(size)) << narrow(size);
     }
-    for (const wchar_t *size : {L"", L"150 MB", L"1.5GB", L"MB", L"150TB", L"150B", L"-5", L"150MBs", L"150M",
-                                L"150\n", L"\xFF11\xFF15MB", L"150BM"}) {
+    for (const wchar_t *size : {L"", L"150 MB", L"1.5GB", L"MB", L"150TB", L"150B", L"-5", L"150MBs", L"150M", L"150\n",
+                                L"\xFF11\xFF15MB", L"150BM"}) {
         EXPECT_FALSE(sizePasses(size)) << narrow(size);
     }
 }
@@ -179,9 +179,9 @@ namespace {
 
 // sha256("abc"), as a server could write it.
 const std::string kAbcHash = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
-const win32lib::encryption::Sha256Digest kAbcDigest = {
-    0xba, 0x78, 0x16, 0xbf, 0x8f, 0x01, 0xcf, 0xea, 0x41, 0x41, 0x40, 0xde, 0x5d, 0xae, 0x22, 0x23,
-    0xb0, 0x03, 0x61, 0xa3, 0x96, 0x17, 0x7a, 0x9c, 0xb4, 0x10, 0xff, 0x61, 0xf2, 0x00, 0x15, 0xad};
+const win32lib::encryption::Sha256Digest kAbcDigest = {0xba, 0x78, 0x16, 0xbf, 0x8f, 0x01, 0xcf, 0xea, 0x41, 0x41, 0x40,
+                                                       0xde, 0x5d, 0xae, 0x22, 0x23, 0xb0, 0x03, 0x61, 0xa3, 0x96, 0x17,
+                                                       0x7a, 0x9c, 0xb4, 0x10, 0xff, 0x61, 0xf2, 0x00, 0x15, 0xad};
 
 // A manifest whose entries carry the given attribute texts (nothing: none).
 std::string manifestWithHashes(const char *x32Attribute, const char *x64Attribute)

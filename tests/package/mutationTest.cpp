@@ -310,8 +310,8 @@ TEST(Mutation, DamagedManifestsEndAsErrorModelOutcomes)
             // decode fails the request (65001), which the manifest step turns
             // into 20011 or 20022.
             std::vector<uint8_t> decoded;
-            if (!win32lib::http::GzipDecoder::decode(reinterpret_cast<const uint8_t *>(body.data()),
-                                                                  body.size(), decoded)) {
+            if (!win32lib::http::GzipDecoder::decode(reinterpret_cast<const uint8_t *>(body.data()), body.size(),
+                                                     decoded)) {
                 continue;
             }
             body.assign(decoded.begin(), decoded.end());

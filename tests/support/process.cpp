@@ -62,8 +62,7 @@ std::optional<ChildProcess> ChildProcess::start(const std::wstring &commandLine,
     return child;
 }
 
-std::optional<ChildProcess> ChildProcess::startWith(const std::wstring &commandLine, HANDLE parent,
-                                                    DWORD creationFlags)
+std::optional<ChildProcess> ChildProcess::startWith(const std::wstring &commandLine, HANDLE parent, DWORD creationFlags)
 {
     SIZE_T listSize = 0;
     ::InitializeProcThreadAttributeList(nullptr, 1, 0, &listSize);
@@ -84,9 +83,9 @@ std::optional<ChildProcess> ChildProcess::startWith(const std::wstring &commandL
     }
     std::wstring mutableCommand = commandLine;
     PROCESS_INFORMATION info = {};
-    const BOOL started = ::CreateProcessW(nullptr, mutableCommand.data(), nullptr, nullptr, FALSE,
-                                          creationFlags | EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
-                                          &startup.StartupInfo, &info);
+    const BOOL started =
+        ::CreateProcessW(nullptr, mutableCommand.data(), nullptr, nullptr, FALSE,
+                         creationFlags | EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr, &startup.StartupInfo, &info);
     ::DeleteProcThreadAttributeList(list);
     if (!started) {
         return std::nullopt;

@@ -17,8 +17,8 @@
 namespace {
 
 using ui::controls::CheckBox;
-using ui::controls::TextButton;
 using ui::controls::ExpressInstallButton;
+using ui::controls::TextButton;
 
 class MainWindowTest : public ::testing::Test {
 protected:

@@ -88,8 +88,7 @@ TEST_F(MessageBoxTest, LongTextsGrowTheBoxByTheirMeasuredSize)
 {
     const std::wstring text = app::loadString(app::ids::kAlreadyInstalled);
     framework::text::TextMetrics measured{};
-    ASSERT_TRUE(
-        framework::text::measureText(text.c_str(), app::Application::instance().font(), 28.0f, measured));
+    ASSERT_TRUE(framework::text::measureText(text.c_str(), app::Application::instance().font(), 28.0f, measured));
     ASSERT_GT(measured.width, 100.0f);
     float width = 0;
     float height = 0;

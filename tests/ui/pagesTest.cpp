@@ -34,12 +34,12 @@
 
 namespace {
 
+using framework::text::Text;
 using ui::controls::CheckBox;
-using ui::controls::TextButton;
 using ui::controls::ChooseFileTextField;
 using ui::controls::ExpressInstallButton;
 using ui::controls::StartInstallButton;
-using framework::text::Text;
+using ui::controls::TextButton;
 
 class PagesTest : public ::testing::Test {
 protected:
@@ -201,8 +201,7 @@ TEST_F(PagesTest, CheckBoxesStackFiveApart)
     EXPECT_GE(first.height, 13.0f);
     const auto &font = app::Application::instance().font();
     EXPECT_FLOAT_EQ(first.captionLabel().x, 91.0f + 19.0f);
-    EXPECT_FLOAT_EQ(first.captionLabel().y,
-                    212.0f - ui::checkBoxLabelOffset(font.family, font.weight));
+    EXPECT_FLOAT_EQ(first.captionLabel().y, 212.0f - ui::checkBoxLabelOffset(font.family, font.weight));
     EXPECT_EQ(first.captionLabel().text, app::loadString(app::ids::kStartWhenFinished));
 }
 
@@ -310,8 +309,8 @@ TEST_F(PagesTest, ErrorPageCentresItsTextsAndASecondErrorWithTheSameIdKeepsThem)
 
 // Pixels of the window surface brighter than `threshold` in every channel,
 // inside a rectangle in DIPs.
-int brightPixels(framework::windows::Direct2dWindow &window, float left, float top, float right,
-                 float bottom, uint32_t threshold)
+int brightPixels(framework::windows::Direct2dWindow &window, float left, float top, float right, float bottom,
+                 uint32_t threshold)
 {
     EXPECT_HRESULT_SUCCEEDED(window.render(nullptr));
     const UINT width = window.getPixelWidth();
@@ -516,8 +515,7 @@ TEST_F(BrowseTest, ALongPathIsCutInTheMiddleKeepingTheLastFolder)
     const auto &path = field().pathText();
     ASSERT_EQ(path.text, longFolder + L"\\Kestrune Software");
     framework::text::TextMetrics full{};
-    ASSERT_TRUE(
-        framework::text::measureText(path.text.c_str(), app::Application::instance().font(), 14.0f, full));
+    ASSERT_TRUE(framework::text::measureText(path.text.c_str(), app::Application::instance().font(), 14.0f, full));
     EXPECT_GT(full.width, path.width) << "the test path must not fit";
     DWRITE_TRIMMING trimming{};
     Microsoft::WRL::ComPtr<IDWriteInlineObject> sign;

@@ -58,8 +58,7 @@ TEST(Screenshots, EveryPageAndTheStopQuestion)
 
     showPage(*window, 2);
     uitest::saveScreenshot(*window, L"2-choose-directory" + suffix);
-    auto &field =
-        *uitest::elementsOf<ui::controls::ChooseFileTextField>(*window->page(2)).at(0);
+    auto &field = *uitest::elementsOf<ui::controls::ChooseFileTextField>(*window->page(2)).at(0);
     field.folderPicker = [](HWND) -> std::optional<std::wstring> {
         return L"D:\\Users\\Somebody\\Documents\\Music collections of the whole family\\Players and tools";
     };
@@ -100,7 +99,7 @@ TEST(Screenshots, EveryPageAndTheStopQuestion)
         ::PostMessageW(box, WM_CLOSE, 0, 0);
     });
     ui::showMessageBox(nullptr, app::loadString(app::ids::kAlreadyInstalled).c_str(),
-                                app::loadString(app::ids::kInformation).c_str(), MB_OK);
+                       app::loadString(app::ids::kInformation).c_str(), MB_OK);
     EXPECT_TRUE(noticeSaved);
 }
 

@@ -126,8 +126,7 @@ bool takeQuit()
 framework::text::Text *findText(const framework::layouts::Layout &layout, const std::wstring &text)
 {
     for (const auto &child : layout.children) {
-        if (auto *element = dynamic_cast<framework::text::Text *>(child.get());
-            element && element->text == text) {
+        if (auto *element = dynamic_cast<framework::text::Text *>(child.get()); element && element->text == text) {
             return element;
         }
         if (auto *nested = dynamic_cast<framework::layouts::Layout *>(child.get())) {

@@ -18,15 +18,14 @@ constexpr uint32_t kCaptionColour = 0xCCCCCC;
 } // namespace
 
 CheckBox::CheckBox(const std::wstring &caption, bool checked, const framework::text::FontDescription &font,
-                     IDWriteFactory *factory, float x, float y)
+                   IDWriteFactory *factory, float x, float y)
     : Item(framework::controls::kKindComposite, 0, 0, x, y), checked_(checked)
 {
     interactive = true;
     box_ = sprite(x, y, kBoxSize, kBoxSize, 139, 433);
     checkMark_ = sprite(x + 2, y + 3, 9, 8, 155, 435);
     const float labelOffset = checkBoxLabelOffset(font.family, font.weight);
-    label_ = label(caption, font, factory, kCaptionSize, kCaptionColour, x + kBoxSize + kLabelGap,
-                             y - labelOffset);
+    label_ = label(caption, font, factory, kCaptionSize, kCaptionColour, x + kBoxSize + kLabelGap, y - labelOffset);
     width = kBoxSize + kLabelGap + label_->width;
     framework::text::TextMetrics metrics{};
     if (framework::text::measureText(caption.c_str(), font, kCaptionSize, metrics)) {

@@ -16,7 +16,7 @@ namespace ui::controls {
 class CheckBox : public framework::controls::Item {
 public:
     CheckBox(const std::wstring &caption, bool checked, const framework::text::FontDescription &font,
-              IDWriteFactory *factory, float x, float y);
+             IDWriteFactory *factory, float x, float y);
 
     void click() override;
     void moveBy(float dx, float dy) override;

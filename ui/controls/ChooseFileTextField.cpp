@@ -28,7 +28,7 @@ constexpr DWORD kShortPathCapacity = 260;
 class BrowseUrlButton final : public framework::buttons::UrlButton {
 public:
     BrowseUrlButton(ChooseFileTextField &field, HWND window, const framework::text::FontDescription &font,
-                     IDWriteFactory *factory, float x, float y)
+                    IDWriteFactory *factory, float x, float y)
         : UrlButton(window, app::loadString(app::ids::kBrowse).c_str(), font,
                     TextStyle{kTextSize, 0x0892D9, false, false}, factory, 0x1D9FFF, x, y),
           field_(field)
@@ -58,23 +58,23 @@ std::optional<std::wstring> systemPicker(HWND owner)
 
 } // namespace
 
-ChooseFileTextField::ChooseFileTextField(framework::windows::Direct2dWindow *window,
-                                         std::wstring &destination, const framework::text::FontDescription &font,
-                                         IDWriteFactory *factory, float x, float y)
+ChooseFileTextField::ChooseFileTextField(framework::windows::Direct2dWindow *window, std::wstring &destination,
+                                         const framework::text::FontDescription &font, IDWriteFactory *factory, float x,
+                                         float y)
     : Layout(kWidth, kHeight, x, y, window), folderPicker(systemPicker), destination_(destination)
 {
-    frame_ = std::make_unique<framework::pictures::BorderSprite>(kWidth, kHeight, x, y, 5, 103, 599, 133, 14,
-                                                                           14, 10, 10);
+    frame_ =
+        std::make_unique<framework::pictures::BorderSprite>(kWidth, kHeight, x, y, 5, 103, 599, 133, 14, 14, 10, 10);
     add(sprite(x + 13, y + 7, 20, 15, 118, 475));
     auto *browseLink = make<BrowseUrlButton>(*this, window->handle(), font, factory, x + kWidth - 58, y + 7);
 
-    const framework::text::ParagraphSettings paragraph{
-        DWRITE_TEXT_ALIGNMENT_LEADING, DWRITE_PARAGRAPH_ALIGNMENT_CENTER, DWRITE_WORD_WRAPPING_NO_WRAP};
+    const framework::text::ParagraphSettings paragraph{DWRITE_TEXT_ALIGNMENT_LEADING, DWRITE_PARAGRAPH_ALIGNMENT_CENTER,
+                                                       DWRITE_WORD_WRAPPING_NO_WRAP};
     const float pathWidth = browseLink->x - kBrowseGap - (x + kPathLeft);
     constexpr float kPathHeight = 20.0f;
     pathText_ = make<framework::text::TextInput>(destination.c_str(), font, paragraph,
-                                                           TextStyle{kTextSize, 0x666666, false, false}, factory,
-                                                           x + kPathLeft, y + 5, pathWidth, kPathHeight);
+                                                 TextStyle{kTextSize, 0x666666, false, false}, factory, x + kPathLeft,
+                                                 y + 5, pathWidth, kPathHeight);
     pathText_->width = pathWidth;
     pathText_->height = kPathHeight;
 
@@ -110,15 +110,14 @@ void ChooseFileTextField::browse()
     if (!chosen) {
         return;
     }
-    const ui::BrowseOutcome outcome =
-        ui::destinationFromChosenFolder(*chosen, shortPathOf);
+    const ui::BrowseOutcome outcome = ui::destinationFromChosenFolder(*chosen, shortPathOf);
     switch (outcome.kind) {
     case ui::BrowseOutcome::Kind::Ignore:
         return;
     case ui::BrowseOutcome::Kind::PathTooLong:
         // No owner: the main window stays usable while the notice is open.
         ui::showMessageBox(nullptr, app::loadString(app::ids::kPathTooLong).c_str(),
-                                    app::loadString(app::ids::kCaption).c_str(), 0);
+                           app::loadString(app::ids::kCaption).c_str(), 0);
         return;
     case ui::BrowseOutcome::Kind::Use:
         break;

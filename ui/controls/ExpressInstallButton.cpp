@@ -29,15 +29,13 @@ ExpressInstallButton::ExpressInstallButton(const framework::text::FontDescriptio
 {
     interactive = true;
     frame_ = frameButton(kWidth, kHeight, x, y, kCells);
-    const ui::AtlasPicture icon =
-        ui::expressInstallShield(ui::controls::windowsVersion());
+    const ui::AtlasPicture icon = ui::expressInstallShield(ui::controls::windowsVersion());
     // Icons of odd height sit one pixel lower so that both pictures centre alike.
     const float iconTop = 15.0f + std::fmod(icon.height, 2.0f);
     shield_ = sprite(x + 23, y + iconTop, icon.width, icon.height, static_cast<uint32_t>(icon.left),
-                               static_cast<uint32_t>(icon.top));
+                     static_cast<uint32_t>(icon.top));
     arrow_ = sprite(x + kWidth - 62, y + 12, 39, 34, 204, 206);
-    caption_ =
-        label(app::loadString(app::ids::kExpressInstall), font, factory, 26.0f, 0xE5E5E5, x + 67, y + 12);
+    caption_ = label(app::loadString(app::ids::kExpressInstall), font, factory, 26.0f, 0xE5E5E5, x + 67, y + 12);
 }
 
 void ExpressInstallButton::moveContent(float dy)

@@ -7,15 +7,13 @@
 
 namespace ui::controls {
 
-
 StartInstallButton::StartInstallButton(const framework::text::FontDescription &font, IDWriteFactory *factory, float x,
                                        float y)
     : TextButtonRed(app::loadString(app::ids::kStartInstall), font, factory, x, y)
 {
-    const ui::AtlasPicture icon =
-        ui::startInstallShield(ui::controls::windowsVersion());
+    const ui::AtlasPicture icon = ui::startInstallShield(ui::controls::windowsVersion());
     shield_ = sprite(x + 12, y + 8, icon.width, icon.height, static_cast<uint32_t>(icon.left),
-                               static_cast<uint32_t>(icon.top));
+                     static_cast<uint32_t>(icon.top));
     // Room for the icon left of the caption.
     const float grow = icon.width - 5.0f;
     width += grow;

@@ -23,10 +23,7 @@ public:
 
     ChooseDirView(MainWindow *window, IDWriteFactory *factory, const framework::text::FontDescription &font);
 
-    [[nodiscard]] ui::controls::ChooseFileTextField &field() const noexcept
-    {
-        return *field_;
-    }
+    [[nodiscard]] ui::controls::ChooseFileTextField &field() const noexcept { return *field_; }
 
 private:
     ui::controls::ChooseFileTextField *field_ = nullptr;

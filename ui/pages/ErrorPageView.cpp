@@ -103,8 +103,8 @@ void ErrorPageView::receiveData(framework::windows::PageData *payload)
     if (payload->kind < 0 || payload->kind > std::numeric_limits<uint16_t>::max()) {
         return;
     }
-    const std::optional<installer::ErrorTexts> texts =
-        installer::errorTexts(static_cast<uint16_t>(payload->kind), payload->value, window_->commands().options().destination);
+    const std::optional<installer::ErrorTexts> texts = installer::errorTexts(
+        static_cast<uint16_t>(payload->kind), payload->value, window_->commands().options().destination);
     if (!texts) {
         return;
     }

@@ -12,7 +12,6 @@
 
 namespace ui::pages {
 
-
 namespace {
 
 // Status numbers sent by the worker, as strings of the catalogue.

@@ -65,8 +65,8 @@ public:
 
 class ExpressButton final : public ui::controls::ExpressInstallButton {
 public:
-    ExpressButton(MainWindow &window, const framework::text::FontDescription &font, IDWriteFactory *factory,
-                           float x, float y)
+    ExpressButton(MainWindow &window, const framework::text::FontDescription &font, IDWriteFactory *factory, float x,
+                  float y)
         : ExpressInstallButton(font, factory, x, y), window_(window)
     {
     }

@@ -235,8 +235,7 @@ bool HttpClient::setRequestOptions(bool secure)
     if (secure) {
         // Without the callback the pins are not checked; a failure to install
         // it shows up as no pin check, exactly like WinHTTP without pins.
-        static_cast<void>(
-            ::WinHttpSetStatusCallback(request_.get(), &HttpClient::statusCallback, kCallbackMask, 0));
+        static_cast<void>(::WinHttpSetStatusCallback(request_.get(), &HttpClient::statusCallback, kCallbackMask, 0));
     }
     return true;
 }
@@ -324,7 +323,7 @@ bool HttpClient::sendWithRetry()
 }
 
 void CALLBACK HttpClient::statusCallback(HINTERNET handle, DWORD_PTR context, DWORD status, LPVOID information,
-                                             DWORD informationLength) noexcept
+                                         DWORD informationLength) noexcept
 {
     auto *client = reinterpret_cast<HttpClient *>(context);
     if (client == nullptr) {
@@ -353,7 +352,7 @@ void CALLBACK HttpClient::statusCallback(HINTERNET handle, DWORD_PTR context, DW
 }
 
 bool HttpClient::readBody(const ProgressCallback &progress, std::vector<uint8_t> *buffer, HANDLE file,
-                              const BodyObserver &written)
+                          const BodyObserver &written)
 {
     const bool gzip = buffer != nullptr && isGzipEncoding(contentEncoding_);
     std::vector<uint8_t> compressed;
@@ -431,7 +430,7 @@ bool HttpClient::getToBuffer(const std::wstring &url, std::vector<uint8_t> &body
 }
 
 bool HttpClient::getToFile(const std::wstring &url, const std::wstring &path, const ProgressCallback &progress,
-                               const BodyObserver &written)
+                           const BodyObserver &written)
 {
     resetResult();
     // Never an existing file: one planted at the path (or a link there) is

@@ -19,8 +19,8 @@
 
 using testsupport::patternBytes;
 using testsupport::ReferenceServer;
-using win32lib::http::HttpTimeouts;
 using win32lib::http::HttpClient;
+using win32lib::http::HttpTimeouts;
 
 namespace {
 
