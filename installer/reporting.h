@@ -23,9 +23,9 @@ namespace installer {
 void logRunStarted(const InstallOptions &options);
 void logStepStarted(uint32_t step);
 
-// Tells telemetry, then the window, how a run goes and how it ended. The
-// outcome is told once: telemetry first, so that a window that is gone
-// costs nothing of the report.
+// Tells telemetry, then the window, how a run goes and how it ended:
+// telemetry first, so that a window that is gone or slow costs the report
+// nothing.
 class RunReporter {
 public:
     RunReporter(const InstallSteps &steps, InstallOptions &options, std::shared_ptr<InstallerEvents> events)

@@ -27,9 +27,9 @@ public:
     Worker &operator=(const Worker &) = delete;
     ~Worker() { wait(); }
 
-    // Creates the thread suspended through the steps' seam, once the
-    // previous thread has been waited for. False, with the thread's last
-    // error, when it cannot be created.
+    // Creates the thread suspended through the steps' seam; the previous
+    // thread must have been waited for. False, with the thread's last error,
+    // when it cannot be created.
     [[nodiscard]] bool create(const InstallSteps &steps, LPTHREAD_START_ROUTINE routine, LPVOID parameter);
     void resume() const noexcept;
     // Waits for the thread, answering what it sends to windows of this
