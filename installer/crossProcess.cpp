@@ -81,11 +81,6 @@ ULONGLONG creationTime(HANDLE process)
     return (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
 }
 
-int64_t clampToRange(int64_t value, int64_t low, int64_t high)
-{
-    return std::max(low, std::min(value, high));
-}
-
 } // namespace
 
 ElevationHandoff makeElevationHandoff(const InstallOptions &options)
@@ -127,25 +122,6 @@ bool handoffRecordIsValid(const ElevationHandoff &handoff)
         return false;
     }
     return validateDestination(std::wstring(handoff.destination, length)) == ERROR_SUCCESS;
-}
-
-RECT placeInWorkArea(const RECT &requested, SIZE fallbackSize, const RECT &workArea)
-{
-    // In 64 bits: the record's corners may be any 32-bit values.
-    int64_t width = static_cast<int64_t>(requested.right) - requested.left;
-    int64_t height = static_cast<int64_t>(requested.bottom) - requested.top;
-    if (width <= 0 || height <= 0) {
-        width = fallbackSize.cx;
-        height = fallbackSize.cy;
-    }
-    const int64_t areaWidth = static_cast<int64_t>(workArea.right) - workArea.left;
-    const int64_t areaHeight = static_cast<int64_t>(workArea.bottom) - workArea.top;
-    width = clampToRange(width, 0, areaWidth);
-    height = clampToRange(height, 0, areaHeight);
-    const int64_t left = clampToRange(requested.left, workArea.left, workArea.right - width);
-    const int64_t top = clampToRange(requested.top, workArea.top, workArea.bottom - height);
-    return {static_cast<LONG>(left), static_cast<LONG>(top), static_cast<LONG>(left + width),
-            static_cast<LONG>(top + height)};
 }
 
 DWORD parentProcessId(HANDLE process)

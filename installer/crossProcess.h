@@ -68,11 +68,6 @@ void applyElevationHandoff(const ElevationHandoff &handoff, InstallOptions &opti
 // validateDestination, and each flag is 0 or 1.
 [[nodiscard]] bool handoffRecordIsValid(const ElevationHandoff &handoff);
 
-// Where a window handed over as `requested` goes on a monitor whose work
-// area is `workArea`: the requested size (or `fallbackSize` when the
-// requested one is empty) no larger than the work area, moved inside it.
-[[nodiscard]] RECT placeInWorkArea(const RECT &requested, SIZE fallbackSize, const RECT &workArea);
-
 // The id of the process that created `process`; 0 when unknown.
 [[nodiscard]] DWORD parentProcessId(HANDLE process);
 

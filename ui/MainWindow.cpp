@@ -3,8 +3,8 @@
 #include "app/resourceIds.h"
 #include "app/strings.h"
 #include "framework/base/CoreApplication.h"
-#include "installer/crossProcess.h"
 #include "ui/WindowEvents.h"
+#include "ui/layoutRules.h"
 #include "ui/pageData.h"
 #include "ui/pages/ChooseDirView.h"
 #include "ui/pages/ErrorPageView.h"
@@ -122,7 +122,7 @@ void MainWindow::moveToRectangle(const RECT &rect)
     if (!::GetMonitorInfoW(::MonitorFromRect(&rect, MONITOR_DEFAULTTONEAREST), &monitor)) {
         return;
     }
-    const RECT placed = installer::placeInWorkArea(rect, ownSize, monitor.rcWork);
+    const RECT placed = placeInWorkArea(rect, ownSize, monitor.rcWork);
     ::SetWindowPos(hwnd, nullptr, placed.left, placed.top, placed.right - placed.left, placed.bottom - placed.top,
                    SWP_NOZORDER | SWP_NOACTIVATE);
 }

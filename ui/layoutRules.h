@@ -3,6 +3,8 @@
 // Geometry and choices of the installer's pages and controls that do not
 // need a window: kept apart so that they are tested directly.
 
+#include <windows.h>
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -66,5 +68,10 @@ struct BrowseOutcome {
 [[nodiscard]] BrowseOutcome
 destinationFromChosenFolder(const std::wstring &chosen,
                             const std::function<std::optional<std::wstring>(const std::wstring &)> &shortPath);
+
+// Where a window handed over as `requested` goes on a monitor whose work
+// area is `workArea`: the requested size (or `fallbackSize` when the
+// requested one is empty) no larger than the work area, moved inside it.
+[[nodiscard]] RECT placeInWorkArea(const RECT &requested, SIZE fallbackSize, const RECT &workArea);
 
 } // namespace ui

@@ -123,4 +123,39 @@ TEST(Centring, AnElementSharesItsCentreLineWithItsReference)
     EXPECT_FLOAT_EQ(centredX(100.0f, 329.0f, 100.0f), 329.0f);
 }
 
+TEST(HandedOverWindow, IsPlacedInsideTheWorkArea)
+{
+    struct Row {
+        RECT requested;
+        RECT placed;
+    };
+    const RECT workArea = {0, 0, 1280, 984};
+    const SIZE ownSize = {767, 444};
+    const Row rows[] = {
+        {{100, 120, 867, 564}, {100, 120, 867, 564}},
+        {{5000, 5000, 5767, 5444}, {513, 540, 1280, 984}},
+        {{-5000, -300, -4233, 144}, {0, 0, 767, 444}},
+        {{1000, 900, 1767, 1344}, {513, 540, 1280, 984}},
+        // Larger than the monitor: cut to it.
+        {{-10, -10, 3000, 2000}, {0, 0, 1280, 984}},
+        // Empty or inverted: the window keeps its own size.
+        {{200, 200, 200, 200}, {200, 200, 967, 644}},
+        {{600, 600, 100, 100}, {513, 540, 1280, 984}},
+        {{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, {0, 0, 1280, 984}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(testing::Message() << row.requested.left << "," << row.requested.top << "," << row.requested.right
+                                        << "," << row.requested.bottom);
+        const RECT placed = placeInWorkArea(row.requested, ownSize, workArea);
+        EXPECT_EQ(placed.left, row.placed.left);
+        EXPECT_EQ(placed.top, row.placed.top);
+        EXPECT_EQ(placed.right, row.placed.right);
+        EXPECT_EQ(placed.bottom, row.placed.bottom);
+    }
+    const RECT secondMonitor = {1280, 0, 2560, 1024};
+    const RECT placed = placeInWorkArea({0, 0, 767, 444}, ownSize, secondMonitor);
+    EXPECT_EQ(placed.left, 1280);
+    EXPECT_EQ(placed.right, 2047);
+}
+
 } // namespace
