@@ -12,6 +12,7 @@
 #include "installer/startup.h"
 #include "kestrune/config.h"
 #include "telemetry/InstallLog.h"
+#include "telemetry/startupMarks.h"
 #include "ui/MainWindow.h"
 #include "ui/pageData.h"
 #include "ui/showMessageBox.h"
@@ -170,6 +171,7 @@ HRESULT Application::chooseFont()
 
 unsigned Application::run(std::wstring_view arguments)
 {
+    telemetry::markStartup(L"entry");
     ::SetThreadUILanguage(MAKELANGID(LANG_ENGLISH, SUBLANG_NEUTRAL));
     const unsigned exitCode = runWithArguments(arguments);
     telemetry::InstallLog &log = telemetry::InstallLog::instance();
@@ -203,10 +205,12 @@ unsigned Application::startInstaller(const CommandLine &commandLine)
     }
     const bool silent = commandLine.mode == RunMode::kSilent;
 
+    telemetry::markStartup(L"start checks");
     auto window = std::make_unique<ui::MainWindow>(installer_);
     if (FAILED(window->initialize(resuming || silent ? ui::kPageInstalling : ui::kPageStart))) {
         return showInitFailure();
     }
+    telemetry::markStartup(L"window drawn");
     window_ = std::move(window);
     installer_.setEvents(window_->events());
     if (silent && !installer_.startUnattendedRun()) {
@@ -217,6 +221,8 @@ unsigned Application::startInstaller(const CommandLine &commandLine)
         installer_.resumeHandedOverRun();
     }
     ::ShowWindow(window_->handle(), SW_SHOWNORMAL);
+    telemetry::markStartup(L"window shown");
+    telemetry::writeStartupMarks();
     return 0;
 }
 
@@ -227,10 +233,12 @@ unsigned Application::runWithArguments(std::wstring_view arguments)
         return *ended;
     }
     storeCommandLine(commandLine);
+    telemetry::markStartup(L"command line");
 
     if (FAILED(createFactories())) {
         return showInitFailure();
     }
+    telemetry::markStartup(L"factories");
 
     ::SetLastError(0);
     uint32_t elevationType = 0;
@@ -240,6 +248,7 @@ unsigned Application::runWithArguments(std::wstring_view arguments)
     }
     storeProcessPrivileges(elevationType, integrityLevel);
     logRunHeader(arguments, elevationType, integrityLevel);
+    telemetry::markStartup(L"privileges");
 
     // SYSTEM's integrity level counts as elevated: deployment tools need no
     // consent.
@@ -250,6 +259,7 @@ unsigned Application::runWithArguments(std::wstring_view arguments)
     if (FAILED(chooseFont())) {
         return showInitFailure();
     }
+    telemetry::markStartup(L"font");
 
     const bool heldBefore = holdsSingleInstance();
     if (heldBefore || !acquireSingleInstance()) {
@@ -260,6 +270,7 @@ unsigned Application::runWithArguments(std::wstring_view arguments)
         return kExitSecondInstance;
     }
 
+    telemetry::markStartup(L"single instance");
     const unsigned startResult = startInstaller(commandLine);
     // Without a window the installation has already run.
     if (startResult > 0 || commandLine.mode == RunMode::kVerySilent) {

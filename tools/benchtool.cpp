@@ -3,21 +3,130 @@
 //   kestrune_bench download URL FILE
 //   kestrune_bench extract ZIP FOLDER [THREADS]
 //   kestrune_bench install URL FOLDER [THREADS]   (download into FOLDER, then unpack)
+//   kestrune_bench floor ZIP FOLDER [THREADS]     (the archive's files written from memory)
 // THREADS: extraction threads; the installer's default without it.
+// `floor` writes the same folders and files with the same sizes as `extract`,
+// with no archive to read and nothing to inflate: the file system's own cost,
+// which no extractor can beat on that machine.
 #include "package/download.h"
 #include "package/extraction.h"
 #include "tools/benchClock.h"
 #include "win32lib/UniqueResource.h"
 
+#include <minizip/unzip.h>
+
 #include <windows.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
 #include <iterator>
+#include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
+
+struct FloorFile {
+    std::wstring path;
+    uint64_t size = 0;
+};
+
+struct FloorPlan {
+    std::vector<std::wstring> folders; // parents before children
+    std::vector<FloorFile> files;      // archive order
+};
+
+// The archive's listing only: names and uncompressed sizes, read before the
+// clock starts.
+bool planFloor(const std::wstring &archive, const std::wstring &folder, FloorPlan &plan)
+{
+    const int length = ::WideCharToMultiByte(CP_UTF8, 0, archive.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string path(static_cast<size_t>(length), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, archive.c_str(), -1, path.data(), length, nullptr, nullptr);
+    unzFile zip = ::unzOpen64(path.c_str());
+    if (zip == nullptr) {
+        return false;
+    }
+    std::set<std::wstring> folders;
+    for (int status = ::unzGoToFirstFile(zip); status == UNZ_OK; status = ::unzGoToNextFile(zip)) {
+        unz_file_info64 info = {};
+        char name[512] = {};
+        if (::unzGetCurrentFileInfo64(zip, &info, name, sizeof(name), nullptr, 0, nullptr, 0) != UNZ_OK) {
+            ::unzClose(zip);
+            return false;
+        }
+        std::wstring entry(name, name + std::char_traits<char>::length(name));
+        std::replace(entry.begin(), entry.end(), L'/', L'\\');
+        const bool isFolder = !entry.empty() && entry.back() == L'\\';
+        for (size_t slash = entry.find(L'\\'); slash != std::wstring::npos; slash = entry.find(L'\\', slash + 1)) {
+            folders.insert(folder + L"\\" + entry.substr(0, slash));
+        }
+        if (!isFolder) {
+            plan.files.push_back({folder + L"\\" + entry, info.uncompressed_size});
+        }
+    }
+    ::unzClose(zip);
+    // A set orders a parent before its children.
+    plan.folders.assign(folders.begin(), folders.end());
+    return true;
+}
+
+bool writeFloorFile(const FloorFile &file, const std::vector<char> &block)
+{
+    win32lib::UniqueFile handle(
+        ::CreateFileW(file.path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle) {
+        return false;
+    }
+    for (uint64_t left = file.size; left > 0;) {
+        const DWORD chunk = static_cast<DWORD>(std::min<uint64_t>(left, block.size()));
+        DWORD written = 0;
+        if (!::WriteFile(handle.get(), block.data(), chunk, &written, nullptr) || written != chunk) {
+            return false;
+        }
+        left -= chunk;
+    }
+    return true;
+}
+
+int floor(const std::wstring &archive, const std::wstring &folder, unsigned threads, double &elapsed)
+{
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    FloorPlan plan;
+    if (!planFloor(archive, folder, plan)) {
+        return 1;
+    }
+    const std::vector<char> block(65536, 'k');
+    const double start = nowMs();
+    for (const std::wstring &path : plan.folders) {
+        if (!::CreateDirectoryW(path.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
+            return 1;
+        }
+    }
+    std::atomic<size_t> next{0};
+    std::atomic<bool> failed{false};
+    const auto work = [&] {
+        for (size_t index = next++; index < plan.files.size() && !failed; index = next++) {
+            if (!writeFloorFile(plan.files[index], block)) {
+                failed = true;
+            }
+        }
+    };
+    std::vector<std::thread> workers;
+    for (unsigned worker = 1; worker < std::max(threads, 1u); ++worker) {
+        workers.emplace_back(work);
+    }
+    work();
+    for (std::thread &worker : workers) {
+        worker.join();
+    }
+    elapsed = nowMs() - start;
+    return failed ? 1 : 0;
+}
 
 int download(const wchar_t *url, const std::wstring &file, double &elapsed)
 {
@@ -65,8 +174,8 @@ int wmain(int argc, wchar_t **argv)
     win32lib::ScopedComInitializer com;
     if (argc != 4 && argc != 5) {
         std::fwprintf(stderr,
-                      L"usage: kestrune_bench download URL FILE | extract ZIP FOLDER [THREADS] | install URL FOLDER "
-                      L"[THREADS]\n");
+                      L"usage: kestrune_bench download URL FILE | extract ZIP FOLDER [THREADS] | floor ZIP FOLDER "
+                      L"[THREADS] | install URL FOLDER [THREADS]\n");
         return 2;
     }
     const unsigned threads =
@@ -79,6 +188,8 @@ int wmain(int argc, wchar_t **argv)
         result = download(argv[2], argv[3], downloadMs);
     } else if (command == L"extract") {
         result = extract(argv[2], argv[3], threads, extractMs);
+    } else if (command == L"floor") {
+        result = floor(argv[2], argv[3], threads, extractMs);
     } else if (command == L"install") {
         const std::wstring folder = argv[3];
         ::CreateDirectoryW(folder.c_str(), nullptr);
