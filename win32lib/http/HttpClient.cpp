@@ -228,6 +228,7 @@ bool HttpClient::openRequest(const wchar_t *verb, const std::wstring &url, bool 
     const std::wstring proxy =
         direct ? std::wstring() : ProxyRouter::instance().proxyFor(url, parts.scheme, parts.host);
     viaProxy_ = !proxy.empty();
+    proxy_ = proxy;
     HINTERNET connection = nullptr;
     if (!openConnection(proxy, parts.host, parts.port, connection)) {
         return false;
@@ -342,7 +343,57 @@ bool HttpClient::readResponseHeaders()
 bool HttpClient::prepareRequest(const wchar_t *verb, const std::wstring &url, bool direct)
 {
     bool secure = false;
-    return openRequest(verb, url, secure, direct) && addRequestHeaders() && setRequestOptions(secure);
+    if (!openRequest(verb, url, secure, direct) || !addRequestHeaders() || !setRequestOptions(secure)) {
+        return false;
+    }
+    if (viaProxy_) {
+        // A proxy of the intranet may take the logged-on user's credentials.
+        DWORD policy = WINHTTP_AUTOLOGON_SECURITY_LEVEL_LOW;
+        static_cast<void>(::WinHttpSetOption(request_.get(), WINHTTP_OPTION_AUTOLOGON_POLICY, &policy, sizeof(policy)));
+    }
+    return true;
+}
+
+bool HttpClient::answerProxyChallenge()
+{
+    bool integratedTried = false;
+    bool basicTried = false;
+    while (statusCode_ == 407) {
+        DWORD supported = 0;
+        DWORD first = 0;
+        DWORD target = 0;
+        if (!::WinHttpQueryAuthSchemes(request_.get(), &supported, &first, &target)) {
+            return true;
+        }
+        const ProxyAnswer answer = chooseProxyAnswer(supported, integratedTried, basicTried);
+        BOOL set = FALSE;
+        if (answer == ProxyAnswer::Integrated) {
+            integratedTried = true;
+            const DWORD scheme = (supported & WINHTTP_AUTH_SCHEME_NEGOTIATE) != 0 ? WINHTTP_AUTH_SCHEME_NEGOTIATE
+                                                                                  : WINHTTP_AUTH_SCHEME_NTLM;
+            set = ::WinHttpSetCredentials(request_.get(), WINHTTP_AUTH_TARGET_PROXY, scheme, nullptr, nullptr, nullptr);
+        } else if (answer == ProxyAnswer::Basic) {
+            basicTried = true;
+            std::wstring user;
+            std::wstring password;
+            if (!ProxyRouter::instance().basicCredentials(proxy_, user, password)) {
+                return true;
+            }
+            set = ::WinHttpSetCredentials(request_.get(), WINHTTP_AUTH_TARGET_PROXY, WINHTTP_AUTH_SCHEME_BASIC,
+                                          user.c_str(), password.c_str(), nullptr);
+            ::SecureZeroMemory(password.data(), password.size() * sizeof(wchar_t));
+        } else {
+            return true;
+        }
+        if (!set) {
+            return true;
+        }
+        resetResult();
+        if (!sendWithRetry() || !receiveResponse() || !readResponseHeaders()) {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool HttpClient::runRequestSequence(const wchar_t *verb, const std::wstring &url)
@@ -365,7 +416,10 @@ bool HttpClient::runRequestSequence(const wchar_t *verb, const std::wstring &url
             return false;
         }
     }
-    return receiveResponse() && readResponseHeaders();
+    if (!receiveResponse() || !readResponseHeaders()) {
+        return false;
+    }
+    return !viaProxy_ || answerProxyChallenge();
 }
 
 bool HttpClient::sendWithRetry()

@@ -51,7 +51,10 @@ struct ResumableTransfer {
 // The program's HTTP client: synchronous WinHTTP, one connection per host
 // name kept for the life of the object. Each request takes the route the
 // run's proxy settings give its host (ProxyRouter); a proxy that refuses the
-// connection gets one direct attempt after it. Every request operation returns true
+// connection gets one direct attempt after it. A proxy asking for
+// credentials (407) gets the logged-on user's (Negotiate, NTLM), then Basic
+// ones the user is asked for (ProxyRouter::basicCredentials); a proxy that
+// still refuses leaves its 407 as the answer. Every request operation returns true
 // only when every step succeeded; a non-200 status is no failure here (test
 // statusCode()). On false, errorCode(), sslErrors() and failedOperation()
 // tell what went wrong. One thread at a time.
@@ -146,7 +149,8 @@ private:
     std::map<std::wstring, UniqueHInternet> proxySessions_;
     HttpTimeouts timeouts_;
     bool timeoutsSet_ = false;
-    // Whether the request in flight goes through a proxy.
+    // The proxy of the request in flight; empty when it goes direct.
+    std::wstring proxy_;
     bool viaProxy_ = false;
     std::unordered_map<std::wstring, uint32_t> extraHeaders_;
     // Header lines of the next request only (a range to resume).
@@ -163,6 +167,7 @@ private:
     bool runRequestSequence(const wchar_t *verb, const std::wstring &url);
     bool openRequest(const wchar_t *verb, const std::wstring &url, bool &secure, bool direct);
     bool prepareRequest(const wchar_t *verb, const std::wstring &url, bool direct);
+    bool answerProxyChallenge();
     HINTERNET sessionFor(const std::wstring &proxy);
     bool applyTimeouts(HINTERNET session);
     bool addRequestHeaders();

@@ -160,4 +160,28 @@ std::wstring ProxyRouter::proxyFor(std::wstring_view url, std::wstring_view sche
     return proxy;
 }
 
+void ProxyRouter::setCredentialPrompt(CredentialPrompt prompt)
+{
+    const std::lock_guard lock(mutex_);
+    prompt_ = std::move(prompt);
+    credentials_.clear();
+}
+
+bool ProxyRouter::basicCredentials(const std::wstring &proxy, std::wstring &user, std::wstring &password)
+{
+    const std::lock_guard lock(mutex_);
+    auto known = credentials_.find(proxy);
+    if (known == credentials_.end()) {
+        Credentials asked;
+        asked.given = prompt_ && prompt_(proxy, asked.user, asked.password);
+        known = credentials_.emplace(proxy, std::move(asked)).first;
+    }
+    if (!known->second.given) {
+        return false;
+    }
+    user = known->second.user;
+    password = known->second.password;
+    return true;
+}
+
 } // namespace win32lib::http

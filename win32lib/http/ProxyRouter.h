@@ -2,6 +2,7 @@
 
 #include "win32lib/http/proxyRules.h"
 
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -36,6 +37,15 @@ public:
 
     static constexpr int kLookupTimeoutMs = 5000;
 
+    // Asks the user for a proxy's Basic credentials: (proxy, user, password)
+    // -> false when the user gave none.
+    using CredentialPrompt = std::function<bool(const std::wstring &, std::wstring &, std::wstring &)>;
+    // Interactive runs set one; without it (silent runs) nobody is asked.
+    void setCredentialPrompt(CredentialPrompt prompt);
+    // The credentials for `proxy`: the user is asked once per proxy and run,
+    // and the answer is kept in memory only, never stored.
+    [[nodiscard]] bool basicCredentials(const std::wstring &proxy, std::wstring &user, std::wstring &password);
+
 private:
     ProxyRouter() = default;
     std::wstring lookUp(std::wstring_view url, bool autoDetect);
@@ -46,6 +56,13 @@ private:
     bool pacFailed_ = false;
     bool autoDetectFailed_ = false;
     std::map<std::wstring, std::wstring> routes_;
+    CredentialPrompt prompt_;
+    struct Credentials {
+        bool given = false;
+        std::wstring user;
+        std::wstring password;
+    };
+    std::map<std::wstring, Credentials> credentials_;
 };
 
 } // namespace win32lib::http

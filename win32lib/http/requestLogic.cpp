@@ -38,6 +38,17 @@ bool isGzipEncoding(std::wstring_view contentEncoding) noexcept
     return contentEncoding.find(L"gzip") != std::wstring_view::npos;
 }
 
+ProxyAnswer chooseProxyAnswer(uint32_t supportedSchemes, bool integratedTried, bool basicTried) noexcept
+{
+    if (!integratedTried && (supportedSchemes & (WINHTTP_AUTH_SCHEME_NEGOTIATE | WINHTTP_AUTH_SCHEME_NTLM)) != 0) {
+        return ProxyAnswer::Integrated;
+    }
+    if (!basicTried && (supportedSchemes & WINHTTP_AUTH_SCHEME_BASIC) != 0) {
+        return ProxyAnswer::Basic;
+    }
+    return ProxyAnswer::None;
+}
+
 namespace {
 
 bool sendableHeaderValue(std::wstring_view text) noexcept

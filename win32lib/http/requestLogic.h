@@ -46,6 +46,16 @@ enum class SendFailureAction {
 // The body is decoded when the encoding mentions gzip anywhere.
 [[nodiscard]] bool isGzipEncoding(std::wstring_view contentEncoding) noexcept;
 
+// How a request answers a proxy's 407: the logged-on user's credentials first
+// (Negotiate, else NTLM) where offered, then Basic with credentials asked of
+// the user, each once; then the refusal stands.
+enum class ProxyAnswer {
+    Integrated,
+    Basic,
+    None,
+};
+[[nodiscard]] ProxyAnswer chooseProxyAnswer(uint32_t supportedSchemes, bool integratedTried, bool basicTried) noexcept;
+
 // What a later request sends as If-Range to ask for the rest of a body: the
 // answer's strong ETag, else its Last-Modified date. Empty when neither may be
 // sent back: a weak ETag (If-Range refuses it), text longer than

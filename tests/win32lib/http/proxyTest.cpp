@@ -7,6 +7,7 @@
 
 #include "httpTestSupport.h"
 
+#include "package/download.h"
 #include "tests/support/process.h"
 #include "tests/support/referenceServer.h"
 #include "win32lib/UniqueResource.h"
@@ -242,4 +243,59 @@ TEST_F(ThroughProxy, RefusingProxyGetsOneDirectAttemptAfterIt)
     ASSERT_TRUE(get(L"localhost", L"fallback-direct", body)) << client.errorCode();
     EXPECT_EQ(body, testsupport::patternBytes(1000));
     EXPECT_TRUE(serverSaw(L"fallback-direct"));
+}
+
+// Basic over http: through https Wine ignores a 407 to CONNECT.
+TEST_F(ThroughProxy, BasicCredentialsAreAskedForOnceAndNeverWithoutAPrompt)
+{
+    const std::wstring authProxy = L"127.0.0.1:" + environmentValue(L"KESTRUNE_TEST_PROXY_AUTH_PORT");
+    ASSERT_TRUE(scratch.setUserSettings(kFlagProxy, authProxy, L"", L""));
+    EXPECT_EQ(discover().proxy, authProxy);
+    struct Case {
+        const char *name;
+        bool prompt;
+        const wchar_t *password;
+        int32_t status;
+        int prompts;
+    };
+    const Case cases[] = {
+        {"silent run: nobody is asked", false, L"", 407, 0},
+        {"wrong password", true, L"wrong", 407, 1},
+        {"right password", true, L"proxy-secret", 200, 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        int prompts = 0;
+        ProxyRouter::instance().setCredentialPrompt(
+            c.prompt ? ProxyRouter::CredentialPrompt(
+                           [&](const std::wstring &asking, std::wstring &user, std::wstring &password) {
+                               ++prompts;
+                               EXPECT_EQ(asking, authProxy);
+                               user = L"kestrune";
+                               password = c.password;
+                               return true;
+                           })
+                     : ProxyRouter::CredentialPrompt());
+        // Two requests: the answer is kept for the run, the user asked once.
+        for (int request = 0; request < 2; ++request) {
+            body.clear();
+            ASSERT_TRUE(client.getToBuffer(L"http://" + origin + L":" + environmentValue(L"KESTRUNE_TEST_HTTP_PORT") +
+                                               L"/scenario/body?size=10",
+                                           body))
+                << client.errorCode();
+            EXPECT_EQ(client.statusCode(), c.status);
+        }
+        EXPECT_EQ(prompts, c.prompts);
+    }
+    // A package download through a proxy that still refuses ends with an
+    // error of its own.
+    ProxyRouter::instance().setCredentialPrompt({});
+    testsupport::TempFolder folder;
+    package::UpdateInfo info;
+    const std::wstring url =
+        L"http://" + origin + L":" + environmentValue(L"KESTRUNE_TEST_HTTP_PORT") + L"/scenario/body?size=10";
+    std::copy_n(url.c_str(), url.size() + 1, info.downloadUrl);
+    EXPECT_EQ(package::downloadPackageReportingTo(info, folder.file(L"package.zip"), {},
+                                                  ReferenceServer::http(L"/telemetry/")),
+              20026);
 }

@@ -98,3 +98,28 @@ TEST(Resume, OnlyTheExactRestOfTheBodyContinuesIt)
     // Beyond 4 GiB also in the 32-bit build.
     EXPECT_EQ(http::expectedContentRange(5000000000, 6000000000), L"bytes 5000000000-5999999999/6000000000");
 }
+
+TEST(ProxyAuthentication, IntegratedFirstThenBasicEachOnce)
+{
+    constexpr uint32_t kAll = WINHTTP_AUTH_SCHEME_NEGOTIATE | WINHTTP_AUTH_SCHEME_NTLM | WINHTTP_AUTH_SCHEME_BASIC;
+    struct Case {
+        uint32_t supported;
+        bool integratedTried;
+        bool basicTried;
+        http::ProxyAnswer answer;
+    };
+    const Case cases[] = {
+        {kAll, false, false, http::ProxyAnswer::Integrated},
+        {WINHTTP_AUTH_SCHEME_NTLM, false, false, http::ProxyAnswer::Integrated},
+        // Under Wine the integrated answer carries no token: Basic comes next.
+        {kAll, true, false, http::ProxyAnswer::Basic},
+        {WINHTTP_AUTH_SCHEME_BASIC, false, false, http::ProxyAnswer::Basic},
+        {kAll, true, true, http::ProxyAnswer::None},
+        {WINHTTP_AUTH_SCHEME_BASIC, false, true, http::ProxyAnswer::None},
+        {WINHTTP_AUTH_SCHEME_DIGEST, false, false, http::ProxyAnswer::None},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(http::chooseProxyAnswer(c.supported, c.integratedTried, c.basicTried), c.answer)
+            << c.supported << " " << c.integratedTried << c.basicTried;
+    }
+}
