@@ -12,7 +12,6 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/kestrune-silent-proxy.XXXXXX")
 # squid runs as the "proxy" user, who must reach its folder inside.
 chmod 755 "$work"
 export WINEPREFIX="$work/prefix"
-unset http_proxy HTTP_PROXY https_proxy HTTPS_PROXY
 . "$root/scripts/wine-env.sh"
 server=""
 squid=""
