@@ -5,6 +5,7 @@
 #include "app/fontChoice.h"
 #include "app/initFailure.h"
 #include "app/privileges.h"
+#include "app/proxyCredentials.h"
 #include "app/resourceIds.h"
 #include "app/singleInstance.h"
 #include "app/strings.h"
@@ -16,6 +17,7 @@
 #include "ui/MainWindow.h"
 #include "ui/pageData.h"
 #include "ui/showMessageBox.h"
+#include "win32lib/http/ProxyRouter.h"
 #include "win32lib/systemLibrary.h"
 #include "win32lib/wordSize.h"
 
@@ -213,6 +215,15 @@ unsigned Application::startInstaller(const CommandLine &commandLine)
     telemetry::markStartup(L"window drawn");
     window_ = std::move(window);
     installer_.setEvents(window_->events());
+    if (commandLine.mode == RunMode::kInteractive) {
+        // Only a run with a user asks for a proxy's credentials; silent runs
+        // leave the proxy's refusal as it is.
+        const HWND owner = window_->handle();
+        win32lib::http::ProxyRouter::instance().setCredentialPrompt(
+            [owner](const std::wstring &proxy, std::wstring &user, std::wstring &password) {
+                return askProxyCredentials(owner, proxy, user, password);
+            });
+    }
     if (silent && !installer_.startUnattendedRun()) {
         return showInitFailure();
     }

@@ -124,6 +124,57 @@ bool handoffRecordIsValid(const ElevationHandoff &handoff)
     return validateDestination(std::wstring(handoff.destination, length)) == ERROR_SUCCESS;
 }
 
+namespace {
+
+template <size_t N> bool copyText(const std::wstring &text, wchar_t (&target)[N])
+{
+    if (text.size() >= N) {
+        return false;
+    }
+    text.copy(target, text.size());
+    target[text.size()] = L'\0';
+    return true;
+}
+
+template <size_t N> bool readText(const wchar_t (&field)[N], std::wstring &text)
+{
+    const size_t length = wcsnlen(field, N);
+    if (length == N) {
+        return false;
+    }
+    text.assign(field, length);
+    return true;
+}
+
+} // namespace
+
+ProxyHandoff makeProxyHandoff(const win32lib::http::ProxySettings &settings)
+{
+    ProxyHandoff handoff = {};
+    if (!win32lib::http::areValidProxySettings(settings) || !copyText(settings.pacUrl, handoff.pacUrl) ||
+        !copyText(settings.proxy, handoff.proxy) || !copyText(settings.bypass, handoff.bypass)) {
+        return ProxyHandoff{};
+    }
+    handoff.autoDetect = settings.autoDetect ? 1 : 0;
+    return handoff;
+}
+
+bool readProxyHandoff(const ProxyHandoff &handoff, win32lib::http::ProxySettings &settings)
+{
+    win32lib::http::ProxySettings read;
+    if (handoff.autoDetect > 1 || handoff.reserved[0] != 0 || handoff.reserved[1] != 0 || handoff.reserved[2] != 0 ||
+        !readText(handoff.pacUrl, read.pacUrl) || !readText(handoff.proxy, read.proxy) ||
+        !readText(handoff.bypass, read.bypass)) {
+        return false;
+    }
+    read.autoDetect = handoff.autoDetect == 1;
+    if (!win32lib::http::areValidProxySettings(read)) {
+        return false;
+    }
+    settings = std::move(read);
+    return true;
+}
+
 DWORD parentProcessId(HANDLE process)
 {
     using QueryInformationProcess = NTSTATUS(NTAPI *)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);

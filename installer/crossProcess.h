@@ -2,6 +2,7 @@
 
 #include "installer/InstallOptions.h"
 #include "win32lib/UniqueResource.h"
+#include "win32lib/http/proxyRules.h"
 
 #include <windows.h>
 
@@ -41,12 +42,31 @@ static_assert(offsetof(ElevationHandoff, reserved) == 522);
 static_assert(offsetof(ElevationHandoff, left) == 524);
 static_assert(offsetof(ElevationHandoff, bottom) == 536);
 
+// The run's proxy settings as the starting instance found them, right after
+// the record: the elevated copy routes as the user who started the installer
+// does, also when another account elevates it. Each text is terminated inside
+// its field.
+struct ProxyHandoff {
+    uint8_t autoDetect;
+    uint8_t reserved[3];
+    wchar_t pacUrl[win32lib::http::kMaxPacUrlChars + 1];
+    wchar_t proxy[win32lib::http::kMaxProxyListChars + 1];
+    wchar_t bypass[win32lib::http::kMaxBypassChars + 1];
+};
+
+// What the hand-off mapping holds: both builds of one version share it.
+struct HandoffMapping {
+    ElevationHandoff record;
+    ProxyHandoff proxy;
+};
+static_assert(offsetof(HandoffMapping, proxy) == sizeof(ElevationHandoff));
+
 struct UpdaterRecord {
     wchar_t destination[kHandoffPathCapacity];
 };
 static_assert(sizeof(UpdaterRecord) == 520);
 
-constexpr DWORD kHandoffMappingSize = sizeof(ElevationHandoff);
+constexpr DWORD kHandoffMappingSize = sizeof(HandoffMapping);
 constexpr DWORD kUpdaterMappingSize = sizeof(UpdaterRecord);
 
 // Who may open the hand-off objects and the updater mapping besides their
@@ -67,6 +87,13 @@ void applyElevationHandoff(const ElevationHandoff &handoff, InstallOptions &opti
 // destination is terminated inside its field and passes
 // validateDestination, and each flag is 0 or 1.
 [[nodiscard]] bool handoffRecordIsValid(const ElevationHandoff &handoff);
+
+// Settings that break the proxy rules give an all-zero part (go direct).
+[[nodiscard]] ProxyHandoff makeProxyHandoff(const win32lib::http::ProxySettings &settings);
+// False, leaving `settings` alone, when a text is not terminated inside its
+// field, the flag is other than 0 or 1, a reserved byte is set, or the
+// settings break the proxy rules (win32lib::http::areValidProxySettings).
+[[nodiscard]] bool readProxyHandoff(const ProxyHandoff &handoff, win32lib::http::ProxySettings &settings);
 
 // The id of the process that created `process`; 0 when unknown.
 [[nodiscard]] DWORD parentProcessId(HANDLE process);

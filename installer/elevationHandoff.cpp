@@ -5,6 +5,7 @@
 #include "app/singleInstance.h"
 #include "installer/crossProcess.h"
 #include "telemetry/InstallLog.h"
+#include "win32lib/http/ProxyRouter.h"
 
 #include <cstring>
 
@@ -24,7 +25,10 @@ BeginOutcome handOffToElevatedCopy(InstallOptions &options, const RECT &windowRe
         return BeginOutcome::kNotStarted;
     }
     options.windowRect = windowRect;
-    const ElevationHandoff handoff = makeElevationHandoff(options);
+    // The copy may run as another account: it takes this user's proxy route.
+    HandoffMapping handoff = {};
+    handoff.record = makeElevationHandoff(options);
+    handoff.proxy = makeProxyHandoff(win32lib::http::ProxyRouter::instance().settings());
     mapping.write(&handoff, sizeof(handoff));
 
     win32lib::UniqueHandle copy;
@@ -67,11 +71,13 @@ bool takeOverHandoff(InstallOptions &options)
     SharedMemory mapping;
     if (mapping.open(kHandoffMappingName, kHandoffMappingSize, FILE_MAP_ALL_ACCESS)) {
         // Checked in this process's own copy, which nobody can change.
-        ElevationHandoff handoff;
+        HandoffMapping handoff;
         memcpy(&handoff, mapping.data(), sizeof(handoff));
         mapping.close();
-        if (handoffRecordIsValid(handoff)) {
-            applyElevationHandoff(handoff, options);
+        win32lib::http::ProxySettings proxy;
+        if (handoffRecordIsValid(handoff.record) && readProxyHandoff(handoff.proxy, proxy)) {
+            applyElevationHandoff(handoff.record, options);
+            win32lib::http::ProxyRouter::instance().useSettings(proxy);
             resuming = app::processIntegrityLevel() >= app::kHighIntegrityLevel;
         }
     }

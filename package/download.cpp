@@ -42,9 +42,15 @@ bool packageMatches(const UpdateInfo &info, win32lib::encryption::Sha256 &hash)
 
 } // namespace
 
-DownloadFailure classifyDownloadFailure(std::string_view failedOperation, uint32_t errorCode,
-                                        bool firstAttempt) noexcept
+DownloadFailure classifyDownloadFailure(std::string_view failedOperation, uint32_t errorCode, bool firstAttempt,
+                                        bool resumable) noexcept
 {
+    const bool cutInBody = errorCode == kLengthMismatch ||
+                           ((failedOperation == "WinHttpReadData" || failedOperation == "WinHttpQueryDataAvailable") &&
+                            errorCode != kDiskFull);
+    if (resumable && firstAttempt && cutInBody) {
+        return {true, 0};
+    }
     if (failedOperation == "CreateFile") {
         return {false, kErrorCreatePackage};
     }
@@ -85,21 +91,23 @@ uint16_t downloadPackageReportingTo(UpdateInfo &info, const std::wstring &packag
     // Failing to set them leaves WinHTTP's defaults; the transfer still runs.
     (void)client.setTimeouts(kRequestTimeouts);
     const std::wstring url = info.downloadUrl;
+    // One file and one hash for both attempts: a resumed body continues both,
+    // a body that starts over restarts both.
+    win32lib::http::ResumableTransfer transfer;
+    std::optional<win32lib::encryption::Sha256> hash;
+    win32lib::http::BodyObserver written;
+    if (info.hasPackageSha256) {
+        hash.emplace();
+        // A failed update is remembered by the hash: its finish fails.
+        written = [&hash](const uint8_t *bytes, std::size_t length) { (void)hash->update(bytes, length); };
+        transfer.restarted = [&hash] { hash.emplace(); };
+    }
     for (unsigned attempt = 1; attempt <= kAttempts; ++attempt) {
         info.errorCode = 0;
         info.sslErrors = 0;
-        // The client creates the file anew each time and removes it when the
-        // attempt fails, so a retry never appends to a broken file. The hash
-        // follows the bytes as they are written, so the package is read once.
-        std::optional<win32lib::encryption::Sha256> hash;
-        win32lib::http::BodyObserver written;
-        if (info.hasPackageSha256) {
-            hash.emplace();
-            // A failed update is remembered by the hash: its finish fails.
-            written = [&hash](const uint8_t *bytes, std::size_t length) { (void)hash->update(bytes, length); };
-        }
-        if (client.getToFile(url, packagePath, progress, written)) {
-            const uint16_t statusResult = fromHttpStatus(client.statusCode());
+        if (client.getToFileResuming(url, packagePath, transfer, progress, written)) {
+            const int32_t status = transfer.resumed && client.statusCode() == 206 ? 200 : client.statusCode();
+            const uint16_t statusResult = fromHttpStatus(status);
             if (statusResult != kInstallOk || !info.hasPackageSha256 || packageMatches(info, *hash)) {
                 return statusResult;
             }
@@ -116,11 +124,14 @@ uint16_t downloadPackageReportingTo(UpdateInfo &info, const std::wstring &packag
             telemetry::OperationsLogger::instance().logWinHttpError(telemetryAddress, kDownloadPlace, info.errorCode,
                                                                     info.sslErrors, failedOperation);
         }
-        const DownloadFailure failure = classifyDownloadFailure(failedOperation, info.errorCode, attempt == 1);
+        const DownloadFailure failure =
+            classifyDownloadFailure(failedOperation, info.errorCode, attempt == 1, transfer.canResume());
         if (!failure.retry) {
+            transfer.discard();
             return failure.installError;
         }
     }
+    transfer.discard();
     return kErrorInternetConnection;
 }
 

@@ -15,6 +15,8 @@ namespace package {
     switch (status) {
     case 200:
         return kInstallOk;
+    case 407: // the proxy refused every credentials it was given
+        return kErrorProxyAuthentication;
     case 465:
         return kErrorOutdatedInstaller;
     case 503:

@@ -2,6 +2,9 @@
 # the host's menus, home folder and display.
 # Needs WINEPREFIX set by the caller.
 export WINEDEBUG=${WINEDEBUG:--all}
+# Wine takes a proxy from these when the registry names none: the programs'
+# requests would then go wherever the caller's shell points.
+unset http_proxy HTTP_PROXY https_proxy HTTPS_PROXY
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe,winedbg.exe,winebrowser.exe=d}
 if [ -n "${KESTRUNE_EXTRA_DLLOVERRIDES:-}" ]; then
   WINEDLLOVERRIDES="$WINEDLLOVERRIDES;$KESTRUNE_EXTRA_DLLOVERRIDES"

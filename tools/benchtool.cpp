@@ -4,6 +4,7 @@
 //   kestrune_bench extract ZIP FOLDER [THREADS]
 //   kestrune_bench install URL FOLDER [THREADS]   (download into FOLDER, then unpack)
 //   kestrune_bench floor ZIP FOLDER [THREADS]     (the archive's files written from memory)
+//   kestrune_bench proxy URL   (find the proxy settings and URL's route, once, as a run does)
 // THREADS: extraction threads; the installer's default without it.
 // `floor` writes the same folders and files with the same sizes as `extract`,
 // with no archive to read and nothing to inflate: the file system's own cost,
@@ -12,10 +13,12 @@
 #include "package/extraction.h"
 #include "tools/benchClock.h"
 #include "win32lib/UniqueResource.h"
+#include "win32lib/http/ProxyRouter.h"
 
 #include <minizip/unzip.h>
 
 #include <windows.h>
+#include <winhttp.h>
 
 #include <algorithm>
 #include <atomic>
@@ -149,6 +152,31 @@ int extract(const std::wstring &archive, const std::wstring &folder, unsigned th
     return ok ? 0 : static_cast<int>(result.code);
 }
 
+// What proxy discovery adds to a run before its first request.
+int findRoute(const std::wstring &url)
+{
+    URL_COMPONENTS parts{};
+    wchar_t scheme[16] = {};
+    wchar_t host[256] = {};
+    parts.dwStructSize = sizeof(parts);
+    parts.lpszScheme = scheme;
+    parts.dwSchemeLength = static_cast<DWORD>(std::size(scheme));
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = static_cast<DWORD>(std::size(host));
+    if (!::WinHttpCrackUrl(url.c_str(), 0, 0, &parts)) {
+        return 2;
+    }
+    auto &router = win32lib::http::ProxyRouter::instance();
+    const double start = nowMs();
+    const win32lib::http::ProxySettings settings = router.settings();
+    const double discovered = nowMs();
+    const std::wstring proxy = router.proxyFor(url, scheme, host);
+    const double routed = nowMs();
+    std::printf("discovery_ms=%.1f route_ms=%.1f configured=%d route=%ls\n", discovered - start, routed - discovered,
+                settings.configured() ? 1 : 0, proxy.empty() ? L"DIRECT" : proxy.c_str());
+    return 0;
+}
+
 // User and kernel time of all the process's threads so far: on a busy
 // machine it says more about the code than the wall clock does.
 double processCpuMs()
@@ -172,10 +200,13 @@ int wmain(int argc, wchar_t **argv)
 {
     ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     win32lib::ScopedComInitializer com;
+    if (argc == 3 && std::wstring(argv[1]) == L"proxy") {
+        return findRoute(argv[2]);
+    }
     if (argc != 4 && argc != 5) {
         std::fwprintf(stderr,
                       L"usage: kestrune_bench download URL FILE | extract ZIP FOLDER [THREADS] | floor ZIP FOLDER "
-                      L"[THREADS] | install URL FOLDER [THREADS]\n");
+                      L"[THREADS] | install URL FOLDER [THREADS] | proxy URL\n");
         return 2;
     }
     const unsigned threads =

@@ -34,7 +34,8 @@ Addresses (the compiled-in defaults point here, on 127.0.0.1:18080):
                                    version, x32, x64, min_size (these make it from
                                    the settings), code, encoding (identity, gzip
                                    or gzip-bomb)
-  /kestrune/packages/x64.zip, x32.zip   the packages; ?code=N for one answer
+  /kestrune/packages/x64.zip, x32.zip   the packages; ?code=N for one answer;
+                                   ranges and the cut_after fault as for files
   /probe                           the connectivity probe: 200 "ok"
   /telemetry/log_success, log_error, log_stop, log_winhttp_error,
   /telemetry/installed             the reports: 200 with no body
@@ -209,17 +210,7 @@ def package_route(request, match):
         request.send_body(404, b"no package\n", "text/plain")
         return
     rate = int(request.args.get("rate", int(SETTINGS["package_rate"]) or request.state.default_rate or 0))
-
-    def chunks():
-        with open(path, "rb") as source:
-            while True:
-                block = source.read(reference_server.SEND_CHUNK)
-                if not block:
-                    return
-                yield block
-
-    request.send_stream(200, chunks(), os.path.getsize(path), headers={"Content-Type": "application/zip"},
-                        rate=rate)
+    reference_server.send_file(request, path, "application/zip", rate)
 
 
 @route(r"^/probe$")

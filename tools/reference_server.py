@@ -55,10 +55,25 @@ scenario's table entry):
   fail_first=K    the first K requests with this exact path and query are
                   dropped (fail_mode: close, reset, stall, code:NNN)
 The same throttle applies to /files/ with ?rate=B or the --rate option.
+
+Files (/files/, the document root, and the contract's packages) carry an
+ETag and a Last-Modified date and honour a single "Range: bytes=N-" or
+"bytes=N-M" (206 with Content-Range, 416 past the end) unless an If-Range
+names another validator. Query parameters for files:
+  rate=B          throttle, as above
+  cut_after=N     the first request with this exact path and query stops
+                  after N body bytes ...
+  cut=M           ... and closes ("close", the default) or resets ("reset")
+  etag=changing   every answer names another ETag, as if the file changed
+                  in between, so that no If-Range matches
+An answer to a ranged or cut request is followed in the log by a line
+{"event": "sent", "path": ..., "query": ..., "status": ..., "bytes": N}
+with the body bytes actually written.
 """
 
 import argparse
 import datetime
+import email.utils
 import functools
 import gzip
 import http.server
@@ -266,7 +281,8 @@ class RequestHandler(http.server.BaseHTTPRequestHandler):
 
     def send_stream(self, code, chunks, length, headers=None, framing="length", rate=0,
                     stall_after=None, stall=30.0, declared=None, cut=None):
-        """Streams `chunks` (an iterable of bytes) of `length` bytes in total."""
+        """Streams `chunks` (an iterable of bytes) of `length` bytes in total;
+        returns the body bytes written."""
         self.send_response(code)
         if framing == "chunked":
             self.send_header("Transfer-Encoding", "chunked")
@@ -281,7 +297,7 @@ class RequestHandler(http.server.BaseHTTPRequestHandler):
             self.send_header(name, value)
         self.end_headers()
         if self.command == "HEAD":
-            return
+            return 0
         started = time.monotonic()
         sent = 0
         for chunk in chunks:
@@ -290,6 +306,7 @@ class RequestHandler(http.server.BaseHTTPRequestHandler):
                     head = piece[: max(0, stall_after - sent)]
                     self.write_piece(head, framing)
                     self.wfile.flush()
+                    sent += len(head)
                     if cut:
                         # Let the client take what was sent: a reset
                         # discards data still queued on this side.
@@ -298,16 +315,17 @@ class RequestHandler(http.server.BaseHTTPRequestHandler):
                     else:
                         self.state.stopping.wait(stall)
                         self.close_connection = True
-                    return
+                    return sent
                 self.write_piece(piece, framing)
                 sent += len(piece)
                 if rate:
                     ahead = sent / rate - (time.monotonic() - started)
                     if ahead > 0 and self.state.stopping.wait(ahead):
-                        return
+                        return sent
         if framing == "chunked":
             self.wfile.write(b"0\r\n\r\n")
         self.wfile.flush()
+        return sent
 
     def write_piece(self, piece, framing):
         if not piece:
@@ -393,19 +411,73 @@ def serve_file(request, relative):
     if not (path == state.root or path.startswith(state.root + os.sep)) or not os.path.isfile(path):
         request.send_body(404, b"not found\n", "text/plain")
         return
-    size = os.path.getsize(path)
-    rate = int(request.args.get("rate", state.default_rate or 0))
+    content_type = "application/xml" if path.endswith(".xml") else "application/octet-stream"
+    send_file(request, path, content_type, int(request.args.get("rate", state.default_rate or 0)))
+
+
+def requested_range(range_text, if_range, validators, size):
+    """(first, last) byte of a satisfiable single range, "unsatisfiable", or
+    None for the whole file (no Range, a form not served, or an If-Range
+    naming another validator)."""
+    if not range_text:
+        return None
+    if if_range is not None and if_range not in validators:
+        return None
+    match = re.fullmatch(r"bytes=(\d+)-(\d*)", range_text.strip())
+    if not match:
+        return None
+    first = int(match.group(1))
+    last = int(match.group(2)) if match.group(2) else size - 1
+    if first >= size or last < first:
+        return "unsatisfiable"
+    return first, min(last, size - 1)
+
+
+def send_file(request, path, content_type, rate):
+    """A file with its validators, a range when one is asked for, and the
+    cut_after/cut fault of the first request with this path and query."""
+    status = os.stat(path)
+    size = status.st_size
+    etag = '"%x-%x"' % (int(status.st_mtime), size)
+    if request.args.get("etag") == "changing":
+        etag = '"%x-%x-%d"' % (int(status.st_mtime), size, request.state.count("etag " + request.path))
+    last_modified = email.utils.formatdate(status.st_mtime, usegmt=True)
+    headers = {"Content-Type": content_type, "Accept-Ranges": "bytes", "ETag": etag, "Last-Modified": last_modified}
+    wanted = requested_range(request.headers.get("Range"), request.headers.get("If-Range"), (etag, last_modified),
+                             size)
+    cut_after = request.args.get("cut_after")
+    if cut_after is not None and request.state.count("cut " + request.path) > 0:
+        cut_after = None
+    if wanted == "unsatisfiable":
+        request.send_body(416, b"", content_type, {"Content-Range": "bytes */%d" % size})
+        record_sent(request, 416, 0)
+        return
+    first, last, code = 0, size - 1, 200
+    if wanted is not None:
+        first, last, code = wanted[0], wanted[1], 206
+        headers["Content-Range"] = "bytes %d-%d/%d" % (first, last, size)
 
     def chunks():
         with open(path, "rb") as source:
-            while True:
-                block = source.read(SEND_CHUNK)
+            source.seek(first)
+            left = last + 1 - first
+            while left > 0:
+                block = source.read(min(SEND_CHUNK, left))
                 if not block:
                     return
+                left -= len(block)
                 yield block
 
-    content_type = "application/xml" if path.endswith(".xml") else "application/octet-stream"
-    request.send_stream(200, chunks(), size, headers={"Content-Type": content_type}, rate=rate)
+    sent = request.send_stream(code, chunks(), last + 1 - first, headers=headers, rate=rate,
+                               stall_after=None if cut_after is None else int(cut_after),
+                               cut=request.args.get("cut", "close") if cut_after is not None else None)
+    if wanted is not None or "cut_after" in request.args:
+        record_sent(request, code, sent)
+
+
+def record_sent(request, code, sent):
+    request.state.record({"event": "sent", "path": request.url_path, "query": request.query_text, "status": code,
+                          "bytes": sent})
 
 
 @route(r"^/files/(.*)$")

@@ -114,6 +114,13 @@ struct LocalMemory {
     static void close(pointer value) noexcept { ::LocalFree(value); }
 };
 
+// Strings WinHTTP hands out (proxy settings), freed with GlobalFree.
+struct GlobalString {
+    using pointer = wchar_t *;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer value) noexcept { ::GlobalFree(value); }
+};
+
 struct HeapMemory {
     using pointer = void *;
     static pointer invalid() noexcept { return nullptr; }
@@ -179,6 +186,7 @@ using UniqueHInternet = UniqueResource<traits::HInternet>;
 using UniqueMappedView = UniqueResource<traits::MappedView>;
 using UniqueLocalMemory = UniqueResource<traits::LocalMemory>;
 using UniqueHeapMemory = UniqueResource<traits::HeapMemory>;
+using UniqueGlobalString = UniqueResource<traits::GlobalString>;
 using UniqueScreenDc = UniqueResource<traits::Hdc>;
 using UniqueCertContext = UniqueResource<traits::CertContext>;
 using UniqueCertStore = UniqueResource<traits::CertStore>;

@@ -146,6 +146,51 @@ TEST(ElevationHandoffRecord, OnlyAValidRecordIsResumed)
     }
 }
 
+TEST(ElevationHandoffRecord, ProxySettingsTravelWithTheRecordAndAreCheckedLikeIt)
+{
+    win32lib::http::ProxySettings sent;
+    sent.autoDetect = true;
+    sent.pacUrl = L"http://wpad.corp/proxy.pac";
+    sent.proxy = L"http=squid.corp:3128;https=squid.corp:3129";
+    sent.bypass = L"<local>;*.corp";
+    struct Row {
+        const char *name;
+        std::function<void(installer::ProxyHandoff &)> change;
+        bool valid;
+    };
+    const Row rows[] = {
+        {"as written", [](installer::ProxyHandoff &) {}, true},
+        {"nothing configured", [](installer::ProxyHandoff &h) { h = {}; }, true},
+        {"flag 2", [](installer::ProxyHandoff &h) { h.autoDetect = 2; }, false},
+        {"reserved byte set", [](installer::ProxyHandoff &h) { h.reserved[1] = 1; }, false},
+        {"proxy without terminator",
+         [](installer::ProxyHandoff &h) { std::fill(std::begin(h.proxy), std::end(h.proxy), L'a'); }, false},
+        {"bypass without terminator",
+         [](installer::ProxyHandoff &h) { std::fill(std::begin(h.bypass), std::end(h.bypass), L'a'); }, false},
+        {"PAC address of a file", [](installer::ProxyHandoff &h) { wcscpy(h.pacUrl, L"file:///c:/p.pac"); }, false},
+        {"line break in the bypass list", [](installer::ProxyHandoff &h) { wcscpy(h.bypass, L"a\r\nb"); }, false},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        installer::ProxyHandoff handoff = installer::makeProxyHandoff(sent);
+        row.change(handoff);
+        win32lib::http::ProxySettings received;
+        received.proxy = L"untouched:1";
+        EXPECT_EQ(installer::readProxyHandoff(handoff, received), row.valid);
+        if (std::string_view(row.name) == "as written") {
+            EXPECT_EQ(received, sent);
+        } else if (!row.valid) {
+            EXPECT_EQ(received.proxy, L"untouched:1");
+        }
+    }
+    // Settings outside the rules are not handed over at all.
+    win32lib::http::ProxySettings broken;
+    broken.proxy = L"no-port";
+    win32lib::http::ProxySettings received;
+    EXPECT_TRUE(installer::readProxyHandoff(installer::makeProxyHandoff(broken), received));
+    EXPECT_FALSE(received.configured());
+}
+
 TEST(ElevationHandoffRecord, ReadingNeverRunsPastTheField)
 {
     ElevationHandoff handoff;

@@ -46,6 +46,38 @@ TEST(DownloadFailureMapping, OperationFirstThenCode)
     }
 }
 
+TEST(DownloadFailureMapping, ABodyCutOffIsRetriedOnceWhenTheRestCanBeAskedFor)
+{
+    struct ResumableCase {
+        const char *operation;
+        uint32_t error;
+        bool firstAttempt;
+        bool resumable;
+        bool retry;
+        uint16_t installError;
+    };
+    const ResumableCase cases[] = {
+        {"", 65003, true, true, true, 0}, // short body
+        {"WinHttpReadData", 10054, true, true, true, 0},
+        {"WinHttpQueryDataAvailable", 10060, true, true, true, 0},
+        {"WinHttpReadData", 12030, true, true, true, 0},
+        {"", 65003, false, true, false, 20012},
+        {"WinHttpReadData", 10054, false, true, false, 20011},
+        {"", 65003, true, false, false, 20012},
+        {"WinHttpReadData", 10054, true, false, false, 20011},
+        {"WinHttpReadData", 112, true, true, false, 20004},
+        {"WriteFile", 112, true, true, false, 20005},
+        {"callback", 65002, true, true, false, 20100},
+        {"WinHttpSendRequest", 12029, true, true, false, 20011},
+    };
+    for (const ResumableCase &c : cases) {
+        const package::DownloadFailure failure =
+            classifyDownloadFailure(c.operation, c.error, c.firstAttempt, c.resumable);
+        EXPECT_EQ(failure.retry, c.retry) << c.operation << " " << c.error << " " << c.firstAttempt;
+        EXPECT_EQ(failure.installError, c.installError) << c.operation << " " << c.error << " " << c.firstAttempt;
+    }
+}
+
 TEST(RandomName, NineCharactersFromTheAlphabetNeverRepeated)
 {
     // Drawn within the same second: a generator seeded from the clock would

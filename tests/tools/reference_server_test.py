@@ -136,6 +136,41 @@ class ReferenceServerTest(unittest.TestCase):
         response, _ = self.request("/files/%2e%2e/secret.txt")
         self.assertEqual(response.status, 404)
 
+    def test_files_resume_after_a_cut(self):
+        path = "/files/kestrune/package.zip?cut_after=100000"
+        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=10)
+        connection.request("GET", path)
+        response = connection.getresponse()
+        with self.assertRaises(http.client.IncompleteRead) as cut:
+            response.read()
+        connection.close()
+        first = cut.exception.partial
+        self.assertEqual(response.status, 200)
+        self.assertEqual(first, pattern(100000))
+        etag = response.getheader("ETag")
+        date = response.getheader("Last-Modified")
+        self.assertEqual(response.getheader("Accept-Ranges"), "bytes")
+        for validator in (etag, date):
+            response, rest = self.request(path, headers={"Range": "bytes=100000-", "If-Range": validator})
+            self.assertEqual(response.status, 206)
+            self.assertEqual(response.getheader("Content-Range"), "bytes 100000-299999/300000")
+            self.assertEqual(first + rest, pattern(300000))
+        response, body = self.request(path, headers={"Range": "bytes=100000-", "If-Range": '"other"'})
+        self.assertEqual(response.status, 200)
+        self.assertEqual(body, pattern(300000))
+        response, _ = self.request(path, headers={"Range": "bytes=300000-"})
+        self.assertEqual(response.status, 416)
+        self.assertEqual(response.getheader("Content-Range"), "bytes */300000")
+        # Each size is logged once its answer is out, so it can come late.
+        for _ in range(40):
+            with open(self.log) as log:
+                sent = [e["bytes"] for e in map(json.loads, log)
+                        if e.get("event") == "sent" and e["query"] == "cut_after=100000"]
+            if len(sent) == 5:
+                break
+            time.sleep(0.05)
+        self.assertEqual(sent, [100000, 200000, 200000, 300000, 0])
+
     def test_throttle(self):
         started = time.monotonic()
         _, body = self.request("/files/kestrune/package.zip?rate=600000")

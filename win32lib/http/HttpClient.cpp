@@ -2,6 +2,7 @@
 
 #include "win32lib/fileWrite.h"
 #include "win32lib/http/GzipDecoder.h"
+#include "win32lib/http/ProxyRouter.h"
 #include "win32lib/http/requestLogic.h"
 
 #include <algorithm>
@@ -24,6 +25,9 @@ constexpr DWORD kStatusCodeBytes = 16;
 constexpr DWORD kContentLengthBytes = 512;
 constexpr DWORD kContentEncodingBytes = 128;
 constexpr DWORD kUrlOptionBytes = 2084;
+// A validator longer than the resume rule accepts is read as not there.
+constexpr DWORD kValidatorBytes = static_cast<DWORD>((kMaxValidatorChars + 1) * sizeof(wchar_t));
+constexpr DWORD kContentRangeBytes = 128;
 
 constexpr char kServerAuthenticationUsage[] = "1.3.6.1.5.5.7.3.1";
 
@@ -69,7 +73,7 @@ bool queryHeaderText(HINTERNET request, DWORD query, DWORD bufferBytes, std::wst
 
 } // namespace
 
-HttpClient::HttpClient(const std::wstring &userAgent)
+HttpClient::HttpClient(const std::wstring &userAgent) : userAgent_(userAgent)
 {
     // No proxy: requests go straight to the server.
     session_.reset(::WinHttpOpen(userAgent.c_str(), WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
@@ -86,6 +90,7 @@ HttpClient::~HttpClient()
 {
     request_.reset();
     connections_.clear();
+    proxySessions_.clear();
     session_.reset();
     privateTrustStore_.reset();
     clientCertificate_.reset();
@@ -96,8 +101,19 @@ bool HttpClient::setTimeouts(const HttpTimeouts &timeouts)
     if (!session_) {
         return false;
     }
-    if (!::WinHttpSetTimeouts(session_.get(), static_cast<int>(timeouts.resolve), static_cast<int>(timeouts.connect),
-                              static_cast<int>(timeouts.send), static_cast<int>(timeouts.receive))) {
+    timeouts_ = timeouts;
+    timeoutsSet_ = true;
+    bool applied = applyTimeouts(session_.get());
+    for (const auto &[proxy, session] : proxySessions_) {
+        applied = applyTimeouts(session.get()) && applied;
+    }
+    return applied;
+}
+
+bool HttpClient::applyTimeouts(HINTERNET session)
+{
+    if (!::WinHttpSetTimeouts(session, static_cast<int>(timeouts_.resolve), static_cast<int>(timeouts_.connect),
+                              static_cast<int>(timeouts_.send), static_cast<int>(timeouts_.receive))) {
         const DWORD error = ::GetLastError();
         recordError(error, "WinHttpSetTimeouts");
         return false;
@@ -107,10 +123,37 @@ bool HttpClient::setTimeouts(const HttpTimeouts &timeouts)
     // never answers held the installation (or one telemetry report) for as
     // long as it kept the connection open. Windows applies the receive
     // time-out there already.
-    DWORD responseTimeout = timeouts.receive;
-    (void)::WinHttpSetOption(session_.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseTimeout,
+    DWORD responseTimeout = timeouts_.receive;
+    (void)::WinHttpSetOption(session, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseTimeout,
                              sizeof(responseTimeout));
     return true;
+}
+
+HINTERNET HttpClient::sessionFor(const std::wstring &proxy)
+{
+    if (proxy.empty()) {
+        return session_.get();
+    }
+    const auto known = proxySessions_.find(proxy);
+    if (known != proxySessions_.end()) {
+        return known->second.get();
+    }
+    // The router has decided already: the session bypasses nothing.
+    UniqueHInternet session(
+        ::WinHttpOpen(userAgent_.c_str(), WINHTTP_ACCESS_TYPE_NAMED_PROXY, proxy.c_str(), WINHTTP_NO_PROXY_BYPASS, 0));
+    if (!session) {
+        failWithLastError("WinHttpOpen");
+        return nullptr;
+    }
+    DWORD protocols = kSecureProtocols;
+    static_cast<void>(
+        ::WinHttpSetOption(session.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof(protocols)));
+    if (timeoutsSet_ && !applyTimeouts(session.get())) {
+        return nullptr;
+    }
+    HINTERNET opened = session.get();
+    proxySessions_.emplace(proxy, std::move(session));
+    return opened;
 }
 
 void HttpClient::addCertificatePin(const CertificateDigest &digest, const std::wstring &host)
@@ -142,18 +185,23 @@ bool HttpClient::setClientCertificate(PCCERT_CONTEXT certificate) noexcept
     return true;
 }
 
-bool HttpClient::openConnection(const std::wstring &host, INTERNET_PORT port, HINTERNET &connection)
+bool HttpClient::openConnection(const std::wstring &proxy, const std::wstring &host, INTERNET_PORT port,
+                                HINTERNET &connection)
 {
     // A WinHTTP connection is bound to its port as well: keyed by host name
     // alone, a request to another port of the same host would reach the
     // first port's server.
-    const std::wstring key = host + L":" + std::to_wstring(port);
+    const std::wstring key = (proxy.empty() ? L"" : proxy + L"|") + host + L":" + std::to_wstring(port);
     const auto cached = connections_.find(key);
     if (cached != connections_.end()) {
         connection = cached->second.get();
         return true;
     }
-    UniqueHInternet opened(::WinHttpConnect(session_.get(), host.c_str(), port, 0));
+    const HINTERNET session = sessionFor(proxy);
+    if (session == nullptr) {
+        return false;
+    }
+    UniqueHInternet opened(::WinHttpConnect(session, host.c_str(), port, 0));
     if (!opened) {
         return failWithLastError("WinHttpConnect");
     }
@@ -169,7 +217,7 @@ bool HttpClient::failWithLastError(const char *operation)
     return false;
 }
 
-bool HttpClient::openRequest(const wchar_t *verb, const std::wstring &url, bool &secure)
+bool HttpClient::openRequest(const wchar_t *verb, const std::wstring &url, bool &secure, bool direct)
 {
     CrackedUrl parts;
     if (!crackUrl(url.c_str(), parts)) {
@@ -177,8 +225,12 @@ bool HttpClient::openRequest(const wchar_t *verb, const std::wstring &url, bool 
     }
 
     requestHost_ = parts.host;
+    const std::wstring proxy =
+        direct ? std::wstring() : ProxyRouter::instance().proxyFor(url, parts.scheme, parts.host);
+    viaProxy_ = !proxy.empty();
+    proxy_ = proxy;
     HINTERNET connection = nullptr;
-    if (!openConnection(parts.host, parts.port, connection)) {
+    if (!openConnection(proxy, parts.host, parts.port, connection)) {
         return false;
     }
 
@@ -195,6 +247,12 @@ bool HttpClient::openRequest(const wchar_t *verb, const std::wstring &url, bool 
 bool HttpClient::addRequestHeaders()
 {
     if (!::WinHttpAddRequestHeaders(request_.get(), L"Accept-Encoding: gzip, deflate", static_cast<DWORD>(-1),
+                                    WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE)) {
+        return failWithLastError("WinHttpAddRequestHeaders");
+    }
+    if (!oneRequestHeaders_.empty() &&
+        !::WinHttpAddRequestHeaders(request_.get(), oneRequestHeaders_.c_str(),
+                                    static_cast<DWORD>(oneRequestHeaders_.size()),
                                     WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE)) {
         return failWithLastError("WinHttpAddRequestHeaders");
     }
@@ -282,14 +340,86 @@ bool HttpClient::readResponseHeaders()
     return true;
 }
 
+bool HttpClient::prepareRequest(const wchar_t *verb, const std::wstring &url, bool direct)
+{
+    bool secure = false;
+    if (!openRequest(verb, url, secure, direct) || !addRequestHeaders() || !setRequestOptions(secure)) {
+        return false;
+    }
+    if (viaProxy_) {
+        // A proxy of the intranet may take the logged-on user's credentials.
+        DWORD policy = WINHTTP_AUTOLOGON_SECURITY_LEVEL_LOW;
+        static_cast<void>(::WinHttpSetOption(request_.get(), WINHTTP_OPTION_AUTOLOGON_POLICY, &policy, sizeof(policy)));
+    }
+    return true;
+}
+
+bool HttpClient::answerProxyChallenge()
+{
+    bool integratedTried = false;
+    bool basicTried = false;
+    while (statusCode_ == 407) {
+        DWORD supported = 0;
+        DWORD first = 0;
+        DWORD target = 0;
+        if (!::WinHttpQueryAuthSchemes(request_.get(), &supported, &first, &target)) {
+            return true;
+        }
+        const ProxyAnswer answer = chooseProxyAnswer(supported, integratedTried, basicTried);
+        BOOL set = FALSE;
+        if (answer == ProxyAnswer::Integrated) {
+            integratedTried = true;
+            const DWORD scheme = (supported & WINHTTP_AUTH_SCHEME_NEGOTIATE) != 0 ? WINHTTP_AUTH_SCHEME_NEGOTIATE
+                                                                                  : WINHTTP_AUTH_SCHEME_NTLM;
+            set = ::WinHttpSetCredentials(request_.get(), WINHTTP_AUTH_TARGET_PROXY, scheme, nullptr, nullptr, nullptr);
+        } else if (answer == ProxyAnswer::Basic) {
+            basicTried = true;
+            std::wstring user;
+            std::wstring password;
+            if (!ProxyRouter::instance().basicCredentials(proxy_, user, password)) {
+                return true;
+            }
+            set = ::WinHttpSetCredentials(request_.get(), WINHTTP_AUTH_TARGET_PROXY, WINHTTP_AUTH_SCHEME_BASIC,
+                                          user.c_str(), password.c_str(), nullptr);
+            ::SecureZeroMemory(password.data(), password.size() * sizeof(wchar_t));
+        } else {
+            return true;
+        }
+        if (!set) {
+            return true;
+        }
+        resetResult();
+        if (!sendWithRetry() || !receiveResponse() || !readResponseHeaders()) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool HttpClient::runRequestSequence(const wchar_t *verb, const std::wstring &url)
 {
     resetResult();
     request_.reset();
 
-    bool secure = false;
-    return openRequest(verb, url, secure) && addRequestHeaders() && setRequestOptions(secure) && sendWithRetry() &&
-           receiveResponse() && readResponseHeaders();
+    if (!prepareRequest(verb, url, false)) {
+        return false;
+    }
+    if (!sendWithRetry()) {
+        // A proxy that refuses the connection gets one direct attempt after
+        // it; whatever that attempt ends with is the request's outcome.
+        if (!viaProxy_ || errorCode_ != ERROR_WINHTTP_CANNOT_CONNECT) {
+            return false;
+        }
+        resetResult();
+        request_.reset();
+        if (!prepareRequest(verb, url, true) || !sendWithRetry()) {
+            return false;
+        }
+    }
+    if (!receiveResponse() || !readResponseHeaders()) {
+        return false;
+    }
+    return !viaProxy_ || answerProxyChallenge();
 }
 
 bool HttpClient::sendWithRetry()
@@ -352,8 +482,11 @@ void CALLBACK HttpClient::statusCallback(HINTERNET handle, DWORD_PTR context, DW
 }
 
 bool HttpClient::readBody(const ProgressCallback &progress, std::vector<uint8_t> *buffer, HANDLE file,
-                          const BodyObserver &written)
+                          const BodyObserver &written, uint64_t alreadyStored)
 {
+    const int64_t progressTotal = alreadyStored == 0 || contentLength_ == -1
+                                      ? contentLength_
+                                      : contentLength_ + static_cast<int64_t>(alreadyStored);
     const bool gzip = buffer != nullptr && isGzipEncoding(contentEncoding_);
     std::vector<uint8_t> compressed;
     std::vector<uint8_t> *const collected = gzip ? &compressed : buffer;
@@ -397,7 +530,7 @@ bool HttpClient::readBody(const ProgressCallback &progress, std::vector<uint8_t>
             collected->insert(collected->end(), chunk.get(), chunk.get() + read);
         }
         received += read;
-        if (progress && progress(contentLength_, received)) {
+        if (progress && progress(progressTotal, alreadyStored + received)) {
             recordError(kErrorCancelled, "callback");
             break;
         }
@@ -452,6 +585,129 @@ bool HttpClient::getToFile(const std::wstring &url, const std::wstring &path, co
         return false;
     }
     return succeeded;
+}
+
+void ResumableTransfer::discard() noexcept
+{
+    if (file) {
+        FILE_DISPOSITION_INFO disposition{};
+        disposition.DeleteFile = TRUE;
+        static_cast<void>(
+            ::SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof(disposition)));
+        file.reset();
+    }
+    stored = 0;
+    total = -1;
+    validator.clear();
+}
+
+bool HttpClient::restartTransfer(ResumableTransfer &transfer)
+{
+    LARGE_INTEGER start{};
+    if (!::SetFilePointerEx(transfer.file.get(), start, nullptr, FILE_BEGIN) || !::SetEndOfFile(transfer.file.get())) {
+        return failWithLastError("WriteFile");
+    }
+    transfer.stored = 0;
+    transfer.total = -1;
+    transfer.validator.clear();
+    if (transfer.restarted) {
+        transfer.restarted();
+    }
+    return true;
+}
+
+// Only a complete, unencoded 200 answer can be continued later.
+void HttpClient::rememberValidator(ResumableTransfer &transfer)
+{
+    transfer.total = -1;
+    transfer.validator.clear();
+    if (statusCode_ != 200 || contentLength_ <= 0 || !contentEncoding_.empty()) {
+        return;
+    }
+    std::wstring etag;
+    std::wstring lastModified;
+    if (!queryHeaderText(request_.get(), WINHTTP_QUERY_ETAG, kValidatorBytes, etag)) {
+        etag.clear();
+    }
+    if (!queryHeaderText(request_.get(), WINHTTP_QUERY_LAST_MODIFIED, kValidatorBytes, lastModified)) {
+        lastModified.clear();
+    }
+    ::SetLastError(ERROR_SUCCESS);
+    transfer.validator = resumeValidator(etag, lastModified);
+    if (!transfer.validator.empty()) {
+        transfer.total = contentLength_;
+    }
+}
+
+bool HttpClient::getToFileResuming(const std::wstring &url, const std::wstring &path, ResumableTransfer &transfer,
+                                   const ProgressCallback &progress, const BodyObserver &written)
+{
+    resetResult();
+    if (!transfer.file) {
+        // As in getToFile: never an existing file. DELETE lets the transfer
+        // remove it through this handle.
+        transfer.file.reset(::CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        if (!transfer.file) {
+            const DWORD error = ::GetLastError();
+            recordError(error, "CreateFile");
+            return false;
+        }
+        transfer.stored = 0;
+    }
+    const auto storing = [&transfer, &written](const uint8_t *bytes, std::size_t length) {
+        transfer.stored += length;
+        if (written) {
+            written(bytes, length);
+        }
+    };
+
+    uint64_t alreadyStored = 0;
+    transfer.resumed = false;
+    bool ranged = transfer.canResume();
+    if (!ranged && transfer.stored > 0 && !restartTransfer(transfer)) {
+        return false;
+    }
+    if (ranged) {
+        oneRequestHeaders_ = resumeHeaders(transfer.stored, transfer.validator);
+    }
+    bool succeeded = runRequestSequence(L"GET", url);
+    oneRequestHeaders_.clear();
+    if (succeeded && ranged) {
+        std::wstring contentRange;
+        const bool continues =
+            statusCode_ == 206 &&
+            queryHeaderText(request_.get(), WINHTTP_QUERY_CONTENT_RANGE, kContentRangeBytes, contentRange) &&
+            contentRange == expectedContentRange(transfer.stored, static_cast<uint64_t>(transfer.total)) &&
+            contentLength_ == transfer.total - static_cast<int64_t>(transfer.stored) && contentEncoding_.empty();
+        ::SetLastError(ERROR_SUCCESS);
+        if (continues) {
+            alreadyStored = transfer.stored;
+            transfer.resumed = true;
+        } else {
+            if (!restartTransfer(transfer)) {
+                request_.reset();
+                return false;
+            }
+            ranged = false;
+            // A 200 is the whole body anew; anything else answered the range,
+            // not the address, so the address is asked for once more.
+            if (statusCode_ != 200) {
+                succeeded = runRequestSequence(L"GET", url);
+            }
+        }
+    }
+    if (succeeded && alreadyStored == 0) {
+        rememberValidator(transfer);
+    }
+    if (succeeded) {
+        succeeded = readBody(progress, nullptr, transfer.file.get(), storing, alreadyStored);
+    }
+    request_.reset();
+    if (errorCode_ != 0 || !succeeded) {
+        return false;
+    }
+    transfer.file.reset();
+    return true;
 }
 
 bool HttpClient::queryRequestHost(HINTERNET request, std::wstring &host)

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -21,8 +22,39 @@ struct HttpTimeouts {
     uint32_t receive = 0;
 };
 
+// A download into one file over several attempts, so that a later attempt can
+// ask for the rest of a body an earlier one lost. The file stays open from its
+// creation to the end (nothing else can swap it between attempts), and is
+// deleted through that handle when the transfer is given up.
+struct ResumableTransfer {
+    UniqueFile file;
+    uint64_t stored = 0;
+    // The whole body's length and its validator, from the answer that began
+    // the stored bytes; -1 and empty when it cannot be resumed.
+    int64_t total = -1;
+    std::wstring validator;
+    // The last answer continued the stored bytes (a 206 that stands for the
+    // whole body's 200).
+    bool resumed = false;
+    // Called when the stored bytes are dropped and the body starts over, so
+    // that whatever followed them (a hash) starts over too.
+    std::function<void()> restarted;
+
+    [[nodiscard]] bool canResume() const noexcept
+    {
+        return file && stored > 0 && total > static_cast<int64_t>(stored) && !validator.empty();
+    }
+    // Deletes the file (through the handle) and forgets it.
+    void discard() noexcept;
+};
+
 // The program's HTTP client: synchronous WinHTTP, one connection per host
-// name kept for the life of the object. Every request operation returns true
+// name kept for the life of the object. Each request takes the route the
+// run's proxy settings give its host (ProxyRouter); a proxy that refuses the
+// connection gets one direct attempt after it. A proxy asking for
+// credentials (407) gets the logged-on user's (Negotiate, NTLM), then Basic
+// ones the user is asked for (ProxyRouter::basicCredentials); a proxy that
+// still refuses leaves its 407 as the answer. Every request operation returns true
 // only when every step succeeded; a non-200 status is no failure here (test
 // statusCode()). On false, errorCode(), sslErrors() and failedOperation()
 // tell what went wrong. One thread at a time.
@@ -74,6 +106,16 @@ public:
     // The observer sees every piece written.
     [[nodiscard]] bool getToFile(const std::wstring &url, const std::wstring &path,
                                  const ProgressCallback &progress = {}, const BodyObserver &written = {});
+    // GET into the transfer's file, creating it new at `path` on the first
+    // call. When the transfer can resume, only the rest is asked for (Range
+    // from the first missing byte, If-Range with the first answer's
+    // validator) and appended on a 206 whose Content-Range matches exactly;
+    // any other answer drops the stored bytes: a 200 is stored from its
+    // start, anything else is asked for again without a range. Progress
+    // counts the whole body. The file is closed on success and kept on
+    // failure: the caller retries or discards it.
+    [[nodiscard]] bool getToFileResuming(const std::wstring &url, const std::wstring &path, ResumableTransfer &transfer,
+                                         const ProgressCallback &progress = {}, const BodyObserver &written = {});
 
     // Pinning, checked when WinHTTP is about to send a secure request.
     // Certificate pinning accepts a server whose certificate's SHA-256 digest
@@ -101,7 +143,18 @@ private:
     void recordError(uint32_t code, const char *operation);
 
     UniqueHInternet session_;
+    std::wstring userAgent_;
+    // One session per proxy a request went through: WinHTTP under Wine
+    // ignores a proxy set on a request, so the route is the session's.
+    std::map<std::wstring, UniqueHInternet> proxySessions_;
+    HttpTimeouts timeouts_;
+    bool timeoutsSet_ = false;
+    // The proxy of the request in flight; empty when it goes direct.
+    std::wstring proxy_;
+    bool viaProxy_ = false;
     std::unordered_map<std::wstring, uint32_t> extraHeaders_;
+    // Header lines of the next request only (a range to resume).
+    std::wstring oneRequestHeaders_;
     uint32_t optionFlags_ = 0;
     uint32_t securityFlags_ = 0;
     int32_t statusCode_ = -1;
@@ -112,16 +165,24 @@ private:
     uint32_t sslErrors_ = 0;
     // The steps of one request up to its headers; each records its failure.
     bool runRequestSequence(const wchar_t *verb, const std::wstring &url);
-    bool openRequest(const wchar_t *verb, const std::wstring &url, bool &secure);
+    bool openRequest(const wchar_t *verb, const std::wstring &url, bool &secure, bool direct);
+    bool prepareRequest(const wchar_t *verb, const std::wstring &url, bool direct);
+    bool answerProxyChallenge();
+    HINTERNET sessionFor(const std::wstring &proxy);
+    bool applyTimeouts(HINTERNET session);
     bool addRequestHeaders();
     bool setRequestOptions(bool secure);
     bool receiveResponse();
     bool readResponseHeaders();
     // Records GetLastError() for `operation`; always false.
     bool failWithLastError(const char *operation);
+    // `alreadyStored` bytes of the body came before this answer's: progress
+    // counts them, the length check does not.
     bool readBody(const ProgressCallback &progress, std::vector<uint8_t> *buffer, HANDLE file,
-                  const BodyObserver &written = {});
-    bool openConnection(const std::wstring &host, INTERNET_PORT port, HINTERNET &connection);
+                  const BodyObserver &written = {}, uint64_t alreadyStored = 0);
+    bool restartTransfer(ResumableTransfer &transfer);
+    void rememberValidator(ResumableTransfer &transfer);
+    bool openConnection(const std::wstring &proxy, const std::wstring &host, INTERNET_PORT port, HINTERNET &connection);
     bool sendWithRetry();
     bool queryRequestHost(HINTERNET request, std::wstring &host);
     bool chainEndsInTrustedRoot(PCCERT_CHAIN_CONTEXT chain) const;
@@ -129,7 +190,7 @@ private:
     static void CALLBACK statusCallback(HINTERNET handle, DWORD_PTR context, DWORD status, LPVOID information,
                                         DWORD informationLength) noexcept;
 
-    // One connection per "host:port".
+    // One connection per "host:port" (direct) or "proxy|host:port".
     std::map<std::wstring, UniqueHInternet> connections_;
     // The request in flight; the status callback closes it to stop a send.
     UniqueHInternet request_;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace win32lib::http {
@@ -44,5 +45,31 @@ enum class SendFailureAction {
 
 // The body is decoded when the encoding mentions gzip anywhere.
 [[nodiscard]] bool isGzipEncoding(std::wstring_view contentEncoding) noexcept;
+
+// How a request answers a proxy's 407: the logged-on user's credentials first
+// (Negotiate, else NTLM) where offered, then Basic with credentials asked of
+// the user, each once; then the refusal stands.
+enum class ProxyAnswer {
+    Integrated,
+    Basic,
+    None,
+};
+[[nodiscard]] ProxyAnswer chooseProxyAnswer(uint32_t supportedSchemes, bool integratedTried, bool basicTried) noexcept;
+
+// What a later request sends as If-Range to ask for the rest of a body: the
+// answer's strong ETag, else its Last-Modified date. Empty when neither may be
+// sent back: a weak ETag (If-Range refuses it), text longer than
+// kMaxValidatorChars, or a character outside printable ASCII (a line break
+// would add header lines of the server's choosing).
+[[nodiscard]] std::wstring resumeValidator(std::wstring_view etag, std::wstring_view lastModified);
+inline constexpr std::size_t kMaxValidatorChars = 128;
+
+// The header lines asking for the body from byte `firstMissing` on, provided
+// it is still the one `validator` names.
+[[nodiscard]] std::wstring resumeHeaders(uint64_t firstMissing, std::wstring_view validator);
+
+// The Content-Range a 206 answer carries when it holds exactly the rest of a
+// body of `total` bytes from `firstMissing` on.
+[[nodiscard]] std::wstring expectedContentRange(uint64_t firstMissing, uint64_t total);
 
 } // namespace win32lib::http

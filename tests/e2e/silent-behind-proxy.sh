@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# A /VERYSILENT installation behind a proxy: squid is the user's proxy in a
+# throw-away prefix, the installation server listens on the compiled-in
+# 127.0.0.1:18080, and the run must succeed with the manifest, the package
+# and the telemetry in squid's log. The proxy's name (127.0.0.2) differs from
+# the server's, as Wine needs.
+#   silent-behind-proxy.sh BUILD_DIR
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=$(cd "$1" && pwd)
+work=$(mktemp -d "${TMPDIR:-/tmp}/kestrune-silent-proxy.XXXXXX")
+# squid runs as the "proxy" user, who must reach its folder inside.
+chmod 755 "$work"
+export WINEPREFIX="$work/prefix"
+. "$root/scripts/wine-env.sh"
+server=""
+squid=""
+cleanup() {
+  local status=$?
+  [ -z "$server" ] || { kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true; }
+  [ -z "$squid" ] || { kill "$squid" 2>/dev/null || true; wait "$squid" 2>/dev/null || true; }
+  "$KESTRUNE_WINESERVER" -k 2>/dev/null || true
+  rm -rf "$work"
+  exit "$status"
+}
+trap cleanup EXIT
+"$root/scripts/wine-prefix" "$WINEPREFIX" >/dev/null
+# The compiled-in port is the machine's: take turns with other checkouts.
+exec {lock}>"${TMPDIR:-/tmp}/kestrune-port-18080.lock"
+flock "$lock"
+package=$(ls "$build/sample/package/"kestrune-*-x64.zip | head -n 1)
+python3 "$root/tools/reference_server.py" --port 18080 --root "$work" --log "$work/requests.jsonl" \
+  --contract "package_x64=$package" --contract "package_x32=$package" --contract min_size=2MB \
+  --contract "last_version=$(basename "$package" .zip | sed -e 's/^kestrune-//' -e 's/-x64$//')" \
+  >"$work/server.out" 2>&1 &
+server=$!
+proxy_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.2", 0)); print(s.getsockname()[1])')
+"$root/scripts/squid-proxy" "$work/squid" "127.0.0.2:$proxy_port" >"$work/squid.out" 2>&1 &
+squid=$!
+for _ in $(seq 100); do
+  curl -s -o /dev/null http://127.0.0.1:18080/probe && (exec 3<>"/dev/tcp/127.0.0.2/$proxy_port") 2>/dev/null && break
+  kill -0 "$squid" 2>/dev/null || { cat "$work/squid.out" "$work/squid/cache.log" >&2 || true; exit 1; }
+  sleep 0.1
+done
+"$root/scripts/proxy-settings" "127.0.0.2:$proxy_port"
+"$root/scripts/with-display" "$root/scripts/demo-silent" "$build/bin/KestruneSetup64.exe" "$work" \
+  "$WINEPREFIX/drive_c/Program Files/Kestrune Software" >"$work/run.out" 2>&1 || true
+failed=0
+expect() { # description command...
+  if "${@:2}"; then echo "ok: $1"; else echo "FAILED: $1"; failed=1; fi
+}
+expect "exit code 0" grep -q "exit code 0" "$work/exit-code.txt"
+expect "the launcher is installed" test -f "$WINEPREFIX/drive_c/Program Files/Kestrune Software/Kestrune/KestruneLauncher.exe"
+for request in "GET http://127.0.0.1:18080/kestrune/updates.xml" "GET http://127.0.0.1:18080/kestrune/packages/x64.zip" \
+  "HEAD http://127.0.0.1:18080/telemetry/log_success"; do
+  expect "through squid: $request" grep -q "$request" "$work/squid/access.log"
+done
+if [ "$failed" != 0 ]; then
+  cat "$work/run.out" "$work/squid/access.log" >&2 || true
+fi
+exit "$failed"
