@@ -12,6 +12,7 @@ class SystemButtonMinimize : public framework::buttons::SpriteButton {
 public:
     SystemButtonMinimize(HWND window, float x, float y);
     void click() override;
+    [[nodiscard]] std::wstring accessibleName() const override { return L"Minimize"; }
 
     HWND window;
 };
@@ -21,6 +22,7 @@ class SystemButtonClose : public framework::buttons::SpriteButton {
 public:
     SystemButtonClose(HWND window, float x, float y);
     void click() override;
+    [[nodiscard]] std::wstring accessibleName() const override { return L"Close"; }
 
     HWND window;
 };

@@ -3,6 +3,8 @@
 #include "framework/text/textHitTest.h"
 #include "framework/windows/messages.h"
 
+#include <algorithm>
+
 namespace framework::text {
 
 using framework::windows::kMsgRedraw;
@@ -93,6 +95,26 @@ void ComplexText::click()
     }
     if (auto *action = ranges[static_cast<size_t>(hoveredRange)].onClick) {
         action(window);
+    }
+}
+
+bool ComplexText::actionable() const noexcept
+{
+    return visible && std::any_of(ranges.begin(), ranges.end(), [](const TextRange &range) { return range.onClick; });
+}
+
+controls::AccessibleRole ComplexText::accessibleRole() const noexcept
+{
+    return actionable() ? controls::AccessibleRole::kLink : Text::accessibleRole();
+}
+
+void ComplexText::activate()
+{
+    for (const TextRange &range : ranges) {
+        if (range.onClick != nullptr) {
+            range.onClick(window);
+            return;
+        }
     }
 }
 

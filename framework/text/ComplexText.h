@@ -26,6 +26,11 @@ public:
 
     void mouseLeave() override;
     void click() override;
+    // Only a text with a link can be used; the keyboard follows its first link.
+    [[nodiscard]] bool actionable() const noexcept override;
+    void activate() override;
+    // A text with a link reads as a link to its whole text.
+    [[nodiscard]] controls::AccessibleRole accessibleRole() const noexcept override;
     void mouseMove(const controls::MouseEvent &event) override;
     HRESULT draw(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush) override;
     // Discards every range.

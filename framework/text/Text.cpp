@@ -87,6 +87,25 @@ HRESULT Text::draw(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush)
     return S_OK;
 }
 
+controls::AccessibleRole Text::accessibleRole() const noexcept
+{
+    if (kind == controls::kKindTextInput) {
+        return controls::AccessibleRole::kReadOnlyText;
+    }
+    // An empty text (a title before its page has data) reads as nothing.
+    return text.empty() ? controls::AccessibleRole::kNone : controls::AccessibleRole::kStaticText;
+}
+
+std::wstring Text::accessibleName() const
+{
+    return kind == controls::kKindTextInput ? std::wstring() : text;
+}
+
+std::wstring Text::accessibleValue() const
+{
+    return kind == controls::kKindTextInput ? text : std::wstring();
+}
+
 HRESULT Text::setText(const wchar_t *newText)
 {
     if (newText == nullptr) {

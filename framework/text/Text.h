@@ -38,6 +38,9 @@ public:
     virtual HRESULT draw(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush);
     // Keeps font, alignment, wrapping, trimming and the maximum size.
     virtual HRESULT setText(const wchar_t *newText);
+    [[nodiscard]] controls::AccessibleRole accessibleRole() const noexcept override;
+    [[nodiscard]] std::wstring accessibleName() const override;
+    [[nodiscard]] std::wstring accessibleValue() const override;
 
     std::wstring text;
     float size;

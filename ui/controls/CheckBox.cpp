@@ -63,4 +63,9 @@ HRESULT CheckBox::drawComposite(ID2D1RenderTarget *renderTarget, ID2D1SolidColor
     return S_OK;
 }
 
+std::wstring CheckBox::accessibleName() const
+{
+    return label_->text;
+}
+
 } // namespace ui::controls

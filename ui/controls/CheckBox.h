@@ -27,6 +27,12 @@ public:
 
     [[nodiscard]] bool isChecked() const noexcept { return checked_; }
     [[nodiscard]] const framework::text::Label &captionLabel() const noexcept { return *label_; }
+    [[nodiscard]] framework::controls::AccessibleRole accessibleRole() const noexcept override
+    {
+        return framework::controls::AccessibleRole::kCheckButton;
+    }
+    [[nodiscard]] std::wstring accessibleName() const override;
+    [[nodiscard]] std::optional<bool> accessibleChecked() const noexcept override { return checked_; }
 
 private:
     std::unique_ptr<framework::pictures::Sprite> box_;

@@ -98,4 +98,9 @@ HRESULT ExpressInstallButton::drawComposite(ID2D1RenderTarget *renderTarget, ID2
     return S_OK;
 }
 
+std::wstring ExpressInstallButton::accessibleName() const
+{
+    return caption_->text;
+}
+
 } // namespace ui::controls

@@ -27,6 +27,11 @@ public:
 
     [[nodiscard]] const framework::pictures::Sprite &shield() const noexcept { return *shield_; }
     [[nodiscard]] const framework::text::Label &caption() const noexcept { return *caption_; }
+    [[nodiscard]] framework::controls::AccessibleRole accessibleRole() const noexcept override
+    {
+        return framework::controls::AccessibleRole::kPushButton;
+    }
+    [[nodiscard]] std::wstring accessibleName() const override;
 
 private:
     void moveContent(float dy);

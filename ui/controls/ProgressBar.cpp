@@ -87,4 +87,9 @@ HRESULT ProgressBar::drawComposite(ID2D1RenderTarget *renderTarget, ID2D1SolidCo
     return S_OK;
 }
 
+std::wstring ProgressBar::accessibleValue() const
+{
+    return progressValueText(fraction_);
+}
+
 } // namespace ui::controls

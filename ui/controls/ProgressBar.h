@@ -34,6 +34,12 @@ public:
     void setFraction(float newFraction);
     [[nodiscard]] float fraction() const noexcept { return fraction_; }
     [[nodiscard]] const ProgressLine &line() const noexcept { return *fill_; }
+    [[nodiscard]] framework::controls::AccessibleRole accessibleRole() const noexcept override
+    {
+        return framework::controls::AccessibleRole::kProgressBar;
+    }
+    // "42 %".
+    [[nodiscard]] std::wstring accessibleValue() const override;
 
     void moveBy(float dx, float dy) override;
     HRESULT drawComposite(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush, ID2D1Bitmap *atlas) override;

@@ -111,4 +111,9 @@ TextButtonRed::TextButtonRed(const std::wstring &caption, const framework::text:
 {
 }
 
+std::wstring TextButton::accessibleName() const
+{
+    return label_->text;
+}
+
 } // namespace ui::controls

@@ -44,6 +44,11 @@ public:
     virtual void centerOn(const framework::controls::Item &other);
 
     [[nodiscard]] const framework::text::Label &captionLabel() const noexcept { return *label_; }
+    [[nodiscard]] framework::controls::AccessibleRole accessibleRole() const noexcept override
+    {
+        return framework::controls::AccessibleRole::kPushButton;
+    }
+    [[nodiscard]] std::wstring accessibleName() const override;
 
 protected:
     std::unique_ptr<framework::buttons::BorderSpriteButton> frame_;
