@@ -75,8 +75,9 @@ bool englishName(IDWriteFontFamily *family, wchar_t (&name)[framework::text::Fon
 // A family the fallback may take, with how many of `characters` its regular
 // face has; nullopt for a family without an English name or a regular face,
 // or whose regular face is a symbol face (its letters would be pictures).
+// With `complete`, also nullopt as soon as one character is missing.
 std::optional<FallbackFamily> fallbackFamily(IDWriteFontCollection *collection, UINT32 index,
-                                             std::wstring_view characters)
+                                             std::wstring_view characters, bool complete)
 {
     ComPtr<IDWriteFontFamily> family;
     ComPtr<IDWriteFont> regular;
@@ -90,14 +91,18 @@ std::optional<FallbackFamily> fallbackFamily(IDWriteFontCollection *collection, 
         return std::nullopt;
     }
     FallbackFamily fallback;
+    // From the end: the rarest characters (punctuation beyond ASCII) come
+    // last in code point order and reject most families at once.
+    for (auto character = characters.rbegin(); character != characters.rend(); ++character) {
+        BOOL exists = FALSE;
+        if (SUCCEEDED(regular->HasCharacter(*character, &exists)) && exists) {
+            ++fallback.characterCount;
+        } else if (complete) {
+            return std::nullopt;
+        }
+    }
     if (!englishName(family.Get(), fallback.name)) {
         return std::nullopt;
-    }
-    for (const wchar_t character : characters) {
-        BOOL exists = FALSE;
-        if (SUCCEEDED(regular->HasCharacter(character, &exists)) && exists) {
-            ++fallback.characterCount;
-        }
     }
     return fallback;
 }
@@ -123,16 +128,18 @@ HRESULT chooseUiFontFrom(IDWriteFontCollection *collection, std::span<const Font
         return S_OK;
     }
 
-    std::optional<FallbackFamily> best;
+    // The first family with every character; only when none has them all,
+    // a second pass for the one with the most.
     const UINT32 familyCount = collection->GetFontFamilyCount();
-    for (UINT32 i = 0; i < familyCount; ++i) {
-        std::optional<FallbackFamily> family = fallbackFamily(collection, i, characters);
-        if (!family || (best && family->characterCount <= best->characterCount)) {
-            continue;
-        }
-        best = std::move(family);
-        if (best->characterCount == characters.size()) {
-            break;
+    std::optional<FallbackFamily> best;
+    for (UINT32 i = 0; i < familyCount && !best; ++i) {
+        best = fallbackFamily(collection, i, characters, true);
+    }
+    const bool someHasEvery = best.has_value();
+    for (UINT32 i = 0; i < familyCount && !someHasEvery; ++i) {
+        std::optional<FallbackFamily> family = fallbackFamily(collection, i, characters, false);
+        if (family && (!best || family->characterCount > best->characterCount)) {
+            best = std::move(family);
         }
     }
     if (!best) {
