@@ -13,6 +13,8 @@ public:
     SystemButtonMinimize(HWND window, float x, float y);
     void click() override;
     [[nodiscard]] std::wstring accessibleName() const override { return L"Minimize"; }
+    void drawHighContrast(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush,
+                          const base::SystemColours &colours) override;
 
     HWND window;
 };
@@ -23,6 +25,8 @@ public:
     SystemButtonClose(HWND window, float x, float y);
     void click() override;
     [[nodiscard]] std::wstring accessibleName() const override { return L"Close"; }
+    void drawHighContrast(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush,
+                          const base::SystemColours &colours) override;
 
     HWND window;
 };

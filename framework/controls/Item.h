@@ -10,6 +10,10 @@ struct ID2D1RenderTarget;
 struct ID2D1SolidColorBrush;
 struct ID2D1Bitmap;
 
+namespace framework::base {
+struct SystemColours;
+}
+
 namespace framework::controls {
 
 // Selects how a container draws an element and whether it can be hovered.
@@ -85,6 +89,10 @@ public:
     [[nodiscard]] virtual std::wstring accessibleName() const { return {}; }
     [[nodiscard]] virtual std::wstring accessibleValue() const { return {}; }
     [[nodiscard]] virtual std::optional<bool> accessibleChecked() const noexcept { return std::nullopt; }
+    // In high contrast only what is read or used is drawn, with the system
+    // colours and no picture; the window has cleared the background.
+    virtual void drawHighContrast(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush,
+                                  const base::SystemColours &colours);
 
     // Both edges count as inside.
     [[nodiscard]] bool contains(float px, float py) const noexcept

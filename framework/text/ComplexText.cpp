@@ -1,5 +1,6 @@
 #include "framework/text/ComplexText.h"
 
+#include "framework/base/highContrast.h"
 #include "framework/text/textHitTest.h"
 #include "framework/windows/messages.h"
 
@@ -106,6 +107,24 @@ bool ComplexText::actionable() const noexcept
 controls::AccessibleRole ComplexText::accessibleRole() const noexcept
 {
     return actionable() ? controls::AccessibleRole::kLink : Text::accessibleRole();
+}
+
+void ComplexText::drawHighContrast(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush,
+                                   const base::SystemColours &colours)
+{
+    if (!layout) {
+        return;
+    }
+    Microsoft::WRL::ComPtr<ID2D1SolidColorBrush> linkBrush;
+    if (SUCCEEDED(renderTarget->CreateSolidColorBrush(colours.hotLight, &linkBrush))) {
+        for (const TextRange &range : ranges) {
+            layout->SetDrawingEffect(linkBrush.Get(), DWRITE_TEXT_RANGE{range.start, range.length});
+        }
+    }
+    drawIn(renderTarget, brush, colours.windowText);
+    for (const TextRange &range : ranges) {
+        layout->SetDrawingEffect(nullptr, DWRITE_TEXT_RANGE{range.start, range.length});
+    }
 }
 
 void ComplexText::activate()

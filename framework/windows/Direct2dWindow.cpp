@@ -2,6 +2,7 @@
 
 #include "framework/accessibility/WindowAccessible.h"
 #include "framework/base/CoreApplication.h"
+#include "framework/base/highContrast.h"
 #include "framework/controls/focusOrder.h"
 #include "framework/pictures/BorderSprite.h"
 #include "framework/resources/pictureSource.h"
@@ -162,6 +163,7 @@ HRESULT Direct2dWindow::initialize(intptr_t argument)
     }
     pixelWidth = pixelsFor(width, scaleX);
     pixelHeight = pixelsFor(height, scaleY);
+    highContrast = framework::base::highContrastOn();
 
     HRESULT result = renderer.createFactory();
     if (FAILED(result) || FAILED(result = renderer.create(pixelWidth, pixelHeight))) {
@@ -385,6 +387,16 @@ LRESULT Direct2dWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
     }
     case WM_ERASEBKGND:
         return 1;
+    case WM_SETTINGCHANGE:
+    case WM_SYSCOLORCHANGE:
+    case WM_THEMECHANGED: {
+        const bool now = framework::base::highContrastOn();
+        if (now != highContrast || (now && message == WM_SYSCOLORCHANGE)) {
+            highContrast = now;
+            postRedraw();
+        }
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    }
     case WM_WINDOWPOSCHANGED: {
         const HMONITOR now = ::MonitorFromWindow(hwnd, MONITOR_DEFAULTTONULL);
         if (now != monitor) {
@@ -499,7 +511,10 @@ HRESULT Direct2dWindow::render(controls::Item *item)
     target->BeginDraw();
     target->SetTransform(D2D1::Matrix3x2F::Identity());
     ID2D1Bitmap *atlasBitmap = atlas.getBitmap();
-    if (item == nullptr) {
+    if (highContrast) {
+        // One element alone would be drawn in its pictures: always the whole.
+        drawHighContrast(target);
+    } else if (item == nullptr) {
         target->Clear(D2D1::ColorF(0.0f, 0.0f, 0.0f, 0.0f));
         auto &frame = (active || firstActivationPending) ? activeBackground : inactiveBackground;
         if (ID2D1Bitmap *frameBitmap = frame.getBitmap()) {
@@ -702,8 +717,10 @@ void Direct2dWindow::deliverViewData(int32_t id, PageData *payload)
 bool Direct2dWindow::hitTest(int pixelX, int pixelY)
 {
     const COLORREF colour = renderer.pixelAt(pixelX, pixelY);
+    const bool background = colour == backgroundKey || colour == kDragBackgroundColour ||
+                            (highContrast && colour == ::GetSysColor(COLOR_WINDOW));
     // Outside the surface: client area, even if the key could not be sampled.
-    if (colour == CLR_INVALID || (colour != backgroundKey && colour != kDragBackgroundColour)) {
+    if (colour == CLR_INVALID || !background) {
         return true;
     }
     const float x = static_cast<float>(pixelX) / scaleX;
@@ -860,13 +877,30 @@ bool Direct2dWindow::onKey(WPARAM key, bool repeated)
     }
 }
 
+void Direct2dWindow::drawHighContrast(ID2D1RenderTarget *target)
+{
+    if (!brush) {
+        return;
+    }
+    const framework::base::SystemColours colours = framework::base::systemColours();
+    target->Clear(colours.window);
+    brush->SetColor(colours.windowText);
+    target->DrawRectangle(D2D1::RectF(0.5f, 0.5f, width - 0.5f, height - 0.5f), brush.Get(), 1.0f);
+    for (Item *item : accessibleItems()) {
+        item->drawHighContrast(target, brush.Get(), colours);
+    }
+    if (focusCues && focused != nullptr && focused->visible) {
+        drawFocusRing(target);
+    }
+}
+
 void Direct2dWindow::drawFocusRing(ID2D1RenderTarget *target)
 {
     if (!brush) {
         return;
     }
     const D2D1_COLOR_F previous = brush->GetColor();
-    brush->SetColor(kFocusRingColour);
+    brush->SetColor(highContrast ? framework::base::systemColours().highlight : kFocusRingColour);
     // Whole pixels: a blended ring would lose its contrast.
     target->SetAntialiasMode(D2D1_ANTIALIAS_MODE_ALIASED);
     const float outset = kFocusRingGap + kFocusRingWidth / 2.0f;

@@ -79,6 +79,7 @@ public:
     [[nodiscard]] float getWidth() const noexcept { return width; }
     [[nodiscard]] float getHeight() const noexcept { return height; }
     [[nodiscard]] bool isActive() const noexcept { return active; }
+    [[nodiscard]] bool drawsHighContrast() const noexcept { return highContrast; }
     [[nodiscard]] IDWriteFactory *getTextFactory() const noexcept { return textFactory.Get(); }
     [[nodiscard]] views::View *getCurrentView() const noexcept { return currentView; }
     [[nodiscard]] COLORREF getBackgroundKey() const noexcept { return backgroundKey; }
@@ -141,6 +142,9 @@ protected:
 
     controls::Item *focused = nullptr;
     bool focusCues = false;
+    // Read when the window is made and again when Windows says the settings
+    // or the system colours changed.
+    bool highContrast = false;
 
     // Tab, Shift+Tab, Enter and Space; true when the key was handled.
     bool onKey(WPARAM key, bool repeated);
@@ -148,6 +152,8 @@ protected:
     virtual void onFocusChanged(controls::Item *item);
     virtual void onActivated(controls::Item *item);
     void drawFocusRing(ID2D1RenderTarget *target);
+    // Everything read or used, in the system colours, without pictures.
+    void drawHighContrast(ID2D1RenderTarget *target);
     // The events that tell a screen reader a page is on show.
     void announcePage();
 

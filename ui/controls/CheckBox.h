@@ -33,6 +33,9 @@ public:
     }
     [[nodiscard]] std::wstring accessibleName() const override;
     [[nodiscard]] std::optional<bool> accessibleChecked() const noexcept override { return checked_; }
+    // A box outline with a drawn tick instead of the pictures.
+    void drawHighContrast(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush,
+                          const framework::base::SystemColours &colours) override;
 
 private:
     std::unique_ptr<framework::pictures::Sprite> box_;

@@ -32,6 +32,8 @@ public:
         return framework::controls::AccessibleRole::kPushButton;
     }
     [[nodiscard]] std::wstring accessibleName() const override;
+    void drawHighContrast(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush,
+                          const framework::base::SystemColours &colours) override;
 
 private:
     void moveContent(float dy);

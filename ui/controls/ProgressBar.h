@@ -40,6 +40,9 @@ public:
     }
     // "42 %".
     [[nodiscard]] std::wstring accessibleValue() const override;
+    // The track outlined, the done part filled in the highlight colour.
+    void drawHighContrast(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush,
+                          const framework::base::SystemColours &colours) override;
 
     void moveBy(float dx, float dy) override;
     HRESULT drawComposite(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush, ID2D1Bitmap *atlas) override;

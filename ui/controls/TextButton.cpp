@@ -1,5 +1,7 @@
 #include "ui/controls/TextButton.h"
 
+#include "framework/base/highContrast.h"
+
 #include "ui/controls/elements.h"
 #include "ui/layoutRules.h"
 
@@ -114,6 +116,14 @@ TextButtonRed::TextButtonRed(const std::wstring &caption, const framework::text:
 std::wstring TextButton::accessibleName() const
 {
     return label_->text;
+}
+
+void TextButton::drawHighContrast(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush,
+                                  const framework::base::SystemColours &colours)
+{
+    framework::base::fillAndOutline(renderTarget, brush, D2D1::RectF(x, y, x + width, y + height), colours.buttonFace,
+                                    colours.buttonText);
+    label_->drawIn(renderTarget, brush, colours.buttonText);
 }
 
 } // namespace ui::controls

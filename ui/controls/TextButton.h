@@ -49,6 +49,8 @@ public:
         return framework::controls::AccessibleRole::kPushButton;
     }
     [[nodiscard]] std::wstring accessibleName() const override;
+    void drawHighContrast(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush,
+                          const framework::base::SystemColours &colours) override;
 
 protected:
     std::unique_ptr<framework::buttons::BorderSpriteButton> frame_;
