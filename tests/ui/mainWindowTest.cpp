@@ -445,6 +445,23 @@ TEST_F(InstallingTest, TheStopButtonAsksTheSameQuestion)
     EXPECT_TRUE(uitest::pumpUntil([&] { return currentPage() == 4; }));
 }
 
+TEST_F(InstallingTest, EscapeAsksTheStopQuestionAndEscapeInTheQuestionAnswersNo)
+{
+    startInstall();
+    std::wstring question;
+    uitest::whenMessageBoxOpens([&](HWND box) {
+        question = uitest::messageBoxText(box);
+        ::PostMessageW(box, WM_KEYDOWN, VK_ESCAPE, 0);
+    });
+    ::PostMessageW(window_->handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_TRUE(uitest::pumpUntil([&] { return !question.empty() && uitest::openMessageBox() == nullptr; }));
+    EXPECT_EQ(question, app::loadString(app::ids::kStopQuestion));
+    EXPECT_EQ(uitest::theInstaller().options().cancelRequested, 0);
+    EXPECT_EQ(currentPage(), 3);
+    script_->release();
+    EXPECT_TRUE(uitest::pumpUntil([&] { return currentPage() == 4; }));
+}
+
 TEST_F(InstallingTest, AStopQuestionStillOpenWhenTheInstallationEndsClosesByItself)
 {
     startInstall();
