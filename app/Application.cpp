@@ -168,7 +168,7 @@ HRESULT Application::createFactories()
 
 HRESULT Application::chooseFont()
 {
-    return chooseUiFont(dwriteFactory_.Get(), font_);
+    return chooseUiFont(dwriteFactory_.Get(), programCharacters, font_);
 }
 
 unsigned Application::run(std::wstring_view arguments)

@@ -5,6 +5,7 @@
 #include <dwrite.h>
 
 #include <span>
+#include <string_view>
 
 namespace app {
 
@@ -21,11 +22,16 @@ inline constexpr FontCandidate kUiFontCandidates[] = {
 };
 
 // The first candidate whose family has a face of exactly the requested
-// weight, normal stretch and normal style; otherwise the first family of the
-// collection with an "en-US" name at weight 400; E_UNEXPECTED when none has.
+// weight, normal stretch and normal style. Otherwise a family of the
+// collection with an "en-US" name and a face of weight 400, normal stretch and
+// style that is not a symbol face: the first that has every one of
+// `characters`, or else the one that has the most of them (the earlier on a
+// tie). E_UNEXPECTED when no family qualifies.
 [[nodiscard]] HRESULT chooseUiFontFrom(IDWriteFontCollection *collection, std::span<const FontCandidate> candidates,
-                                       framework::text::FontDescription &font);
+                                       std::wstring_view characters, framework::text::FontDescription &font);
 
-[[nodiscard]] HRESULT chooseUiFont(IDWriteFactory *factory, framework::text::FontDescription &font);
+// `characters` is asked for only when no candidate is installed.
+[[nodiscard]] HRESULT chooseUiFont(IDWriteFactory *factory, std::wstring (*characters)(),
+                                   framework::text::FontDescription &font);
 
 } // namespace app

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace app {
 
 std::wstring loadString(unsigned id)
@@ -40,6 +42,51 @@ bool loadResourceText(unsigned id, std::wstring &out)
     }
     out = std::move(text);
     return true;
+}
+
+void addStringBlockCharacters(const wchar_t *block, size_t blockLength, std::wstring &characters)
+{
+    constexpr int kTextsPerBlock = 16;
+    size_t position = 0;
+    for (int text = 0; text < kTextsPerBlock && position < blockLength; ++text) {
+        const size_t length = std::min<size_t>(block[position], blockLength - position - 1);
+        ++position;
+        for (size_t i = 0; i < length; ++i, ++position) {
+            const wchar_t character = block[position];
+            if (character >= L' ' && characters.find(character) == std::wstring::npos) {
+                characters.push_back(character);
+            }
+        }
+    }
+    std::sort(characters.begin(), characters.end());
+}
+
+namespace {
+
+BOOL CALLBACK addBlock(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR parameter) noexcept
+{
+    const HRSRC info = ::FindResourceW(module, name, type);
+    const HGLOBAL loaded = info != nullptr ? ::LoadResource(module, info) : nullptr;
+    const auto *block = loaded != nullptr ? static_cast<const wchar_t *>(::LockResource(loaded)) : nullptr;
+    if (block != nullptr) {
+        try {
+            addStringBlockCharacters(block, ::SizeofResource(module, info) / sizeof(wchar_t),
+                                     *reinterpret_cast<std::wstring *>(parameter));
+        } catch (...) {
+            return FALSE;
+        }
+    }
+    return TRUE;
+}
+
+} // namespace
+
+std::wstring programCharacters()
+{
+    std::wstring characters;
+    ::EnumResourceNamesW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(6) /* RT_STRING */, addBlock,
+                         reinterpret_cast<LONG_PTR>(&characters));
+    return characters;
 }
 
 } // namespace app

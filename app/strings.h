@@ -13,4 +13,12 @@ constexpr int kStringBufferLength = 250;
 // step returns false and leaves `out` as it was.
 [[nodiscard]] bool loadResourceText(unsigned id, std::wstring &out);
 
+// Every character the string table's texts use, each once, in ascending
+// order; line breaks and tabs are left out.
+[[nodiscard]] std::wstring programCharacters();
+
+// The same for one block of the string table as stored in a module: sixteen
+// texts, each a length then that many UTF-16 units. Added to `characters`.
+void addStringBlockCharacters(const wchar_t *block, size_t blockLength, std::wstring &characters);
+
 } // namespace app

@@ -4,7 +4,7 @@
 # search to System32 before the first stub fires.
 # shell32 and shlwapi are KnownDLLs on Windows, but Wine's copies pull in
 # shcore at process start from the program's folder, so they are delayed too.
-set(KESTRUNE_DELAYLOAD_DLLS winhttp crypt32 bcrypt wintrust d2d1 dwrite d3d10_1 netapi32 mscms shell32 shlwapi credui)
+set(KESTRUNE_DELAYLOAD_DLLS winhttp crypt32 bcrypt wintrust d2d1 dwrite d3d10_1 netapi32 mscms oleacc shell32 shlwapi credui)
 find_program(KESTRUNE_DLLTOOL NAMES ${KESTRUNE_TRIPLET}-dlltool dlltool REQUIRED)
 
 add_library(kestrune_delayload INTERFACE)

@@ -42,6 +42,11 @@ void MainWindow::onDestroyed()
     ::PostQuitMessage(0);
 }
 
+void MainWindow::onEscape()
+{
+    ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
+}
+
 HRESULT MainWindow::createContent(intptr_t argument)
 {
     const framework::text::FontDescription font = framework::base::uiFont();

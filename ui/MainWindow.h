@@ -25,6 +25,8 @@ public:
     // actions run and the window goes.
     void close() override;
     void onDestroyed() override;
+    // Escape does what the close button does.
+    void onEscape() override;
     // `argument`: the page to open on (0 for the start page).
     HRESULT createContent(intptr_t argument) override;
 

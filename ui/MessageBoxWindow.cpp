@@ -31,6 +31,24 @@ std::vector<BoxButton> buttonsForFlags(unsigned flags)
     return {};
 }
 
+int defaultResultForFlags(unsigned flags)
+{
+    const std::vector<BoxButton> buttons = buttonsForFlags(flags);
+    if (buttons.empty()) {
+        return 0;
+    }
+    const size_t index =
+        (flags & static_cast<unsigned>(MB_DEFMASK)) == static_cast<unsigned>(MB_DEFBUTTON2) && buttons.size() > 1 ? 1
+                                                                                                                  : 0;
+    return buttons[index].resultCode;
+}
+
+int cancelResultForFlags(unsigned flags)
+{
+    const std::vector<BoxButton> buttons = buttonsForFlags(flags);
+    return buttons.empty() ? 0 : buttons.back().resultCode;
+}
+
 MessageBoxButton::MessageBoxButton(HWND window, int resultCode, std::function<void(int)> onResult,
                                    const std::wstring &caption, const framework::text::FontDescription &font,
                                    IDWriteFactory *factory)
@@ -49,7 +67,7 @@ MessageBoxPage::MessageBoxPage(MessageBoxWindow *box, const std::wstring &text, 
                                const framework::text::FontDescription &font, IDWriteFactory *factory)
     : View(box, kId)
 {
-    add(controls::label(text, font, factory, 28.0f, 0xEEEEEE, kTextLeft, kTextTop));
+    title = add(controls::label(text, font, factory, 28.0f, 0xEEEEEE, kTextLeft, kTextTop));
     const std::vector<BoxButton> buttons = buttonsForFlags(flags);
     const float bottom = box->getHeight() - kBottomMargin;
     float right = box->getWidth() - kRightMargin;
@@ -59,6 +77,9 @@ MessageBoxPage::MessageBoxPage(MessageBoxWindow *box, const std::wstring &text, 
             box->handle(), button->resultCode, [box](int code) { box->setResult(code); },
             app::loadString(button->captionId), font, factory);
         created->setBottomRight(right, bottom);
+        if (button->resultCode == defaultResultForFlags(flags)) {
+            initialFocus = created;
+        }
         right = created->x - kButtonGap;
     }
 }
@@ -77,6 +98,14 @@ const wchar_t *MessageBoxWindow::className() const
 
 void MessageBoxWindow::onEscape()
 {
+    const int cancelling = cancelResultForFlags(flags_);
+    for (framework::controls::Item *item : actionableItems()) {
+        if (const auto *button = dynamic_cast<MessageBoxButton *>(item);
+            button != nullptr && button->resultCode() == cancelling) {
+            item->activate();
+            return;
+        }
+    }
     ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
 }
 

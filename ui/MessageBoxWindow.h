@@ -50,6 +50,7 @@ public:
 
     const wchar_t *className() const override;
     void onEscape() override;
+    [[nodiscard]] bool isDialog() const noexcept override { return true; }
     HRESULT createContent(intptr_t argument) override;
 
     [[nodiscard]] int result() const noexcept { return result_; }
@@ -67,5 +68,9 @@ struct BoxButton {
     int resultCode;
 };
 [[nodiscard]] std::vector<BoxButton> buttonsForFlags(unsigned flags);
+// The result of the button Enter takes at first (MB_DEFBUTTON2 names the
+// second) and of the one Escape takes (No, Cancel, or the only OK).
+[[nodiscard]] int defaultResultForFlags(unsigned flags);
+[[nodiscard]] int cancelResultForFlags(unsigned flags);
 
 } // namespace ui

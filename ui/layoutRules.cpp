@@ -38,6 +38,19 @@ float progressLineWidth(float fraction)
     return kProgressLineCap + std::round((kProgressLineFull - 2.0f * kProgressLineCap) * fraction);
 }
 
+std::wstring progressValueText(float fraction)
+{
+    const float clamped = std::clamp(fraction, 0.0f, 1.0f);
+    // The small addition keeps 0.29f (28.9999...) at 29.
+    const int percent = static_cast<int>(std::floor(static_cast<double>(clamped) * 100.0 + 1e-4));
+    return std::to_wstring(percent) + L" %";
+}
+
+bool progressAnnouncementDue(uint64_t now, std::optional<uint64_t> last)
+{
+    return !last || now < *last || now - *last >= kProgressAnnouncementInterval;
+}
+
 float centredX(float width, float referenceX, float referenceWidth)
 {
     return referenceX - (width - referenceWidth) / 2.0f;

@@ -28,6 +28,13 @@ struct Size {
 constexpr float kProgressLineFull = 647.0f;
 constexpr float kProgressLineCap = 17.0f;
 [[nodiscard]] float progressLineWidth(float fraction);
+// The progress as assistive technology reads it: whole percent, rounded
+// down so that 100 % means done ("42 %").
+[[nodiscard]] std::wstring progressValueText(float fraction);
+// Progress is announced at most four times a second: whether a change at
+// `now` (milliseconds) is announced after the last one at `last`.
+constexpr uint64_t kProgressAnnouncementInterval = 250;
+[[nodiscard]] bool progressAnnouncementDue(uint64_t now, std::optional<uint64_t> last);
 
 // Left edge that centres an element of `width` on a reference element.
 [[nodiscard]] float centredX(float width, float referenceX, float referenceWidth);

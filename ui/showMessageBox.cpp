@@ -64,6 +64,7 @@ int showMessageBox(HWND owner, const wchar_t *text, const wchar_t *caption, unsi
     }
     const HWND boxWindow = box->handle();
     ::ShowWindow(boxWindow, SW_SHOWNORMAL);
+    ::NotifyWinEvent(EVENT_SYSTEM_DIALOGSTART, boxWindow, OBJID_WINDOW, CHILDID_SELF);
     if (owner != nullptr) {
         ::EnableWindow(owner, FALSE);
     }
@@ -103,6 +104,7 @@ int showMessageBox(HWND owner, const wchar_t *text, const wchar_t *caption, unsi
         }
     }
     enableOwner();
+    ::NotifyWinEvent(EVENT_SYSTEM_DIALOGEND, boxWindow, OBJID_WINDOW, CHILDID_SELF);
     const int result = box->result();
     box.reset();
     return result;

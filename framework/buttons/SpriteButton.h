@@ -11,6 +11,10 @@ class SpriteButton : public pictures::Sprite, public SpriteButtonInterface {
 public:
     SpriteButton(float width, float height, float x, float y, const SpriteFrames &frames);
     HRESULT draw(ID2D1RenderTarget *renderTarget, ID2D1Bitmap *atlas) override;
+    [[nodiscard]] controls::AccessibleRole accessibleRole() const noexcept override
+    {
+        return controls::AccessibleRole::kPushButton;
+    }
 };
 
 // A stretchable frame per state, drawn as a nine-slice with the element's

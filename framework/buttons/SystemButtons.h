@@ -12,6 +12,9 @@ class SystemButtonMinimize : public framework::buttons::SpriteButton {
 public:
     SystemButtonMinimize(HWND window, float x, float y);
     void click() override;
+    [[nodiscard]] std::wstring accessibleName() const override { return L"Minimize"; }
+    void drawHighContrast(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush,
+                          const base::SystemColours &colours) override;
 
     HWND window;
 };
@@ -21,6 +24,9 @@ class SystemButtonClose : public framework::buttons::SpriteButton {
 public:
     SystemButtonClose(HWND window, float x, float y);
     void click() override;
+    [[nodiscard]] std::wstring accessibleName() const override { return L"Close"; }
+    void drawHighContrast(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush,
+                          const base::SystemColours &colours) override;
 
     HWND window;
 };

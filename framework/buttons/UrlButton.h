@@ -14,6 +14,10 @@ public:
 
     void mouseEnter() override;
     void mouseLeave() override;
+    [[nodiscard]] controls::AccessibleRole accessibleRole() const noexcept override
+    {
+        return controls::AccessibleRole::kLink;
+    }
 
     HCURSOR previousCursor = nullptr;
     HCURSOR handCursor = nullptr;

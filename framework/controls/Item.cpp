@@ -47,6 +47,10 @@ void Item::moveBy(float dx, float dy)
     y += dy;
 }
 
+void Item::drawHighContrast(ID2D1RenderTarget *, ID2D1SolidColorBrush *, const base::SystemColours &)
+{
+}
+
 HRESULT Item::drawComposite(ID2D1RenderTarget *, ID2D1SolidColorBrush *, ID2D1Bitmap *)
 {
     return S_OK;

@@ -3,10 +3,16 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 struct ID2D1RenderTarget;
 struct ID2D1SolidColorBrush;
 struct ID2D1Bitmap;
+
+namespace framework::base {
+struct SystemColours;
+}
 
 namespace framework::controls {
 
@@ -30,6 +36,18 @@ enum ItemKind : int32_t {
 {
     return kind != kKindSprite && kind != kKindBorderSprite && kind != kKindText && kind != kKindLabel;
 }
+
+// What assistive technology is told an element is; kNone for decoration,
+// which is left out of the accessible tree.
+enum class AccessibleRole {
+    kNone,
+    kPushButton,
+    kLink,
+    kCheckButton,
+    kStaticText,
+    kProgressBar,
+    kReadOnlyText,
+};
 
 // Window coordinates in DIPs; `button` is 1 for the left button on press and
 // release, the message's key-state flags on moves.
@@ -60,6 +78,21 @@ public:
     virtual void mouseMove(const MouseEvent &event);
     virtual void moveBy(float dx, float dy);
     virtual HRESULT drawComposite(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush, ID2D1Bitmap *atlas);
+    // Whether the keyboard can reach it: it can be used and is shown.
+    [[nodiscard]] virtual bool actionable() const noexcept { return interactive && visible; }
+    // What Enter, Space and an assistive technology's default action do:
+    // exactly what a click does.
+    virtual void activate() { click(); }
+    // What assistive technology reads: the visible text as the name, a
+    // value where the element shows one, the state of a check box.
+    [[nodiscard]] virtual AccessibleRole accessibleRole() const noexcept { return AccessibleRole::kNone; }
+    [[nodiscard]] virtual std::wstring accessibleName() const { return {}; }
+    [[nodiscard]] virtual std::wstring accessibleValue() const { return {}; }
+    [[nodiscard]] virtual std::optional<bool> accessibleChecked() const noexcept { return std::nullopt; }
+    // In high contrast only what is read or used is drawn, with the system
+    // colours and no picture; the window has cleared the background.
+    virtual void drawHighContrast(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush,
+                                  const base::SystemColours &colours);
 
     // Both edges count as inside.
     [[nodiscard]] bool contains(float px, float py) const noexcept

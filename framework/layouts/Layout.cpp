@@ -100,6 +100,9 @@ void Layout::mouseUp(const controls::MouseEvent &event)
     pressedChild = nullptr;
     if (child->contains(event.x, event.y)) {
         child->click();
+        if (child->accessibleChecked() && window != nullptr) {
+            window->notifyAccessible(EVENT_OBJECT_STATECHANGE, child);
+        }
     }
     if (child->kind != controls::kKindLayout && event.x >= 0 && event.y >= 0) {
         postRedraw();

@@ -1,7 +1,10 @@
 #include "framework/text/ComplexText.h"
 
+#include "framework/base/highContrast.h"
 #include "framework/text/textHitTest.h"
 #include "framework/windows/messages.h"
+
+#include <algorithm>
 
 namespace framework::text {
 
@@ -93,6 +96,44 @@ void ComplexText::click()
     }
     if (auto *action = ranges[static_cast<size_t>(hoveredRange)].onClick) {
         action(window);
+    }
+}
+
+bool ComplexText::actionable() const noexcept
+{
+    return visible && std::any_of(ranges.begin(), ranges.end(), [](const TextRange &range) { return range.onClick; });
+}
+
+controls::AccessibleRole ComplexText::accessibleRole() const noexcept
+{
+    return actionable() ? controls::AccessibleRole::kLink : Text::accessibleRole();
+}
+
+void ComplexText::drawHighContrast(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush,
+                                   const base::SystemColours &colours)
+{
+    if (!layout) {
+        return;
+    }
+    Microsoft::WRL::ComPtr<ID2D1SolidColorBrush> linkBrush;
+    if (SUCCEEDED(renderTarget->CreateSolidColorBrush(colours.hotLight, &linkBrush))) {
+        for (const TextRange &range : ranges) {
+            layout->SetDrawingEffect(linkBrush.Get(), DWRITE_TEXT_RANGE{range.start, range.length});
+        }
+    }
+    drawIn(renderTarget, brush, colours.windowText);
+    for (const TextRange &range : ranges) {
+        layout->SetDrawingEffect(nullptr, DWRITE_TEXT_RANGE{range.start, range.length});
+    }
+}
+
+void ComplexText::activate()
+{
+    for (const TextRange &range : ranges) {
+        if (range.onClick != nullptr) {
+            range.onClick(window);
+            return;
+        }
     }
 }
 

@@ -26,6 +26,14 @@ public:
 
     void mouseLeave() override;
     void click() override;
+    // Only a text with a link can be used; the keyboard follows its first link.
+    [[nodiscard]] bool actionable() const noexcept override;
+    void activate() override;
+    // A text with a link reads as a link to its whole text.
+    [[nodiscard]] controls::AccessibleRole accessibleRole() const noexcept override;
+    // The text in window text, its links in the link colour.
+    void drawHighContrast(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush,
+                          const base::SystemColours &colours) override;
     void mouseMove(const controls::MouseEvent &event) override;
     HRESULT draw(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush) override;
     // Discards every range.

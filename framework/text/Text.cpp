@@ -1,5 +1,7 @@
 #include "framework/text/Text.h"
 
+#include "framework/base/highContrast.h"
+
 #include "framework/resources/colourManagement.h"
 
 namespace framework::text {
@@ -85,6 +87,46 @@ HRESULT Text::draw(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush)
     brush->SetColor(toColorF(colour));
     renderTarget->DrawTextLayout(D2D1::Point2F(x, y), layout.Get(), brush, drawOptions);
     return S_OK;
+}
+
+void Text::drawIn(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush, const D2D1_COLOR_F &drawn) const
+{
+    if (renderTarget == nullptr || brush == nullptr || !layout) {
+        return;
+    }
+    brush->SetColor(drawn);
+    renderTarget->DrawTextLayout(D2D1::Point2F(x, y), layout.Get(), brush, drawOptions);
+}
+
+void Text::drawHighContrast(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush,
+                            const base::SystemColours &colours)
+{
+    if (kind == controls::kKindTextInput) {
+        // The field's frame is a picture: an outline stands for it.
+        brush->SetColor(colours.windowText);
+        renderTarget->DrawRectangle(D2D1::RectF(x - 6.0f, y - 4.0f, x + width + 6.0f, y + height + 4.0f), brush, 1.0f);
+    }
+    drawIn(renderTarget, brush,
+           accessibleRole() == controls::AccessibleRole::kLink ? colours.hotLight : colours.windowText);
+}
+
+controls::AccessibleRole Text::accessibleRole() const noexcept
+{
+    if (kind == controls::kKindTextInput) {
+        return controls::AccessibleRole::kReadOnlyText;
+    }
+    // An empty text (a title before its page has data) reads as nothing.
+    return text.empty() ? controls::AccessibleRole::kNone : controls::AccessibleRole::kStaticText;
+}
+
+std::wstring Text::accessibleName() const
+{
+    return kind == controls::kKindTextInput ? std::wstring() : text;
+}
+
+std::wstring Text::accessibleValue() const
+{
+    return kind == controls::kKindTextInput ? text : std::wstring();
 }
 
 HRESULT Text::setText(const wchar_t *newText)

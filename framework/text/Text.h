@@ -38,6 +38,13 @@ public:
     virtual HRESULT draw(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush);
     // Keeps font, alignment, wrapping, trimming and the maximum size.
     virtual HRESULT setText(const wchar_t *newText);
+    [[nodiscard]] controls::AccessibleRole accessibleRole() const noexcept override;
+    [[nodiscard]] std::wstring accessibleName() const override;
+    [[nodiscard]] std::wstring accessibleValue() const override;
+    void drawHighContrast(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush,
+                          const base::SystemColours &colours) override;
+    // The layout in one colour (high contrast), at the text's place.
+    void drawIn(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush, const D2D1_COLOR_F &colour) const;
 
     std::wstring text;
     float size;

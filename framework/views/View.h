@@ -17,6 +17,13 @@ public:
     virtual void receiveData(framework::windows::PageData *payload);
 
     bool active = false;
+    // The page's main button, which has the keyboard focus when the page is
+    // shown; null when nothing starts focused.
+    controls::Item *initialFocus = nullptr;
+    // The text that names the page, announced when the page is shown; an
+    // alert page (an error) is announced as an alert.
+    controls::Item *title = nullptr;
+    bool alert = false;
 };
 
 // The system buttons above every page, anchored to the window's right edge.

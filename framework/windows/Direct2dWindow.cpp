@@ -1,6 +1,9 @@
 #include "framework/windows/Direct2dWindow.h"
 
+#include "framework/accessibility/WindowAccessible.h"
 #include "framework/base/CoreApplication.h"
+#include "framework/base/highContrast.h"
+#include "framework/controls/focusOrder.h"
 #include "framework/pictures/BorderSprite.h"
 #include "framework/resources/pictureSource.h"
 #include "framework/windows/messages.h"
@@ -9,7 +12,9 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
 #include <cmath>
+#include <optional>
 #include <new>
 
 namespace framework::windows {
@@ -32,6 +37,43 @@ constexpr int kBackgroundSampleY = 20;
 // The system buttons sit this much further left and lower on the inactive frame.
 constexpr float kInactiveShiftX = -2.0f;
 constexpr float kInactiveShiftY = 6.0f;
+// The focus ring: 2 DIPs wide, 1 DIP outside the element, white on the
+// dark frame (far above the 3:1 a focus indicator needs).
+constexpr float kFocusRingWidth = 2.0f;
+constexpr float kFocusRingGap = 1.0f;
+constexpr D2D1_COLOR_F kFocusRingColour = {1.0f, 1.0f, 1.0f, 1.0f};
+
+template <typename Wanted>
+void collectItems(const framework::layouts::Layout &layout, Wanted wanted, std::vector<Item *> &items)
+{
+    for (const auto &child : layout.children) {
+        if (!child->visible) {
+            continue;
+        }
+        if (child->kind == framework::controls::kKindLayout) {
+            if (const auto *nested = dynamic_cast<const framework::layouts::Layout *>(child.get())) {
+                collectItems(*nested, wanted, items);
+            }
+        } else if (wanted(*child)) {
+            items.push_back(child.get());
+        }
+    }
+}
+
+std::vector<Item *> inReadingOrder(const std::vector<Item *> &items)
+{
+    std::vector<framework::controls::Bounds> bounds;
+    bounds.reserve(items.size());
+    for (const Item *item : items) {
+        bounds.push_back({item->x, item->y, item->width, item->height});
+    }
+    std::vector<Item *> ordered;
+    ordered.reserve(items.size());
+    for (const size_t index : framework::controls::readingOrder(bounds)) {
+        ordered.push_back(items[index]);
+    }
+    return ordered;
+}
 
 // Progress updates ask for whole-window redraws faster than a frame is drawn
 // (a frame costs tens of milliseconds with software rendering under Wine).
@@ -67,6 +109,9 @@ Direct2dWindow::Direct2dWindow(Direct2dWindow *parent, const wchar_t *title, uns
 
 Direct2dWindow::~Direct2dWindow()
 {
+    if (accessible) {
+        accessible->disconnect();
+    }
     // The window must not call into a destroyed object.
     if (hwnd != nullptr) {
         ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
@@ -85,6 +130,7 @@ const wchar_t *Direct2dWindow::className() const
 
 void Direct2dWindow::destroyContent()
 {
+    focused = nullptr;
     currentView = nullptr;
     nonClientView.reset();
     for (auto &view : views) {
@@ -117,6 +163,7 @@ HRESULT Direct2dWindow::initialize(intptr_t argument)
     }
     pixelWidth = pixelsFor(width, scaleX);
     pixelHeight = pixelsFor(height, scaleY);
+    highContrast = framework::base::highContrastOn();
 
     HRESULT result = renderer.createFactory();
     if (FAILED(result) || FAILED(result = renderer.create(pixelWidth, pixelHeight))) {
@@ -148,6 +195,7 @@ HRESULT Direct2dWindow::initialize(intptr_t argument)
     }
     if (currentView != nullptr) {
         currentView->show();
+        focused = currentView->initialFocus;
     }
     render(nullptr);
     backgroundKey = renderer.pixelAt(kBackgroundSampleX, kBackgroundSampleY);
@@ -294,8 +342,22 @@ LRESULT Direct2dWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
         cursor = ::LoadCursorW(nullptr, IDC_ARROW);
         return ::DefWindowProcW(hwnd, message, wParam, lParam);
     case WM_DESTROY:
+        if (accessible) {
+            accessible->disconnect();
+        }
         onDestroyed();
         return 0;
+    case WM_GETOBJECT:
+        // lParam is a DWORD object id, whatever the width of LPARAM.
+        if (static_cast<DWORD>(lParam) == static_cast<DWORD>(OBJID_CLIENT)) {
+            if (!accessible) {
+                accessible.Attach(new (std::nothrow) accessibility::WindowAccessible(this));
+            }
+            if (accessible) {
+                return ::LresultFromObject(accessibility::kIidAccessible, wParam, accessible.Get());
+            }
+        }
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
     case WM_ACTIVATE: {
         const WORD state = LOWORD(wParam);
         const bool minimised = HIWORD(wParam) != 0;
@@ -325,6 +387,16 @@ LRESULT Direct2dWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
     }
     case WM_ERASEBKGND:
         return 1;
+    case WM_SETTINGCHANGE:
+    case WM_SYSCOLORCHANGE:
+    case WM_THEMECHANGED: {
+        const bool now = framework::base::highContrastOn();
+        if (now != highContrast || (now && message == WM_SYSCOLORCHANGE)) {
+            highContrast = now;
+            postRedraw();
+        }
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    }
     case WM_WINDOWPOSCHANGED: {
         const HMONITOR now = ::MonitorFromWindow(hwnd, MONITOR_DEFAULTTONULL);
         if (now != monitor) {
@@ -350,6 +422,10 @@ LRESULT Direct2dWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
     case WM_KEYDOWN:
         if (wParam == VK_ESCAPE) {
             onEscape();
+            return 0;
+        }
+        // Bit 30: the key was already down (auto-repeat).
+        if (onKey(wParam, (lParam & (LPARAM{1} << 30)) != 0)) {
             return 0;
         }
         return ::DefWindowProcW(hwnd, message, wParam, lParam);
@@ -410,6 +486,16 @@ LRESULT Direct2dWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
     case kMsgSetCursor:
         cursor = reinterpret_cast<HCURSOR>(wParam);
         return 0;
+    case framework::windows::kMsgActivateItem: {
+        auto *item = reinterpret_cast<Item *>(lParam);
+        const std::vector<Item *> items = accessibleItems();
+        if (std::find(items.begin(), items.end(), item) != items.end() && item->actionable()) {
+            item->activate();
+            onActivated(item);
+            postRedraw();
+        }
+        return 0;
+    }
     default:
         return ::DefWindowProcW(hwnd, message, wParam, lParam);
     }
@@ -425,7 +511,10 @@ HRESULT Direct2dWindow::render(controls::Item *item)
     target->BeginDraw();
     target->SetTransform(D2D1::Matrix3x2F::Identity());
     ID2D1Bitmap *atlasBitmap = atlas.getBitmap();
-    if (item == nullptr) {
+    if (highContrast) {
+        // One element alone would be drawn in its pictures: always the whole.
+        drawHighContrast(target);
+    } else if (item == nullptr) {
         target->Clear(D2D1::ColorF(0.0f, 0.0f, 0.0f, 0.0f));
         auto &frame = (active || firstActivationPending) ? activeBackground : inactiveBackground;
         if (ID2D1Bitmap *frameBitmap = frame.getBitmap()) {
@@ -439,6 +528,9 @@ HRESULT Direct2dWindow::render(controls::Item *item)
         }
         if (currentView != nullptr) {
             currentView->drawComposite(target, brush.Get(), atlasBitmap);
+        }
+        if (focusCues && focused != nullptr && focused->visible) {
+            drawFocusRing(target);
         }
     } else {
         item->drawComposite(target, brush.Get(), atlasBitmap);
@@ -602,6 +694,9 @@ void Direct2dWindow::showView(int32_t id)
             }
             currentView = view.get();
             currentView->show();
+            focused = currentView->initialFocus;
+            announcePage();
+            onFocusChanged(focused);
             break;
         }
     }
@@ -622,8 +717,10 @@ void Direct2dWindow::deliverViewData(int32_t id, PageData *payload)
 bool Direct2dWindow::hitTest(int pixelX, int pixelY)
 {
     const COLORREF colour = renderer.pixelAt(pixelX, pixelY);
+    const bool background = colour == backgroundKey || colour == kDragBackgroundColour ||
+                            (highContrast && colour == ::GetSysColor(COLOR_WINDOW));
     // Outside the surface: client area, even if the key could not be sampled.
-    if (colour == CLR_INVALID || (colour != backgroundKey && colour != kDragBackgroundColour)) {
+    if (colour == CLR_INVALID || !background) {
         return true;
     }
     const float x = static_cast<float>(pixelX) / scaleX;
@@ -656,6 +753,176 @@ void Direct2dWindow::onDeactivate()
         nonClientView->moveBy(kInactiveShiftX, kInactiveShiftY);
     }
     postRedraw();
+}
+
+std::vector<Item *> Direct2dWindow::actionableItems() const
+{
+    const auto isActionable = [](const Item &item) { return item.actionable(); };
+    std::vector<Item *> items;
+    if (nonClientView) {
+        collectItems(*nonClientView, isActionable, items);
+    }
+    if (currentView != nullptr) {
+        collectItems(*currentView, isActionable, items);
+    }
+    return inReadingOrder(items);
+}
+
+std::vector<Item *> Direct2dWindow::accessibleItems() const
+{
+    const auto isRead = [](const Item &item) { return item.accessibleRole() != controls::AccessibleRole::kNone; };
+    std::vector<Item *> items;
+    if (nonClientView) {
+        collectItems(*nonClientView, isRead, items);
+    }
+    if (currentView != nullptr) {
+        collectItems(*currentView, isRead, items);
+    }
+    return inReadingOrder(items);
+}
+
+LONG Direct2dWindow::accessibleChildId(const Item *item) const
+{
+    if (item == nullptr) {
+        return CHILDID_SELF;
+    }
+    const std::vector<Item *> items = accessibleItems();
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (items[i] == item) {
+            return static_cast<LONG>(i + 1);
+        }
+    }
+    return CHILDID_SELF;
+}
+
+void Direct2dWindow::notifyAccessible(DWORD event, const Item *item) const
+{
+    if (hwnd != nullptr) {
+        ::NotifyWinEvent(event, hwnd, OBJID_CLIENT, accessibleChildId(item));
+    }
+}
+
+void Direct2dWindow::postActivation(Item *item) const
+{
+    if (hwnd != nullptr) {
+        ::PostMessageW(hwnd, framework::windows::kMsgActivateItem, 0, reinterpret_cast<LPARAM>(item));
+    }
+}
+
+void Direct2dWindow::announcePage()
+{
+    notifyAccessible(EVENT_OBJECT_REORDER, nullptr);
+    if (currentView != nullptr && currentView->title != nullptr) {
+        notifyAccessible(currentView->alert ? EVENT_SYSTEM_ALERT : EVENT_OBJECT_SHOW, currentView->title);
+    }
+}
+
+void Direct2dWindow::setFocusedItem(Item *item)
+{
+    if (item == focused) {
+        return;
+    }
+    focused = item;
+    onFocusChanged(item);
+    if (focusCues) {
+        render(nullptr);
+    }
+}
+
+bool Direct2dWindow::onKey(WPARAM key, bool repeated)
+{
+    switch (key) {
+    case VK_TAB: {
+        focusCues = true;
+        const std::vector<Item *> items = actionableItems();
+        std::optional<size_t> current;
+        for (size_t i = 0; i < items.size(); ++i) {
+            if (items[i] == focused) {
+                current = i;
+            }
+        }
+        const bool backwards = (::GetKeyState(VK_SHIFT) & 0x8000) != 0;
+        const std::optional<size_t> next = controls::stepFocus(items.size(), current, backwards);
+        Item *target = next ? items[*next] : nullptr;
+        if (target != focused) {
+            focused = target;
+            onFocusChanged(target);
+        }
+        render(nullptr);
+        return true;
+    }
+    case VK_RETURN:
+    case VK_SPACE: {
+        if (repeated) {
+            return true;
+        }
+        const bool cuesWereShown = focusCues;
+        focusCues = true;
+        Item *item = focused;
+        if (item == nullptr || !item->actionable()) {
+            if (!cuesWereShown) {
+                render(nullptr);
+            }
+            return true;
+        }
+        // A click may open a message box or change the page: what was
+        // focused is not used after it, and the whole window is redrawn.
+        item->activate();
+        onActivated(item);
+        postRedraw();
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void Direct2dWindow::drawHighContrast(ID2D1RenderTarget *target)
+{
+    if (!brush) {
+        return;
+    }
+    const framework::base::SystemColours colours = framework::base::systemColours();
+    target->Clear(colours.window);
+    brush->SetColor(colours.windowText);
+    target->DrawRectangle(D2D1::RectF(0.5f, 0.5f, width - 0.5f, height - 0.5f), brush.Get(), 1.0f);
+    for (Item *item : accessibleItems()) {
+        item->drawHighContrast(target, brush.Get(), colours);
+    }
+    if (focusCues && focused != nullptr && focused->visible) {
+        drawFocusRing(target);
+    }
+}
+
+void Direct2dWindow::drawFocusRing(ID2D1RenderTarget *target)
+{
+    if (!brush) {
+        return;
+    }
+    const D2D1_COLOR_F previous = brush->GetColor();
+    brush->SetColor(highContrast ? framework::base::systemColours().highlight : kFocusRingColour);
+    // Whole pixels: a blended ring would lose its contrast.
+    target->SetAntialiasMode(D2D1_ANTIALIAS_MODE_ALIASED);
+    const float outset = kFocusRingGap + kFocusRingWidth / 2.0f;
+    target->DrawRectangle(D2D1::RectF(focused->x - outset, focused->y - outset, focused->x + focused->width + outset,
+                                      focused->y + focused->height + outset),
+                          brush.Get(), kFocusRingWidth);
+    target->SetAntialiasMode(D2D1_ANTIALIAS_MODE_PER_PRIMITIVE);
+    brush->SetColor(previous);
+}
+
+void Direct2dWindow::onFocusChanged(Item *item)
+{
+    if (item != nullptr && ::GetFocus() == hwnd) {
+        notifyAccessible(EVENT_OBJECT_FOCUS, item);
+    }
+}
+
+void Direct2dWindow::onActivated(Item *item)
+{
+    if (item->accessibleChecked()) {
+        notifyAccessible(EVENT_OBJECT_STATECHANGE, item);
+    }
 }
 
 void Direct2dWindow::close()

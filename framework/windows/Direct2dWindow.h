@@ -16,6 +16,10 @@
 #include <string>
 #include <vector>
 
+namespace framework::accessibility {
+class WindowAccessible;
+}
+
 namespace framework::windows {
 
 inline constexpr int kAtlasImageId = 101;
@@ -75,10 +79,34 @@ public:
     [[nodiscard]] float getWidth() const noexcept { return width; }
     [[nodiscard]] float getHeight() const noexcept { return height; }
     [[nodiscard]] bool isActive() const noexcept { return active; }
+    [[nodiscard]] bool drawsHighContrast() const noexcept { return highContrast; }
     [[nodiscard]] IDWriteFactory *getTextFactory() const noexcept { return textFactory.Get(); }
     [[nodiscard]] views::View *getCurrentView() const noexcept { return currentView; }
     [[nodiscard]] COLORREF getBackgroundKey() const noexcept { return backgroundKey; }
     [[nodiscard]] framework::renderers::Direct2dDxgiRenderer &getRenderer() noexcept { return renderer; }
+
+    // The elements the keyboard moves through, system buttons and page
+    // together, in reading order.
+    [[nodiscard]] std::vector<controls::Item *> actionableItems() const;
+    [[nodiscard]] controls::Item *focusedItem() const noexcept { return focused; }
+    // The focus ring shows once the keyboard has been used, as in Windows.
+    [[nodiscard]] bool focusCuesShown() const noexcept { return focusCues; }
+    // Null: nothing has the focus.
+    void setFocusedItem(controls::Item *item);
+    // What assistive technology sees: every element that is read or used,
+    // system buttons and page together, in reading order. Its child ids are
+    // the positions in this list plus one.
+    [[nodiscard]] std::vector<controls::Item *> accessibleItems() const;
+    // CHILDID_SELF (0) for null or an element not on show.
+    [[nodiscard]] LONG accessibleChildId(const controls::Item *item) const;
+    // A WinEvent for an element of the client area (null: the area itself).
+    void notifyAccessible(DWORD event, const controls::Item *item) const;
+    // The default action, run later from the message loop: an assistive
+    // technology's call returns before a click's message box opens.
+    void postActivation(controls::Item *item) const;
+    [[nodiscard]] const std::wstring &getTitle() const noexcept { return title; }
+    // A message box reads as a dialog, other windows as a client area.
+    [[nodiscard]] virtual bool isDialog() const noexcept { return false; }
 
 protected:
     HWND hwnd = nullptr;
@@ -108,6 +136,26 @@ protected:
     int activeBackgroundId;
     int inactiveBackgroundId;
     Direct2dWindow *parent;
+    // Made on the first WM_GETOBJECT for the client area, so that a window
+    // nobody reads pays nothing for it.
+    Microsoft::WRL::ComPtr<accessibility::WindowAccessible> accessible;
+
+    controls::Item *focused = nullptr;
+    bool focusCues = false;
+    // Read when the window is made and again when Windows says the settings
+    // or the system colours changed.
+    bool highContrast = false;
+
+    // Tab, Shift+Tab, Enter and Space; true when the key was handled.
+    bool onKey(WPARAM key, bool repeated);
+    // After the keyboard focus moved or an element was activated by key.
+    virtual void onFocusChanged(controls::Item *item);
+    virtual void onActivated(controls::Item *item);
+    void drawFocusRing(ID2D1RenderTarget *target);
+    // Everything read or used, in the system colours, without pictures.
+    void drawHighContrast(ID2D1RenderTarget *target);
+    // The events that tell a screen reader a page is on show.
+    void announcePage();
 
     // After D2DERR_RECREATE_TARGET: a new device, the target's DPI and the
     // pictures and brush made again on it.

@@ -1,8 +1,10 @@
 #include "frameworkTestSupport.h"
 
 #include "app/Application.h"
+#include "framework/accessibility/accessibleFacts.h"
 #include "framework/buttons/SpriteButton.h"
 #include "framework/buttons/SystemButtons.h"
+#include "framework/controls/focusOrder.h"
 #include "framework/layouts/Layout.h"
 #include "framework/pictures/Sprite.h"
 #include "framework/text/Label.h"
@@ -11,6 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <oleacc.h>
+
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -361,6 +366,106 @@ TEST(SpriteButtonFrames, TheFrameFollowsHoverAndPress)
     EXPECT_EQ(button.bottom, 153u + 20u);
     button.hovered = false; // pressed, then dragged off
     EXPECT_EQ(frameLeft(), (std::pair{109u, 153u}));
+}
+
+} // namespace
+
+namespace {
+
+using framework::controls::Bounds;
+
+TEST(KeyboardFocus, ReadingOrderGoesByRowsThenLeftToRight)
+{
+    struct Case {
+        const char *what;
+        std::vector<Bounds> elements;
+        std::vector<size_t> order;
+    };
+    const Case cases[] = {
+        {"system buttons, a link, a large button, a link below it",
+         {{343, 352, 80, 18}, {239, 280, 300, 60}, {728, 7, 27, 20}, {701, 7, 26, 20}, {400, 232, 120, 18}},
+         {3, 2, 4, 1, 0}},
+        // Back and START INSTALL share a row though their tops differ.
+        {"two buttons of one row, created right first", {{458, 392, 160, 30}, {290, 390, 80, 34}}, {1, 0}},
+        {"a field with its link, then two check boxes",
+         {{91, 236, 200, 16}, {620, 165, 40, 16}, {91, 212, 200, 16}, {80, 158, 520, 30}},
+         {3, 1, 2, 0}},
+        {"nothing", {}, {}},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(framework::controls::readingOrder(c.elements), c.order) << c.what;
+    }
+}
+
+TEST(KeyboardFocus, TabAndShiftTabWrapAroundAndStartAtAnEnd)
+{
+    using framework::controls::stepFocus;
+    struct Case {
+        size_t count;
+        std::optional<size_t> current;
+        bool backwards;
+        std::optional<size_t> next;
+    };
+    const Case cases[] = {
+        {3, std::nullopt, false, 0},
+        {3, std::nullopt, true, 2},
+        {3, 0, false, 1},
+        {3, 2, false, 0},
+        {3, 0, true, 2},
+        {3, 1, true, 0},
+        {3, 7, false, 0},
+        {0, std::nullopt, false, std::nullopt},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(stepFocus(c.count, c.current, c.backwards), c.next)
+            << c.count << " " << c.current.value_or(99) << " " << c.backwards;
+    }
+}
+
+TEST(AccessibleFacts, StatesActionsAndNavigation)
+{
+    using framework::accessibility::msaaState;
+    using framework::controls::AccessibleRole;
+    EXPECT_EQ(msaaState({AccessibleRole::kPushButton, true, true, true, std::nullopt}),
+              STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_FOCUSED);
+    EXPECT_EQ(msaaState({AccessibleRole::kPushButton, true, false, false, std::nullopt}), STATE_SYSTEM_UNAVAILABLE);
+    EXPECT_EQ(msaaState({AccessibleRole::kCheckButton, true, true, false, true}),
+              STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_CHECKED);
+    EXPECT_EQ(msaaState({AccessibleRole::kLink, true, true, false, std::nullopt}),
+              STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_LINKED);
+    EXPECT_EQ(msaaState({AccessibleRole::kStaticText, false, false, false, std::nullopt}), STATE_SYSTEM_READONLY);
+
+    using framework::accessibility::defaultActionName;
+    EXPECT_STREQ(defaultActionName(AccessibleRole::kCheckButton, true), L"Uncheck");
+    EXPECT_STREQ(defaultActionName(AccessibleRole::kCheckButton, false), L"Check");
+    EXPECT_STREQ(defaultActionName(AccessibleRole::kLink, std::nullopt), L"Jump");
+    EXPECT_EQ(defaultActionName(AccessibleRole::kStaticText, std::nullopt), nullptr);
+
+    using framework::accessibility::navigate;
+    EXPECT_EQ(navigate(CHILDID_SELF, NAVDIR_FIRSTCHILD, 4), 1);
+    EXPECT_EQ(navigate(CHILDID_SELF, NAVDIR_LASTCHILD, 4), 4);
+    EXPECT_EQ(navigate(2, NAVDIR_NEXT, 4), 3);
+    EXPECT_EQ(navigate(4, NAVDIR_NEXT, 4), std::nullopt);
+    EXPECT_EQ(navigate(1, NAVDIR_PREVIOUS, 4), std::nullopt);
+    EXPECT_EQ(navigate(3, NAVDIR_UP, 4), 2);
+    EXPECT_EQ(navigate(2, NAVDIR_FIRSTCHILD, 4), std::nullopt);
+    EXPECT_EQ(navigate(CHILDID_SELF, NAVDIR_FIRSTCHILD, 0), std::nullopt);
+}
+
+TEST(AccessibleFacts, LocationsAreWholeScreenPixelsAtEveryScale)
+{
+    const Item item(kKindComposite, 26.0f, 20.5f, 10.25f, 7.0f);
+    using framework::accessibility::screenRect;
+    const auto at96 = screenRect(item, 1.0f, 1.0f, POINT{100, 200});
+    EXPECT_EQ(at96.left, 110);
+    EXPECT_EQ(at96.top, 207);
+    EXPECT_EQ(at96.width, 27);
+    EXPECT_EQ(at96.height, 21);
+    const auto at144 = screenRect(item, 1.5f, 1.5f, POINT{0, 0});
+    EXPECT_EQ(at144.left, 15);
+    EXPECT_EQ(at144.top, 10);
+    EXPECT_EQ(at144.width, 55 - 15);
+    EXPECT_EQ(at144.height, 42 - 10);
 }
 
 } // namespace

@@ -34,6 +34,21 @@ TEST(ProgressLine, FillFollowsTheFractionBetweenCaps)
     EXPECT_LE(progressLineWidth(-0.01f), kProgressLineCap);
 }
 
+TEST(ProgressLine, AssistiveTechnologyReadsWholePercentAtMostFourTimesASecond)
+{
+    EXPECT_EQ(progressValueText(0.0f), L"0 %");
+    EXPECT_EQ(progressValueText(0.42f), L"42 %");
+    EXPECT_EQ(progressValueText(0.29f), L"29 %");
+    EXPECT_EQ(progressValueText(0.999f), L"99 %") << "100 % only when done";
+    EXPECT_EQ(progressValueText(1.0f), L"100 %");
+    EXPECT_EQ(progressValueText(-0.01f), L"0 %");
+
+    EXPECT_TRUE(progressAnnouncementDue(1000, std::nullopt));
+    EXPECT_FALSE(progressAnnouncementDue(1249, 1000));
+    EXPECT_TRUE(progressAnnouncementDue(1250, 1000));
+    EXPECT_TRUE(progressAnnouncementDue(900, 1000)) << "a clock that went back";
+}
+
 TEST(MessageBoxGeometry, SizeComesFromTheMeasuredTextWithAMinimumWidth)
 {
     const Size empty = messageBoxSize(std::nullopt);

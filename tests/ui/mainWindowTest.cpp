@@ -14,6 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 using ui::controls::CheckBox;
@@ -165,13 +168,136 @@ TEST_F(MainWindowTest, TheCloseButtonGoesThroughTheSameClosingRules)
     EXPECT_TRUE(uitest::pumpUntil([&] { return !::IsWindow(window_->handle()); }, 3000));
 }
 
-TEST_F(MainWindowTest, EscapeDoesNothingInTheMainWindow)
+TEST_F(MainWindowTest, EscapeGoesThroughTheSameClosingRules)
 {
     ::PostMessageW(window_->handle(), WM_KEYDOWN, VK_ESCAPE, 0);
-    uitest::pump(200);
-    EXPECT_TRUE(::IsWindow(window_->handle()));
-    EXPECT_EQ(currentPage(), 1);
-    EXPECT_FALSE(uitest::takeQuit());
+    EXPECT_TRUE(uitest::pumpUntil([&] { return !::IsWindow(window_->handle()); }, 3000));
+    EXPECT_TRUE(uitest::takeQuit());
+}
+
+std::wstring text(unsigned id)
+{
+    return app::loadString(id);
+}
+
+std::vector<std::wstring> namesOf(const std::vector<framework::controls::Item *> &items)
+{
+    std::vector<std::wstring> names;
+    for (const auto *item : items) {
+        names.push_back(item->accessibleName());
+    }
+    return names;
+}
+
+std::wstring nameOf(const framework::controls::Item *item)
+{
+    return item != nullptr ? item->accessibleName() : L"(none)";
+}
+
+TEST_F(MainWindowTest, EachPageStartsOnItsMainButtonAndTabWalksItsControlsInReadingOrder)
+{
+    using namespace app::ids;
+    struct Case {
+        int page;
+        std::vector<std::wstring> order;
+        std::wstring initial;
+    };
+    const Case cases[] = {
+        {1,
+         {L"Minimize", L"Close", text(kLicenceAgreement), text(kExpressInstall), text(kManualInstall)},
+         text(kExpressInstall)},
+        {2,
+         {L"Minimize", L"Close", text(kBrowse), text(kStartWhenFinished), text(kCreateDesktopShortcut), text(kBack),
+          text(kStartInstall)},
+         text(kStartInstall)},
+        {3, {L"Minimize", L"Close", text(kStop)}, L"(none)"},
+        {4, {L"Minimize", L"Close", text(kFinish)}, text(kFinish)},
+        {5, {L"Minimize", L"Close", text(kRetry), text(kExit)}, text(kRetry)},
+    };
+    for (const Case &c : cases) {
+        window_ = uitest::openMainWindow(c.page);
+        ASSERT_TRUE(window_);
+        EXPECT_EQ(namesOf(window_->actionableItems()), c.order) << c.page;
+        EXPECT_EQ(nameOf(window_->focusedItem()), c.initial) << c.page;
+        // Once round, back to where it started.
+        std::vector<std::wstring> visited;
+        for (size_t i = 0; i < c.order.size(); ++i) {
+            ::PostMessageW(window_->handle(), WM_KEYDOWN, VK_TAB, 0);
+            uitest::pump(20);
+            visited.push_back(nameOf(window_->focusedItem()));
+        }
+        std::vector<std::wstring> expected;
+        const auto start = std::find(c.order.begin(), c.order.end(), c.initial);
+        const size_t first = start == c.order.end() ? 0 : static_cast<size_t>(start - c.order.begin()) + 1;
+        for (size_t i = 0; i < c.order.size(); ++i) {
+            expected.push_back(c.order[(first + i) % c.order.size()]);
+        }
+        EXPECT_EQ(visited, expected) << c.page;
+    }
+}
+
+TEST_F(MainWindowTest, SpaceTogglesACheckBoxAndEnterFollowsTheFocusedLink)
+{
+    goToChooseDirectory();
+    auto &startWhenFinished = elementOn<CheckBox>(2, 0);
+    window_->setFocusedItem(&startWhenFinished);
+    ::PostMessageW(window_->handle(), WM_KEYDOWN, VK_SPACE, 0);
+    // A held key repeats; it acts once.
+    ::PostMessageW(window_->handle(), WM_KEYDOWN, VK_SPACE, LPARAM{1} << 30);
+    uitest::pump(100);
+    EXPECT_FALSE(startWhenFinished.isChecked());
+    EXPECT_EQ(uitest::theInstaller().options().startWhenFinished, 0);
+
+    window_->setFocusedItem(&buttonOn(2, app::ids::kBack));
+    ::PostMessageW(window_->handle(), WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_TRUE(uitest::pumpUntil([&] { return currentPage() == 1; }));
+    EXPECT_EQ(nameOf(window_->focusedItem()), text(app::ids::kExpressInstall)) << "the page's main button again";
+}
+
+// WCAG relative luminance of an sRGB colour.
+double luminance(COLORREF colour)
+{
+    const auto channel = [](BYTE value) {
+        const double c = value / 255.0;
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(GetRValue(colour)) + 0.7152 * channel(GetGValue(colour)) +
+           0.0722 * channel(GetBValue(colour));
+}
+
+double contrast(COLORREF a, COLORREF b)
+{
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+TEST_F(MainWindowTest, TheFocusRingShowsOnlyOnceTheKeyboardIsUsedAndStandsOut)
+{
+    framework::controls::Item *express = window_->focusedItem();
+    ASSERT_NE(express, nullptr);
+    const float middle = express->y + express->height / 2.0f;
+    // The ring covers 1 to 3 DIPs outside the element; 6 DIPs out is what
+    // surrounds it.
+    const POINT ring = uitest::toPixels(*window_, express->x - 2.0f, middle);
+    const POINT around = uitest::toPixels(*window_, express->x - 6.0f, middle);
+    auto &renderer = window_->getRenderer();
+    const COLORREF before = renderer.pixelAt(ring.x, ring.y);
+    uitest::mouseMove(*window_, 10.0f, 200.0f);
+    uitest::pump(100);
+    EXPECT_FALSE(window_->focusCuesShown());
+    EXPECT_EQ(renderer.pixelAt(ring.x, ring.y), before) << "no ring without a key";
+
+    ::PostMessageW(window_->handle(), WM_KEYDOWN, VK_TAB, 0);
+    uitest::pump(100);
+    EXPECT_TRUE(window_->focusCuesShown());
+    EXPECT_EQ(renderer.pixelAt(ring.x, ring.y), before) << "the ring moved on with the focus";
+    window_->setFocusedItem(express);
+    const COLORREF drawn = renderer.pixelAt(ring.x, ring.y);
+    EXPECT_NE(drawn, before);
+    EXPECT_GE(contrast(drawn, renderer.pixelAt(around.x, around.y)), 3.0);
+    const POINT inside = uitest::toPixels(*window_, express->x - 1.0f, middle);
+    EXPECT_NE(renderer.pixelAt(inside.x, inside.y), drawn) << "a gap between ring and element";
 }
 
 TEST_F(MainWindowTest, AnInitialPageArgumentOpensThatPage)
@@ -315,6 +441,23 @@ TEST_F(InstallingTest, TheStopButtonAsksTheSameQuestion)
     ASSERT_TRUE(uitest::pumpUntil([&] { return statusText() == app::loadString(app::ids::kStatusCancelling); }));
     EXPECT_EQ(question, app::loadString(app::ids::kStopQuestion));
     EXPECT_EQ(uitest::theInstaller().options().cancelRequested, 1);
+    script_->release();
+    EXPECT_TRUE(uitest::pumpUntil([&] { return currentPage() == 4; }));
+}
+
+TEST_F(InstallingTest, EscapeAsksTheStopQuestionAndEscapeInTheQuestionAnswersNo)
+{
+    startInstall();
+    std::wstring question;
+    uitest::whenMessageBoxOpens([&](HWND box) {
+        question = uitest::messageBoxText(box);
+        ::PostMessageW(box, WM_KEYDOWN, VK_ESCAPE, 0);
+    });
+    ::PostMessageW(window_->handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_TRUE(uitest::pumpUntil([&] { return !question.empty() && uitest::openMessageBox() == nullptr; }));
+    EXPECT_EQ(question, app::loadString(app::ids::kStopQuestion));
+    EXPECT_EQ(uitest::theInstaller().options().cancelRequested, 0);
+    EXPECT_EQ(currentPage(), 3);
     script_->release();
     EXPECT_TRUE(uitest::pumpUntil([&] { return currentPage() == 4; }));
 }

@@ -9,20 +9,67 @@
 #include "framework/windows/messages.h"
 #include "tests/support/process.h"
 #include "ui/showMessageBox.h"
+#include "ui/controls/CheckBox.h"
 #include "ui/controls/ChooseFileTextField.h"
+#include "framework/base/CoreApplication.h"
+#include "framework/base/highContrast.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 #include <memory>
+#include <optional>
 
 namespace {
 
+// Set in the prefix without Tahoma, whose pictures get their own names.
+bool withoutTahoma()
+{
+    return std::getenv("KESTRUNE_EXPECT_NO_TAHOMA") != nullptr;
+}
+
+// Set for the high-contrast pictures: Wine cannot turn high contrast on, so
+// the program is told it is on and the system colours are set for real.
+bool inHighContrast()
+{
+    return std::getenv("KESTRUNE_HIGH_CONTRAST") != nullptr;
+}
+
 std::wstring dpiSuffix(const framework::windows::Direct2dWindow &window)
 {
-    return L"-" + std::to_wstring(std::lround(window.getScaleX() * 96.0f));
+    return L"-" + std::to_wstring(std::lround(window.getScaleX() * 96.0f)) + (withoutTahoma() ? L"-no-tahoma" : L"") +
+           (inHighContrast() ? L"-high-contrast" : L"");
 }
+
+// A high-contrast black scheme for the colours the window uses, and the
+// previous colours back afterwards (they are the whole session's).
+class HighContrastScheme {
+public:
+    HighContrastScheme()
+    {
+        for (size_t i = 0; i < std::size(kElements); ++i) {
+            previous_[i] = ::GetSysColor(kElements[i]);
+        }
+        framework::base::setHighContrastForTests(true);
+        const COLORREF scheme[] = {RGB(0, 0, 0),     RGB(255, 255, 255), RGB(26, 235, 255), RGB(0, 0, 0),
+                                   RGB(255, 255, 0), RGB(63, 242, 63),   RGB(0, 0, 0),      RGB(255, 255, 255)};
+        ::SetSysColors(static_cast<int>(std::size(kElements)), kElements, scheme);
+    }
+    ~HighContrastScheme()
+    {
+        framework::base::setHighContrastForTests(std::nullopt);
+        ::SetSysColors(static_cast<int>(std::size(kElements)), kElements, previous_);
+    }
+    HighContrastScheme(const HighContrastScheme &) = delete;
+    HighContrastScheme &operator=(const HighContrastScheme &) = delete;
+
+private:
+    static constexpr INT kElements[] = {COLOR_WINDOW,   COLOR_WINDOWTEXT, COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT,
+                                        COLOR_HOTLIGHT, COLOR_GRAYTEXT,   COLOR_BTNFACE,   COLOR_BTNTEXT};
+    COLORREF previous_[std::size(kElements)] = {};
+};
 
 void send(const ui::MainWindow &window, int page, int64_t kind, int64_t value)
 {
@@ -52,12 +99,33 @@ TEST(Screenshots, EveryPageAndTheStopQuestion)
     options.createDesktopShortcut = 0;
     auto window = uitest::openMainWindow();
     ASSERT_TRUE(window);
+    std::optional<HighContrastScheme> scheme;
+    if (inHighContrast()) {
+        // Switched on while the window is open: it follows at once.
+        ASSERT_FALSE(window->drawsHighContrast());
+        scheme.emplace();
+        ASSERT_TRUE(uitest::pumpUntil([&] { return window->drawsHighContrast(); }, 5000));
+        uitest::pump(200);
+        const POINT plain = uitest::toPixels(*window, 100.0f, 300.0f);
+        EXPECT_EQ(window->getRenderer().pixelAt(plain.x, plain.y), RGB(0, 0, 0)) << "the window colour";
+    }
     const std::wstring suffix = dpiSuffix(*window);
 
     uitest::saveScreenshot(*window, L"1-start" + suffix);
 
     showPage(*window, 2);
     uitest::saveScreenshot(*window, L"2-choose-directory" + suffix);
+    if (withoutTahoma()) {
+        // The fallback is a text face, and the check boxes stay where a
+        // user who knows the page (and the end-to-end scenarios) click them:
+        // (96, 219) and (96, 238) with Tahoma.
+        const framework::text::FontDescription font = framework::base::uiFont();
+        EXPECT_STRNE(font.family, L"Tahoma");
+        const auto boxes = uitest::elementsOf<ui::controls::CheckBox>(*window->page(2));
+        ASSERT_EQ(boxes.size(), 2u);
+        EXPECT_TRUE(boxes[0]->contains(96.0f, 219.0f)) << font.family << " " << boxes[0]->y;
+        EXPECT_TRUE(boxes[1]->contains(96.0f, 238.0f)) << font.family << " " << boxes[1]->y;
+    }
     auto &field = *uitest::elementsOf<ui::controls::ChooseFileTextField>(*window->page(2)).at(0);
     field.folderPicker = [](HWND) -> std::optional<std::wstring> {
         return L"D:\\Users\\Somebody\\Documents\\Music collections of the whole family\\Players and tools";

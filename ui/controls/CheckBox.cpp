@@ -1,5 +1,7 @@
 #include "ui/controls/CheckBox.h"
 
+#include "framework/base/highContrast.h"
+
 #include "framework/text/measureText.h"
 #include "ui/controls/elements.h"
 #include "ui/layoutRules.h"
@@ -61,6 +63,23 @@ HRESULT CheckBox::drawComposite(ID2D1RenderTarget *renderTarget, ID2D1SolidColor
     }
     label_->draw(renderTarget, brush);
     return S_OK;
+}
+
+std::wstring CheckBox::accessibleName() const
+{
+    return label_->text;
+}
+
+void CheckBox::drawHighContrast(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush,
+                                const framework::base::SystemColours &colours)
+{
+    framework::base::fillAndOutline(renderTarget, brush, D2D1::RectF(x, y, x + kBoxSize, y + kBoxSize), colours.window,
+                                    colours.windowText);
+    if (checked_) {
+        renderTarget->DrawLine(D2D1::Point2F(x + 3.0f, y + 6.5f), D2D1::Point2F(x + 5.5f, y + 9.5f), brush, 1.5f);
+        renderTarget->DrawLine(D2D1::Point2F(x + 5.5f, y + 9.5f), D2D1::Point2F(x + 10.0f, y + 3.5f), brush, 1.5f);
+    }
+    label_->drawIn(renderTarget, brush, colours.windowText);
 }
 
 } // namespace ui::controls

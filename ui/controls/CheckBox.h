@@ -27,6 +27,15 @@ public:
 
     [[nodiscard]] bool isChecked() const noexcept { return checked_; }
     [[nodiscard]] const framework::text::Label &captionLabel() const noexcept { return *label_; }
+    [[nodiscard]] framework::controls::AccessibleRole accessibleRole() const noexcept override
+    {
+        return framework::controls::AccessibleRole::kCheckButton;
+    }
+    [[nodiscard]] std::wstring accessibleName() const override;
+    [[nodiscard]] std::optional<bool> accessibleChecked() const noexcept override { return checked_; }
+    // A box outline with a drawn tick instead of the pictures.
+    void drawHighContrast(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush,
+                          const framework::base::SystemColours &colours) override;
 
 private:
     std::unique_ptr<framework::pictures::Sprite> box_;

@@ -1,5 +1,7 @@
 #include "ui/controls/ExpressInstallButton.h"
 
+#include "framework/base/highContrast.h"
+
 #include "app/privileges.h"
 #include "app/resourceIds.h"
 #include "app/strings.h"
@@ -96,6 +98,19 @@ HRESULT ExpressInstallButton::drawComposite(ID2D1RenderTarget *renderTarget, ID2
     arrow_->draw(renderTarget, atlas);
     caption_->draw(renderTarget, brush);
     return S_OK;
+}
+
+std::wstring ExpressInstallButton::accessibleName() const
+{
+    return caption_->text;
+}
+
+void ExpressInstallButton::drawHighContrast(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush,
+                                            const framework::base::SystemColours &colours)
+{
+    framework::base::fillAndOutline(renderTarget, brush, D2D1::RectF(x, y, x + width, y + height), colours.buttonFace,
+                                    colours.buttonText);
+    caption_->drawIn(renderTarget, brush, colours.buttonText);
 }
 
 } // namespace ui::controls

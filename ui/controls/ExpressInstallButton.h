@@ -27,6 +27,13 @@ public:
 
     [[nodiscard]] const framework::pictures::Sprite &shield() const noexcept { return *shield_; }
     [[nodiscard]] const framework::text::Label &caption() const noexcept { return *caption_; }
+    [[nodiscard]] framework::controls::AccessibleRole accessibleRole() const noexcept override
+    {
+        return framework::controls::AccessibleRole::kPushButton;
+    }
+    [[nodiscard]] std::wstring accessibleName() const override;
+    void drawHighContrast(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush,
+                          const framework::base::SystemColours &colours) override;
 
 private:
     void moveContent(float dy);

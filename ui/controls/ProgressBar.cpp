@@ -1,5 +1,9 @@
 #include "ui/controls/ProgressBar.h"
 
+#include "framework/base/highContrast.h"
+
+#include <algorithm>
+
 #include "framework/text/measureText.h"
 #include "ui/controls/elements.h"
 #include "ui/layoutRules.h"
@@ -85,6 +89,27 @@ HRESULT ProgressBar::drawComposite(ID2D1RenderTarget *renderTarget, ID2D1SolidCo
         mark->draw(renderTarget, brush);
     }
     return S_OK;
+}
+
+std::wstring ProgressBar::accessibleValue() const
+{
+    return progressValueText(fraction_);
+}
+
+void ProgressBar::drawHighContrast(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush,
+                                   const framework::base::SystemColours &colours)
+{
+    const D2D1_RECT_F track = D2D1::RectF(track_->x, track_->y, track_->x + track_->width, track_->y + track_->height);
+    framework::base::fillAndOutline(renderTarget, brush, track, colours.window, colours.windowText);
+    const float done = std::clamp(fraction_, 0.0f, 1.0f) * (track.right - track.left - 4.0f);
+    if (done > 0.0f) {
+        brush->SetColor(colours.highlight);
+        renderTarget->FillRectangle(
+            D2D1::RectF(track.left + 2.0f, track.top + 2.0f, track.left + 2.0f + done, track.bottom - 2.0f), brush);
+    }
+    for (auto &mark : marks_) {
+        mark->drawIn(renderTarget, brush, colours.windowText);
+    }
 }
 
 } // namespace ui::controls

@@ -34,6 +34,15 @@ public:
     void setFraction(float newFraction);
     [[nodiscard]] float fraction() const noexcept { return fraction_; }
     [[nodiscard]] const ProgressLine &line() const noexcept { return *fill_; }
+    [[nodiscard]] framework::controls::AccessibleRole accessibleRole() const noexcept override
+    {
+        return framework::controls::AccessibleRole::kProgressBar;
+    }
+    // "42 %".
+    [[nodiscard]] std::wstring accessibleValue() const override;
+    // The track outlined, the done part filled in the highlight colour.
+    void drawHighContrast(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush,
+                          const framework::base::SystemColours &colours) override;
 
     void moveBy(float dx, float dy) override;
     HRESULT drawComposite(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush, ID2D1Bitmap *atlas) override;

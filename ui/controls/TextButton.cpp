@@ -1,5 +1,7 @@
 #include "ui/controls/TextButton.h"
 
+#include "framework/base/highContrast.h"
+
 #include "ui/controls/elements.h"
 #include "ui/layoutRules.h"
 
@@ -109,6 +111,19 @@ TextButtonRed::TextButtonRed(const std::wstring &caption, const framework::text:
                              IDWriteFactory *factory, float x, float y)
     : TextButton(caption, font, factory, x, y, kRedCells)
 {
+}
+
+std::wstring TextButton::accessibleName() const
+{
+    return label_->text;
+}
+
+void TextButton::drawHighContrast(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush,
+                                  const framework::base::SystemColours &colours)
+{
+    framework::base::fillAndOutline(renderTarget, brush, D2D1::RectF(x, y, x + width, y + height), colours.buttonFace,
+                                    colours.buttonText);
+    label_->drawIn(renderTarget, brush, colours.buttonText);
 }
 
 } // namespace ui::controls

@@ -44,6 +44,13 @@ public:
     virtual void centerOn(const framework::controls::Item &other);
 
     [[nodiscard]] const framework::text::Label &captionLabel() const noexcept { return *label_; }
+    [[nodiscard]] framework::controls::AccessibleRole accessibleRole() const noexcept override
+    {
+        return framework::controls::AccessibleRole::kPushButton;
+    }
+    [[nodiscard]] std::wstring accessibleName() const override;
+    void drawHighContrast(ID2D1RenderTarget *renderTarget, ID2D1SolidColorBrush *brush,
+                          const framework::base::SystemColours &colours) override;
 
 protected:
     std::unique_ptr<framework::buttons::BorderSpriteButton> frame_;

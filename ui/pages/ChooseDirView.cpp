@@ -89,13 +89,13 @@ ChooseDirView::ChooseDirView(MainWindow *window, IDWriteFactory *factory, const 
 {
     installer::InstallOptions &options = window->commands().options();
     add(controls::sprite(226, 96, 36, 28, 73, 462));
-    add(controls::label(app::loadString(app::ids::kChooseDirectory), font, factory, 28.0f, 0xEEEEEE, 280, 94));
+    title = add(controls::label(app::loadString(app::ids::kChooseDirectory), font, factory, 28.0f, 0xEEEEEE, 280, 94));
     field_ = make<ui::controls::ChooseFileTextField>(window, options.destination, font, factory, 80, 158);
     const auto *startWhenFinished = make<StartWhenFinishedCheckBox>(options, font, factory, 91, 212);
     make<CreateDesktopShortcutCheckBox>(options, font, factory, 91,
                                         startWhenFinished->y + startWhenFinished->height + kCheckBoxGap);
     const auto *back = make<BackButton>(window->handle(), font, factory, 290, kButtonsTop);
-    make<StartButton>(*window, font, factory, back->x + back->width + kButtonGap, kButtonsTop);
+    initialFocus = make<StartButton>(*window, font, factory, back->x + back->width + kButtonGap, kButtonsTop);
 }
 
 } // namespace ui::pages

@@ -78,6 +78,8 @@ ErrorPageView::ErrorPageView(MainWindow *window, IDWriteFactory *factory, const 
     emblem_ = add(controls::sprite(329, 95, 100, 100, 316, 625));
     title_ = add(controls::label(L"", font, factory, 28.0f, 0xE06F13, 0, emblem_->y + emblem_->height + kTitleGap));
     centreOn(*title_, *emblem_);
+    View::title = title_;
+    alert = true;
     body_ = make<ComplexText>(window->handle(), L"", font, kCentred, TextStyle{kBodySize, 0x999999, false, false},
                               factory, 0.0f, title_->y + title_->height + kBodyGap, 0.0f, 0.0f);
     // The link's underline may reach below the fitted box.
@@ -90,6 +92,7 @@ ErrorPageView::ErrorPageView(MainWindow *window, IDWriteFactory *factory, const 
     centreOn(*body_, *title_);
     auto *retry = make<RetryButton>(*window, font, factory, 0, kButtonsTop);
     retry->setRight(emblem_->x);
+    initialFocus = retry;
     make<ExitButton>(window->handle(), font, factory, emblem_->x + emblem_->width, kButtonsTop);
 }
 

@@ -41,6 +41,7 @@ FinishView::FinishView(MainWindow *window, IDWriteFactory *factory, const framew
     add(controls::sprite(329, 95, 102, 71, 204, 433));
     title_ = add(controls::label(app::loadString(app::ids::kSetupFinished), font, factory, 28.0f, 0xE0E0E0,
                                  ui::finishTitleX(font.weight), 187));
+    View::title = title_;
     body_ = make<Text>(app::loadString(app::ids::kFinishedText).c_str(), font, kCentred,
                        TextStyle{16.0f, 0x999999, false, false}, factory, 0.0f, 237.0f, 0.0f, 0.0f);
     const HRESULT fitted = fitToContent(*body_);
@@ -51,6 +52,7 @@ FinishView::FinishView(MainWindow *window, IDWriteFactory *factory, const framew
     centreOn(*body_, *title_);
     auto *finish = make<FinishButton>(window->handle(), font, factory, 333, 390);
     finish->centerOn(*body_);
+    initialFocus = finish;
 }
 
 void FinishView::receiveData(framework::windows::PageData *payload)

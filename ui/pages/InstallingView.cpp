@@ -7,6 +7,7 @@
 #include "ui/controls/ProgressBar.h"
 #include "ui/controls/TextButton.h"
 #include "ui/controls/elements.h"
+#include "ui/layoutRules.h"
 
 #include <array>
 
@@ -43,6 +44,7 @@ InstallingView::InstallingView(MainWindow *window, IDWriteFactory *factory,
     status_ =
         add(controls::label(app::loadString(app::ids::kStatusConnecting), font, factory, 28.0f, 0xE00D53, 280, 95));
     progressBar_ = make<ui::controls::ProgressBar>(font, factory, 63, 145);
+    title = status_;
     make<StopButton>(*window, font, factory, 360, 390);
 }
 
@@ -56,12 +58,25 @@ void InstallingView::receiveData(framework::windows::PageData *payload)
             return;
         }
         if (active) {
+            window_->notifyAccessible(EVENT_OBJECT_NAMECHANGE, status_);
             ::PostMessageW(window_->handle(), framework::windows::kMsgRedraw, 0, 0);
         }
     } else if (payload->kind == kDataProgress) {
         progressBar_->setFraction(static_cast<float>(payload->value) / static_cast<float>(installer::kProgressScale));
+        const ULONGLONG now = ::GetTickCount64();
+        if (active && progressAnnouncementDue(now, progressAnnounced_)) {
+            progressAnnounced_ = now;
+            window_->notifyAccessible(EVENT_OBJECT_VALUECHANGE, progressBar_);
+        }
         ::PostMessageW(window_->handle(), framework::windows::kMsgRedraw, 0, 0);
     }
+}
+
+void InstallingView::show()
+{
+    View::show();
+    progressAnnounced_ = ::GetTickCount64();
+    window_->notifyAccessible(EVENT_OBJECT_VALUECHANGE, progressBar_);
 }
 
 } // namespace ui::pages

@@ -7,6 +7,8 @@
 
 #include <dwrite.h>
 
+#include <optional>
+
 namespace ui::controls {
 class ProgressBar;
 }
@@ -25,6 +27,8 @@ public:
     InstallingView(MainWindow *window, IDWriteFactory *factory, const framework::text::FontDescription &font);
 
     void receiveData(framework::windows::PageData *payload) override;
+    // Tells assistive technology the progress as the page comes.
+    void show() override;
 
     [[nodiscard]] const framework::text::Label &status() const noexcept { return *status_; }
     [[nodiscard]] const ui::controls::ProgressBar &progressBar() const noexcept { return *progressBar_; }
@@ -33,6 +37,7 @@ private:
     MainWindow *window_;
     framework::text::Label *status_ = nullptr;
     ui::controls::ProgressBar *progressBar_ = nullptr;
+    std::optional<ULONGLONG> progressAnnounced_;
 };
 
 } // namespace ui::pages

@@ -91,8 +91,8 @@ float spaceWidth(const framework::text::FontDescription &font)
 StartPageView::StartPageView(MainWindow *window, IDWriteFactory *factory, const framework::text::FontDescription &font)
     : View(window, kId)
 {
-    const auto *welcome =
-        add(controls::label(app::loadString(app::ids::kWelcome), font, factory, 28.0f, 0xE00D53, 332, 92));
+    auto *welcome = add(controls::label(app::loadString(app::ids::kWelcome), font, factory, 28.0f, 0xE00D53, 332, 92));
+    title = welcome;
     add(controls::label(app::loadString(app::ids::kThankYou), font, factory, kTextSize, kTextColour, 332,
                         welcome->y + welcome->height));
     add(controls::sprite(180, 59, 128, 128, 92, 620));
@@ -100,7 +100,8 @@ StartPageView::StartPageView(MainWindow *window, IDWriteFactory *factory, const 
         add(controls::label(app::loadString(app::ids::kLicenceLine), font, factory, kTextSize, kTextColour, 143, 232));
     make<LicenseAgreementUrlButton>(window->handle(), font, factory,
                                     licenceLine->x + licenceLine->width + spaceWidth(font), 232);
-    const auto *express = make<ExpressButton>(*window, font, factory, 239, 280);
+    auto *express = make<ExpressButton>(*window, font, factory, 239, 280);
+    initialFocus = express;
     make<ManualInstallUrlButton>(window->handle(), font, factory, 343,
                                  express->y + express->height + kManualInstallGap);
 }
