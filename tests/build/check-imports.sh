@@ -11,7 +11,7 @@ static=$(printf '%s\n' "$dump" | awk '/^The Import Tables/{t=1} /^The Delay Impo
 # GNU ld leaves the delay-import directory entry empty; the stubs' descriptors
 # still name their DLL, so look for the names in the image itself.
 delayed=""
-for dll in winhttp.dll crypt32.dll bcrypt.dll wintrust.dll d2d1.dll dwrite.dll d3d10_1.dll netapi32.dll mscms.dll oleacc.dll; do
+for dll in winhttp.dll crypt32.dll bcrypt.dll wintrust.dll d2d1.dll dwrite.dll d3d10_1.dll netapi32.dll mscms.dll oleacc.dll credui.dll; do
   if LC_ALL=C grep -a -q -i -F "$dll" "$exe"; then delayed="$delayed $dll"; fi
 done
 status=0
@@ -23,7 +23,7 @@ for dll in $static; do
     *) echo "FAIL: $exe statically imports $dll, which Windows may load from the program's folder"; status=1 ;;
   esac
 done
-for dll in dwrite.dll bcrypt.dll wintrust.dll oleacc.dll; do
+for dll in dwrite.dll bcrypt.dll wintrust.dll oleacc.dll credui.dll; do
   case " $(echo $delayed) " in
     *" $dll "*) ;;
     *) echo "FAIL: $dll is not delay-loaded"; status=1 ;;
