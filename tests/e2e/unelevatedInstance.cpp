@@ -48,7 +48,9 @@ int wmain(int argc, wchar_t **argv)
     const std::wstring installer = argv[1];
     std::wstring arguments;
     for (int i = 2; i < argc; ++i) {
-        arguments += (i > 2 ? L" \"" : L"\"") + std::wstring(argv[i]) + L"\"";
+        const std::wstring argument = argv[i];
+        arguments += i > 2 ? L" " : L"";
+        arguments += argument.find(L' ') == std::wstring::npos ? argument : L"\"" + argument + L"\"";
     }
     const app::CommandLine commandLine = app::parseCommandLine(arguments);
     if (!commandLine.badArgument.empty() || !commandLine.silent()) {
