@@ -57,10 +57,12 @@ private:
     void writeLocked(std::wstring_view text);
     void endStepLocked();
 
-    SRWLOCK lock_ = SRWLOCK_INIT;
+    // Opens `path_` with the checks of `mayWrite_`.
     [[nodiscard]] uint32_t openLocked();
 
+    SRWLOCK lock_ = SRWLOCK_INIT;
     win32lib::UniqueFile file_;
+    // What the open file was opened with, for `takeBack`.
     std::wstring path_;
     WriteCheck mayWrite_;
     bool handedOver_ = false;
