@@ -298,8 +298,12 @@ unsigned Application::runWithArguments(std::wstring_view arguments)
         ::TranslateMessage(&message);
         ::DispatchMessageW(&message);
     }
+    // The window may close while the worker still removes what a failed run
+    // left: the exit code, the log's last line and the next instance wait
+    // for the worker's end.
+    const unsigned unattendedResult = installer_.waitForRunEnd();
     releaseSingleInstance();
-    return commandLine.silent() ? installer_.unattendedResult() : static_cast<unsigned>(message.wParam);
+    return commandLine.silent() ? unattendedResult : static_cast<unsigned>(message.wParam);
 }
 
 } // namespace app

@@ -71,11 +71,24 @@ struct Switches {
     bool silent = false;
 };
 
+bool isSwitchWithoutEffect(std::wstring_view text)
+{
+    for (const wchar_t *ignored : kSwitchesWithoutEffect) {
+        if (equalsIgnoringCase(text, ignored)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Takes one argument into `switches`; false when it is not understood.
 bool applyArgument(const std::wstring &text, Switches &switches)
 {
     CommandLine &result = switches.commandLine;
     std::wstring value;
+    if (isSwitchWithoutEffect(text)) {
+        return true;
+    }
     if (equalsIgnoringCase(text, kSwitchVerySilent)) {
         switches.verySilent = true;
     } else if (equalsIgnoringCase(text, kSwitchSilent)) {

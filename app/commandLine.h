@@ -22,6 +22,9 @@ inline constexpr wchar_t kSwitchLog[] = L"/LOG=";
 inline constexpr wchar_t kSwitchNoDesktopShortcut[] = L"/NODESKTOPSHORTCUT";
 inline constexpr wchar_t kSwitchHelp[] = L"/?";
 inline constexpr wchar_t kSwitchHelpLong[] = L"/HELP";
+// Tools written for another installer pass these with /VERYSILENT. They
+// change nothing here: the silent modes show no box and never restart.
+inline constexpr const wchar_t *kSwitchesWithoutEffect[] = {L"/SUPPRESSMSGBOXES", L"/NORESTART", L"/SP-"};
 
 struct CommandLine {
     RunMode mode = RunMode::kInteractive;

@@ -115,6 +115,12 @@ DWORD WINAPI Installer::unattendedThreadMain(LPVOID parameter) noexcept
     return result;
 }
 
+unsigned Installer::waitForRunEnd() noexcept
+{
+    worker_.wait();
+    return unattendedResult_;
+}
+
 unsigned Installer::runElevatedCopy(const std::wstring &arguments)
 {
     return installer::runElevatedCopy(steps_, arguments);

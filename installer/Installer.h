@@ -46,8 +46,10 @@ public:
     [[nodiscard]] unsigned runWithoutWindow();
     // A /SILENT run on the worker; the window closes when it has ended.
     [[nodiscard]] bool startUnattendedRun();
-    // The outcome of a /SILENT run once its window has closed.
-    [[nodiscard]] unsigned unattendedResult() const noexcept { return unattendedResult_; }
+    // Waits for the worker, which may still remove what a failed run left
+    // when the window has closed already; then the exit code of a /SILENT
+    // run (0 for any other run).
+    [[nodiscard]] unsigned waitForRunEnd() noexcept;
     // An unelevated silent run hands the whole run to an elevated copy.
     [[nodiscard]] unsigned runElevatedCopy(const std::wstring &arguments);
 
@@ -63,8 +65,8 @@ private:
     InstallOptions options_;
     InstallSteps steps_;
     std::shared_ptr<InstallerEvents> events_;
-    // Written by the worker before it closes the window.
-    volatile DWORD unattendedResult_ = 0;
+    // Written by the worker at its end; read once it has ended.
+    DWORD unattendedResult_ = 0;
     // Last, so that it goes first: the worker uses everything above.
     Worker worker_;
 };

@@ -34,8 +34,17 @@ BeginOutcome handOffToElevatedCopy(InstallOptions &options, const RECT &windowRe
     win32lib::UniqueHandle copy;
     // The pages' choices travel in the record; only the log is named on the
     // copy's command line, so that an interactive run logs past elevation.
+    // The copy writes the rest of the log: this instance only takes it back
+    // when the copy does not take over.
+    telemetry::InstallLog &log = telemetry::InstallLog::instance();
+    log.write(L"Not elevated: handing the installation to an elevated copy");
+    log.handOver();
     const uint32_t error = steps.relaunchElevated(app::interactiveCopyArguments(app::processCommandLine()), copy);
     if (error != ERROR_SUCCESS) {
+        (void)log.takeBack();
+        log.write(error == ERROR_CANCELLED
+                      ? std::wstring(L"Elevation was declined")
+                      : L"The elevated copy could not be started, Windows error " + std::to_wstring(error));
         app::acquireSingleInstance();
         event.close();
         mapping.close();
@@ -48,6 +57,8 @@ BeginOutcome handOffToElevatedCopy(InstallOptions &options, const RECT &windowRe
     const HANDLE waitables[] = {event.handle(), copy.get()};
     const DWORD waited = ::WaitForMultipleObjects(copy ? 2 : 1, waitables, FALSE, INFINITE);
     if (waited != WAIT_OBJECT_0 && ::WaitForSingleObject(event.handle(), 0) != WAIT_OBJECT_0) {
+        (void)log.takeBack();
+        log.write(L"The elevated copy ended without taking over");
         app::acquireSingleInstance();
         event.close();
         mapping.close();
@@ -91,7 +102,16 @@ unsigned runElevatedCopy(const InstallSteps &steps, const std::wstring &argument
     telemetry::InstallLog &log = telemetry::InstallLog::instance();
     log.write(L"Not elevated: starting an elevated copy");
     win32lib::UniqueHandle copy;
+    log.handOver();
     const uint32_t error = steps.relaunchElevated(arguments, copy);
+    // After the copy's lines, or at once when no copy started; a copy that
+    // cannot be waited for keeps the log.
+    if (error == ERROR_SUCCESS && copy) {
+        ::WaitForSingleObject(copy.get(), INFINITE);
+    }
+    if (error != ERROR_SUCCESS || copy) {
+        (void)log.takeBack();
+    }
     if (error == ERROR_CANCELLED) {
         log.write(L"Elevation was declined");
         return error;
@@ -104,7 +124,6 @@ unsigned runElevatedCopy(const InstallSteps &steps, const std::wstring &argument
         log.write(L"The elevated copy cannot be waited for");
         return ERROR_INVALID_HANDLE;
     }
-    ::WaitForSingleObject(copy.get(), INFINITE);
     DWORD exitCode = 0;
     if (!::GetExitCodeProcess(copy.get(), &exitCode)) {
         return ::GetLastError();

@@ -61,6 +61,16 @@ InstallLog &InstallLog::instance()
 uint32_t InstallLog::open(const std::wstring &path, const WriteCheck &mayWrite)
 {
     ExclusiveLock locked(lock_);
+    path_ = path;
+    mayWrite_ = mayWrite;
+    handedOver_ = false;
+    return openLocked();
+}
+
+uint32_t InstallLog::openLocked()
+{
+    const std::wstring &path = path_;
+    const WriteCheck &mayWrite = mayWrite_;
     file_.reset(::CreateFileW(path.c_str(), GENERIC_WRITE | READ_CONTROL | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file_) {
@@ -95,6 +105,24 @@ void InstallLog::close() noexcept
 {
     ExclusiveLock locked(lock_);
     file_.reset();
+    handedOver_ = false;
+}
+
+void InstallLog::handOver() noexcept
+{
+    ExclusiveLock locked(lock_);
+    handedOver_ = file_.valid();
+    file_.reset();
+}
+
+uint32_t InstallLog::takeBack()
+{
+    ExclusiveLock locked(lock_);
+    if (!handedOver_) {
+        return ERROR_SUCCESS;
+    }
+    handedOver_ = false;
+    return openLocked();
 }
 
 void InstallLog::write(std::wstring_view text)

@@ -37,6 +37,14 @@ public:
     [[nodiscard]] bool isOpen() const noexcept { return file_.valid(); }
     void close() noexcept;
 
+    // An elevated copy opens the log for itself, with access that this
+    // process's open handle would deny it, so the log is closed while the
+    // copy writes; lines written meanwhile are dropped. `takeBack` reopens
+    // the same file with the same checks, after the copy's lines; without a
+    // handed-over log it does nothing.
+    void handOver() noexcept;
+    [[nodiscard]] uint32_t takeBack();
+
     // Without an open file nothing happens.
     void write(std::wstring_view text);
     // Starts timing a step; the step running before it is written as ended.
@@ -49,8 +57,15 @@ private:
     void writeLocked(std::wstring_view text);
     void endStepLocked();
 
+    // Opens `path_` with the checks of `mayWrite_`.
+    [[nodiscard]] uint32_t openLocked();
+
     SRWLOCK lock_ = SRWLOCK_INIT;
     win32lib::UniqueFile file_;
+    // What the open file was opened with, for `takeBack`.
+    std::wstring path_;
+    WriteCheck mayWrite_;
+    bool handedOver_ = false;
     uint32_t step_ = 0;
     std::wstring stepName_;
     ULONGLONG stepStartedMs_ = 0;

@@ -458,10 +458,11 @@ std::string BrowserWatch::opened() const
     return testsupport::readFile(folder_.file(L"opened.txt")).value_or(std::string());
 }
 
-UnattendedOutcome Installation::runUnattended(const std::wstring &arguments)
+UnattendedOutcome Installation::runUnattended(const std::wstring &arguments, const std::wstring &program)
 {
     UnattendedOutcome outcome;
-    installer_ = ChildProcess::start(L"\"" + testsupport::kInstallerPath + L"\" " + arguments);
+    const std::wstring start = program.empty() ? L"\"" + testsupport::kInstallerPath + L"\"" : program;
+    installer_ = ChildProcess::start(start + L" " + arguments);
     if (!installer_) {
         return outcome;
     }

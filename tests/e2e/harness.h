@@ -115,8 +115,9 @@ protected:
 
     // Starts the installer (or another build of it) and waits for its main window.
     HWND start(const std::vector<std::wstring> &environment = {}, const std::wstring &program = {});
-    // Starts the installer with `arguments` and watches it until it ends.
-    UnattendedOutcome runUnattended(const std::wstring &arguments);
+    // Starts the installer (or `program`, its command line's start) with
+    // `arguments` and watches it until it ends.
+    UnattendedOutcome runUnattended(const std::wstring &arguments, const std::wstring &program = {});
     [[nodiscard]] std::vector<std::string> newEvents() const;
     // Waits for `count` new telemetry events and returns all new ones.
     std::vector<std::string> awaitEvents(size_t count, DWORD timeoutMs = kTimeoutMs);

@@ -80,6 +80,33 @@ TEST_F(Installation, VerySilentInstallsLikeExpressWithoutAnyWindowAndLogsTheRun)
     EXPECT_NE(lastLine(*log).find(" Result: installed, exit code 0"), std::string::npos) << lastLine(*log);
 }
 
+// As a package manager starts it: without elevation, so the whole run is
+// the elevated copy's, and the log holds both instances' lines in order.
+TEST_F(Installation, UnelevatedVerySilentRunHandsOverToTheElevatedCopyWithOneLog)
+{
+    testsupport::TempFolder logFolder;
+    const std::wstring logPath = logFolder.file(L"handed over.log");
+    const std::wstring firstInstance = L"\"" + testsupport::kBinDir +
+                                       L"\\..\\tests\\bin\\unelevated_instance.exe\" \"" + testsupport::kInstallerPath +
+                                       L"\"";
+    const UnattendedOutcome outcome =
+        runUnattended(L"/VERYSILENT /SUPPRESSMSGBOXES /NORESTART /SP- /LOG=\"" + logPath + L"\"", firstInstance);
+    ASSERT_TRUE(outcome.exitCode) << "the run did not end";
+    EXPECT_EQ(*outcome.exitCode, 0u);
+    EXPECT_EQ(readMachineString(kUninstallKey, L"DisplayVersion"), KESTRUNE_E2E_VERSION);
+    const std::string log = testsupport::readFile(logPath).value_or("");
+    size_t at = 0;
+    for (const std::string &expected : std::vector<std::string>{
+             "Unelevated instance started", "Not elevated: starting an elevated copy\r\n",
+             "Kestrune installer 1.0.5 started with \"/VERYSILENT /LOG=", "(elevated)", "Step 6 (registration) started",
+             " Result: installed, exit code 0\r\n", "The elevated copy ended with exit code 0\r\n",
+             "Unelevated instance ends with exit code 0\r\n"}) {
+        const size_t found = log.find(expected, at);
+        ASSERT_NE(found, std::string::npos) << expected << " missing or out of order in:\n" << log;
+        at = found + expected.size();
+    }
+}
+
 TEST_F(Installation, SilentShowsTheInstallingWindowAndEndsWithoutAClick)
 {
     const BrowserWatch browser;

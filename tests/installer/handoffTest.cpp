@@ -5,6 +5,7 @@
 #include "installer/Installer.h"
 #include "installer/crossProcess.h"
 #include "installer/fileSystem.h"
+#include "telemetry/InstallLog.h"
 #include "ui/WindowEvents.h"
 #include "tests/installer/pageMessages.h"
 #include "tests/support/paths.h"
@@ -20,6 +21,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -34,6 +36,25 @@ bool mutexIsHeldElsewhere()
 {
     win32lib::UniqueHandle probe(::CreateMutexW(nullptr, FALSE, app::kSingleInstanceMutexName));
     return ::GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+// Each text is in the log after the one before it.
+void expectInOrder(const std::string &log, const std::vector<std::string> &texts)
+{
+    size_t at = 0;
+    for (const std::string &text : texts) {
+        const size_t found = log.find(text, at);
+        ASSERT_NE(found, std::string::npos) << "\"" << text << "\" missing or out of order in:\n" << log;
+        at = found + text.size();
+    }
+}
+
+// The log opened as the application opens the one its command line names.
+void openLogAsTheApplication(const std::wstring &path)
+{
+    telemetry::InstallLog &log = telemetry::InstallLog::instance();
+    ASSERT_EQ(log.open(path, app::unelevatedUserMayAppend), 0u);
+    log.write(L"The unelevated instance started");
 }
 
 bool handoffObjectsExist()
@@ -117,6 +138,7 @@ protected:
 
     void TearDown() override
     {
+        telemetry::InstallLog::instance().close();
         app::releaseSingleInstance();
         app::storeProcessPrivileges(TokenElevationTypeFull, 0x3000);
         app::storeCommandLine({});
@@ -282,6 +304,7 @@ TEST_F(Handoff, SilentRunGivesItsSwitchesToTheElevatedCopyAndEndsWithItsExitCode
     const app::CommandLine commandLine = app::parseCommandLine(L"/VERYSILENT /NODESKTOPSHORTCUT /DIR=\"" + destination +
                                                                L"\" /LOG=\"" + logPath + L"\"");
     ASSERT_TRUE(commandLine.badArgument.empty());
+    openLogAsTheApplication(logPath);
 
     std::optional<ChildProcess> copy;
     std::wstring handedArguments;
@@ -299,6 +322,8 @@ TEST_F(Handoff, SilentRunGivesItsSwitchesToTheElevatedCopyAndEndsWithItsExitCode
     };
     installer_.replaceStepsForTesting(steps_);
     const unsigned exitCode = installer_.runElevatedCopy(app::elevatedCopyArguments(commandLine));
+    telemetry::InstallLog::instance().write(L"The unelevated instance ends");
+    telemetry::InstallLog::instance().close();
 
     ASSERT_TRUE(copy) << "the copy did not start";
     EXPECT_EQ(exitCode, 23000u);
@@ -308,8 +333,11 @@ TEST_F(Handoff, SilentRunGivesItsSwitchesToTheElevatedCopyAndEndsWithItsExitCode
     }
     const auto log = testsupport::readFile(logPath);
     ASSERT_TRUE(log) << "the copy wrote no log";
-    EXPECT_NE(log->find(std::string(destination.begin(), destination.end())), std::string::npos) << *log;
-    EXPECT_NE(log->find("Result: another instance is running, exit code 23000"), std::string::npos) << *log;
+    // Both halves in one file, in the order they happened.
+    expectInOrder(*log, {"The unelevated instance started\r\n", "Not elevated: starting an elevated copy\r\n",
+                         "started with \"/VERYSILENT", std::string(destination.begin(), destination.end()),
+                         "Result: another instance is running, exit code 23000\r\n",
+                         "The elevated copy ended with exit code 23000\r\n", "The unelevated instance ends\r\n"});
     EXPECT_TRUE(sink_.messages.empty());
 }
 #endif
@@ -365,6 +393,7 @@ TEST_F(Handoff, ElevatedCopyResumesAtTheSameRectangleAndTheFirstInstanceCloses)
     // An interactive run with a log: the copy goes on writing it.
     const std::wstring logPath = folder_.file(L"interactive install.log");
     app::storeCommandLine(app::parseCommandLine(L"/LOG=\"" + logPath + L"\""));
+    openLogAsTheApplication(logPath);
 
     std::optional<ChildProcess> standIn = startWaitingInstanceStandIn();
     ASSERT_TRUE(standIn);
@@ -414,8 +443,14 @@ TEST_F(Handoff, ElevatedCopyResumesAtTheSameRectangleAndTheFirstInstanceCloses)
     EXPECT_EQ(closeAndWait(*copy, copyWindow), std::optional<DWORD>(0));
     const auto log = testsupport::readFile(logPath);
     ASSERT_TRUE(log) << "the copy wrote no log";
-    EXPECT_NE(log->find("started with \"/LOG="), std::string::npos) << *log;
-    EXPECT_NE(log->find("Result: window closed, exit code 0\r\n"), std::string::npos) << *log;
+    // The first instance's lines, then the copy's, which end the log.
+    expectInOrder(
+        *log, {"The unelevated instance started\r\n", "Not elevated: handing the installation to an elevated copy\r\n",
+               "started with \"/LOG=", "Step 1 (destination check) started", "Result: window closed, exit code 0\r\n"});
+    EXPECT_EQ(log->size() - log->rfind("Result: window closed, exit code 0\r\n"),
+              std::string("Result: window closed, exit code 0\r\n").size())
+        << "a line after the copy's last:\n"
+        << *log;
 }
 
 TEST_F(Handoff, EventIsSetEvenWhenTheRecordCannotBeRead)

@@ -189,6 +189,53 @@ TEST(BeginInstall, InstallerWaitsForItsWorkerBeforeItGoes)
     testsupport::pumpMessages();
 }
 
+// A /SILENT window that quits as soon as the error page is up, as when
+// EXIT is clicked at once: the worker has its clean-up still to do.
+class QuitOnFailure final : public installer::InstallerEvents {
+public:
+    void runStarting() override {}
+    void statusChanged(installer::InstallStatus) override {}
+    void progressChanged(int64_t) override {}
+    void succeeded() override {}
+    void failed(const installer::InstallFailure &) override
+    {
+        ::PostThreadMessageW(windowThread_, WM_QUIT, 0, 0);
+        // Held until the window's loop has surely ended.
+        ::Sleep(300);
+    }
+    void cancelled() override {}
+    void unattendedRunEnded() override {}
+
+private:
+    DWORD windowThread_ = ::GetCurrentThreadId();
+};
+
+TEST(UnattendedRun, ExitCodeIsTheErrorIdWhenTheWindowQuitsDuringTheCleanUp)
+{
+    app::storeProcessPrivileges(TokenElevationTypeFull, 0x3000);
+    TempFolder folder;
+    Scenario scenario;
+    const std::wstring destination = folder.file(L"dest");
+    scenario.manifestResult = 20022;
+    scenario.duringManifest = [&] {
+        for (int i = 0; i < 400; ++i) {
+            testsupport::writeFile(destination + L"\\left" + std::to_wstring(i) + L".dat", "x");
+        }
+    };
+    Installer installer;
+    installer.options().destination = destination;
+    installer.setEvents(std::make_shared<QuitOnFailure>());
+    installer.replaceStepsForTesting(fakeSteps(scenario, destination));
+
+    ASSERT_TRUE(installer.startUnattendedRun());
+    MSG message = {};
+    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+        ::DispatchMessageW(&message);
+    }
+    EXPECT_EQ(installer.waitForRunEnd(), 20022u);
+    EXPECT_FALSE(testsupport::fileExists(destination)) << "read before the clean-up ended";
+}
+
 TEST(FinishActions, OpenTheFinishPageAndStartThePlayerOnlyAfterASuccess)
 {
     struct Case {
