@@ -70,7 +70,10 @@ bool takeOverHandoff(InstallOptions &options)
         ElevationHandoff handoff;
         memcpy(&handoff, mapping.data(), sizeof(handoff));
         mapping.close();
-        if (handoffRecordIsValid(handoff)) {
+        // The parent may have ended while the objects were opened, and
+        // someone else then made objects of these names: the record counts
+        // only when the parent still runs after it was copied.
+        if (startedByWaitingInstance() && handoffRecordIsValid(handoff)) {
             applyElevationHandoff(handoff, options);
             resuming = app::processIntegrityLevel() >= app::kHighIntegrityLevel;
         }
