@@ -1,5 +1,6 @@
 #include "installer/installRun.h"
 
+#include "installer/destination.h"
 #include "installer/fileSystem.h"
 #include "installer/folderSecurity.h"
 #include "package/installErrors.h"
@@ -165,16 +166,29 @@ InstallRun::StepOutcome InstallRun::checkDestination()
 {
     ::SetLastError(0);
     uint16_t checkResult = kInstallOk;
+    // Whichever page, record or switch named it, the folder is checked as
+    // one that came from outside this process.
+    if (const DWORD refusal = validateDestination(destination_); refusal != ERROR_SUCCESS) {
+        return {.end = StepEnd::kFailed, .failure = {.id = kErrorCreateDestination, .windowsError = refusal}};
+    }
     // Secured before anything is written into it.
     if (!isDirectory(destination_)) {
-        const std::wstring createdFolder = firstMissingFolder(destination_);
-        if (!tryCreateDirectoryTree(destination_) || !secureCreatedFolder(createdFolder)) {
+        std::wstring createdFolder;
+        if (createProtectedDirectoryTree(destination_, createdFolder)) {
+            origin_ = DestinationOrigin::kCreated;
+        } else {
             checkResult = kErrorCreateDestination;
         }
     } else if (!isDirectoryEmpty(destination_)) {
         checkResult = kErrorDestinationNotEmpty;
-        keepDestination_ = true;
     } else if (_waccess_s(destination_.c_str(), kWriteAccess) != 0 || !secureFoundFolder(destination_)) {
+        checkResult = kErrorDestinationNotWritable;
+    } else {
+        origin_ = DestinationOrigin::kTakenOver;
+    }
+    // Held from here to the end of the run, and looked for by identity
+    // before each later use of its path.
+    if (checkResult == kInstallOk && !held_.hold(destination_)) {
         checkResult = kErrorDestinationNotWritable;
     }
     const DWORD checkError = ::GetLastError();
@@ -207,8 +221,18 @@ InstallRun::StepOutcome InstallRun::checkFreeSpace()
     return {};
 }
 
+InstallRun::StepOutcome InstallRun::destinationLost() const
+{
+    return {.end = StepEnd::kFailed,
+            .failure = {.id = kErrorDestinationNotWritable, .windowsError = ::GetLastError()},
+            .elapsedMs = elapsedMs_};
+}
+
 InstallRun::StepOutcome InstallRun::downloadPackage()
 {
+    if (!held_.isStillAt(destination_)) {
+        return destinationLost();
+    }
     packagePath_ = destination_ + L"\\" + steps_.makeRandomName(kPackageNameLength).c_str() + kPackageExtension;
     startTimer();
     const uint16_t downloadResult = steps_.downloadPackage(
@@ -225,6 +249,9 @@ InstallRun::StepOutcome InstallRun::downloadPackage()
 
 InstallRun::StepOutcome InstallRun::extractPackage()
 {
+    if (!held_.isStillAt(destination_)) {
+        return destinationLost();
+    }
     startTimer();
     ::SetLastError(0);
     package::ExtractResult extraction;
@@ -234,7 +261,7 @@ InstallRun::StepOutcome InstallRun::extractPackage()
     if (!steps_.extractArchive(extraction, packagePath_, destination_)) {
         extractionError = ::GetLastError();
         extractionResult = package::fromExtraction(extractionError, extraction.code);
-        removeDirectoryTree(destination_);
+        removeWhatTheRunMade();
     }
     ::DeleteFileW(packagePath_.c_str());
     const int64_t elapsedMs = stopTimer();
@@ -254,14 +281,33 @@ InstallRun::StepOutcome InstallRun::extractPackage()
 
 InstallRun::StepOutcome InstallRun::registerProduct()
 {
+    if (!held_.isStillAt(destination_)) {
+        return destinationLost();
+    }
     uint32_t detail = 0;
     const std::wstring version(info_.lastVersion, wcsnlen(info_.lastVersion, std::size(info_.lastVersion)));
     const uint16_t registrationResult =
         steps_.runUpdater(destination_, version, options_.createDesktopShortcut != 0, detail);
     if (registrationResult != kInstallOk) {
+        removeWhatTheRunMade();
         return {.end = StepEnd::kFailed, .failure = {.id = registrationResult, .windowsError = detail}};
     }
     return {};
+}
+
+void InstallRun::removeWhatTheRunMade()
+{
+    // A folder found under the destination's name that is not the one the
+    // run checked and held is someone else's, whatever it holds.
+    if (origin_ == DestinationOrigin::kFound || !held_.held() || !held_.isStillAt(destination_)) {
+        return;
+    }
+    removeDirectoryContents(destination_);
+    // A folder that was there before the run stays; only what the run put
+    // in it goes.
+    if (origin_ == DestinationOrigin::kCreated) {
+        static_cast<void>(held_.releaseAndRemove(destination_));
+    }
 }
 
 } // namespace installer

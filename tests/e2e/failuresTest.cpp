@@ -312,9 +312,9 @@ TEST_F(Failure, UpdaterThatCannotStartIs20060AndOneThatFailsIs20061)
     exitFromErrorPage();
     installer_.reset();
 
-    control(defaultSettings());
+    control(L"package_x64=" + kE2eFixtures + L"/updater-exit-3.zip");
     eventsBefore_ = telemetry().size();
-    events = expressInstallUntilError({L"KESTRUNE_UPDATER_EXIT_CODE=3"});
+    events = expressInstallUntilError();
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0], errorReport(6, 20061) + "3&id1=0&id2=0");
     expectErrorPageAndNoLeftovers("updater-20061");
