@@ -171,25 +171,30 @@ InstallRun::StepOutcome InstallRun::checkDestination()
     if (const DWORD refusal = validateDestination(destination_); refusal != ERROR_SUCCESS) {
         return {.end = StepEnd::kFailed, .failure = {.id = kErrorCreateDestination, .windowsError = refusal}};
     }
-    // Secured before anything is written into it.
+    // Secured before anything is written into it, and held from the moment
+    // it is known to be there to the end of the run: while it is held,
+    // Windows lets nobody rename it or a folder above it, so the checks by
+    // name below and every later use find this folder. Each later use also
+    // checks that the path still leads to it.
     if (!isDirectory(destination_)) {
         std::wstring createdFolder;
-        if (createProtectedDirectoryTree(destination_, createdFolder)) {
-            origin_ = DestinationOrigin::kCreated;
-        } else {
+        if (!createProtectedDirectoryTree(destination_, createdFolder) || !held_.hold(destination_)) {
             checkResult = kErrorCreateDestination;
+        } else if (!isDirectoryEmpty(destination_)) {
+            // Not the folder just created: another one took its name at once.
+            checkResult = kErrorCreateDestination;
+            ::SetLastError(ERROR_DIR_NOT_EMPTY);
+        } else {
+            origin_ = DestinationOrigin::kCreated;
         }
+    } else if (!held_.hold(destination_)) {
+        checkResult = kErrorDestinationNotWritable;
     } else if (!isDirectoryEmpty(destination_)) {
         checkResult = kErrorDestinationNotEmpty;
     } else if (_waccess_s(destination_.c_str(), kWriteAccess) != 0 || !secureFoundFolder(destination_)) {
         checkResult = kErrorDestinationNotWritable;
     } else {
         origin_ = DestinationOrigin::kTakenOver;
-    }
-    // Held from here to the end of the run, and looked for by identity
-    // before each later use of its path.
-    if (checkResult == kInstallOk && !held_.hold(destination_)) {
-        checkResult = kErrorDestinationNotWritable;
     }
     const DWORD checkError = ::GetLastError();
     if (checkResult != kInstallOk) {
