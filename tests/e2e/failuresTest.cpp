@@ -6,6 +6,7 @@
 // winsock2.h must come before windows.h.
 #include "tests/support/serverRequests.h"
 
+#include "installer/updaterTrust.h"
 #include "tests/e2e/harness.h"
 #include "tests/support/paths.h"
 #include "win32lib/UniqueResource.h"
@@ -190,6 +191,36 @@ TEST_F(Failure, PackageOtherThanTheManifestsHashIs20012AndNothingIsUnpacked)
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[1], "HEAD /telemetry/log_success?id1=1000&id2=1");
     EXPECT_TRUE(testsupport::fileExists(destination_ + L"\\Update\\KestruneUpdater.exe"));
+}
+
+// A build carrying its publisher compares the digest of the updater's
+// signing certificate, taken from the signature itself: only the updater
+// signed with that certificate, and not altered since, may run.
+TEST(BuiltInPublisher, OnlyAnUpdaterSignedWithItsCertificatePasses)
+{
+    const auto digestText = testsupport::readFile(std::wstring(KESTRUNE_E2E_SIGNED_PATH) + L"\\publisher.sha256");
+    ASSERT_TRUE(digestText && digestText->size() >= 64);
+    const auto expected = installer::parseSignerDigest(std::wstring(digestText->begin(), digestText->begin() + 64));
+    ASSERT_TRUE(expected);
+    const struct {
+        const wchar_t *updater;
+        uint32_t detail;
+    } cases[] = {
+        {L"same-signer.exe", 0},
+        {L"other-signer.exe", static_cast<uint32_t>(TRUST_E_NOSIGNATURE)},
+        {L"tampered.exe", static_cast<uint32_t>(TRUST_E_BAD_DIGEST)},
+        {L"unsigned.exe", static_cast<uint32_t>(TRUST_E_NOSIGNATURE)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.updater);
+        const std::wstring path = std::wstring(KESTRUNE_E2E_SIGNED_PATH) + L"\\updaters\\" + c.updater;
+        const win32lib::UniqueFile file(
+            ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(file.valid());
+        win32lib::encryption::Signer signer;
+        const LONG verdict = win32lib::encryption::verifyEmbeddedSignature(file.get(), path, signer);
+        EXPECT_EQ(installer::builtInSignerDetail(*expected, verdict, signer), c.detail);
+    }
 }
 
 TEST_F(Failure, SignedInstallerRunsOnlyAnUpdaterOfItsOwnSigner)
