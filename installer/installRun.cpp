@@ -17,6 +17,8 @@ constexpr wchar_t kPackageExtension[] = L".zip";
 // Nine random characters and the terminator.
 constexpr unsigned kPackageNameLength = 10;
 constexpr int kWriteAccess = 2;
+constexpr int kRemovalAttempts = 5;
+constexpr DWORD kRemovalRetryMs = 200;
 // Which request failed, as telemetry's second detail tells it.
 constexpr uint32_t kManifestRequest = 1;
 constexpr uint32_t kPackageRequest = 2;
@@ -307,7 +309,15 @@ void InstallRun::removeWhatTheRunMade()
     if (origin_ == DestinationOrigin::kFound || !held_.held() || !held_.isStillAt(destination_)) {
         return;
     }
-    removeDirectoryContents(destination_);
+    // A program that has just ended (the updater) can keep its file open a
+    // moment longer: what is left is tried again a few times, and the folder
+    // stays held when files remain, for the end of the run to try once more.
+    for (int attempt = 1; removeDirectoryContents(destination_) != 0; ++attempt) {
+        if (attempt == kRemovalAttempts) {
+            return;
+        }
+        ::Sleep(kRemovalRetryMs);
+    }
     // A folder that was there before the run stays; only what the run put
     // in it goes.
     if (origin_ == DestinationOrigin::kCreated) {
