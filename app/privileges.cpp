@@ -54,11 +54,17 @@ bool unelevatedUserMayAppend(HANDLE file)
     const win32lib::UniqueHandle unelevated(linked.LinkedToken);
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (::GetSecurityInfo(file, SE_FILE_OBJECT,
-                          OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr,
-                          nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+                          OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+                              LABEL_SECURITY_INFORMATION,
+                          nullptr, nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
         return false;
     }
     const win32lib::UniqueLocalMemory descriptorOwner(descriptor);
+    // Checked apart from AccessCheck, which weighs the label only where the
+    // system enforces integrity.
+    if (labelAboveMedium(descriptor)) {
+        return false;
+    }
     GENERIC_MAPPING mapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS};
     PRIVILEGE_SET privileges = {};
     DWORD privilegesLength = sizeof(privileges);
@@ -67,6 +73,35 @@ bool unelevatedUserMayAppend(HANDLE file)
     return ::AccessCheck(descriptor, unelevated.get(), FILE_APPEND_DATA, &mapping, &privileges, &privilegesLength,
                          &granted, &allowed) &&
            allowed;
+}
+
+bool labelAboveMedium(PSECURITY_DESCRIPTOR descriptor)
+{
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL sacl = nullptr;
+    if (!::GetSecurityDescriptorSacl(descriptor, &present, &sacl, &defaulted) || !present || sacl == nullptr) {
+        return false;
+    }
+    for (DWORD index = 0; index < sacl->AceCount; ++index) {
+        void *ace = nullptr;
+        if (!::GetAce(sacl, index, &ace)) {
+            // A label that cannot be read may be a high one.
+            return true;
+        }
+        const auto *header = static_cast<const ACE_HEADER *>(ace);
+        if (header->AceType != SYSTEM_MANDATORY_LABEL_ACE_TYPE) {
+            continue;
+        }
+        const auto *label = static_cast<const SYSTEM_MANDATORY_LABEL_ACE *>(ace);
+        const auto sid = reinterpret_cast<PSID>(const_cast<DWORD *>(&label->SidStart));
+        const UCHAR count = *::GetSidSubAuthorityCount(sid);
+        if (count == 0) {
+            return true;
+        }
+        return *::GetSidSubAuthority(sid, static_cast<DWORD>(count - 1)) > SECURITY_MANDATORY_MEDIUM_RID;
+    }
+    return false;
 }
 
 uint32_t getIntegrityLevel(uint32_t &level)

@@ -22,7 +22,12 @@ constexpr uint32_t kHighIntegrityLevel = 0x3000;
 // names (an unelevated process may have written that line) only where its
 // user could without elevation. True without a linked token (not elevated
 // through consent: SYSTEM, or consent turned off), false when it cannot tell.
+// A file labelled above medium integrity is refused as well: its user could
+// not have written it.
 [[nodiscard]] bool unelevatedUserMayAppend(HANDLE file);
+// Whether the mandatory label in `descriptor`'s SACL is above medium. A
+// descriptor without a label counts as medium, as Windows treats it.
+[[nodiscard]] bool labelAboveMedium(PSECURITY_DESCRIPTOR descriptor);
 [[nodiscard]] bool getWorkstationVersion(uint32_t &major, uint32_t &minor);
 
 [[nodiscard]] constexpr bool isElevatedLevel(uint32_t integrityLevel)

@@ -15,6 +15,19 @@ set(KESTRUNE_SITE_HOST "localhost:18443" CACHE STRING "Host of the distribution 
 # stands in the addresses. Empty: no pinning.
 set(KESTRUNE_CERTIFICATE_PINS "" CACHE STRING "Pinned server certificates: host=sha256hex;... (empty: none)")
 
+# The publisher whose signature the updater must carry, built in so that the
+# elevated installer never takes it from a file its user could replace: the
+# SHA-256 digest of the signing certificate (DER), 64 hex digits. Empty: the
+# installer's own signer when it is signed, any updater when it is not.
+set(KESTRUNE_UPDATER_SIGNER_SHA256 "" CACHE STRING "SHA-256 of the updater's signing certificate (empty: the installer's own signer)")
+if(NOT KESTRUNE_UPDATER_SIGNER_SHA256 STREQUAL "" AND NOT KESTRUNE_UPDATER_SIGNER_SHA256 MATCHES "^[0-9A-Fa-f]+$")
+  message(FATAL_ERROR "KESTRUNE_UPDATER_SIGNER_SHA256 is not 64 hex digits")
+endif()
+string(LENGTH "${KESTRUNE_UPDATER_SIGNER_SHA256}" updater_signer_length)
+if(NOT updater_signer_length EQUAL 0 AND NOT updater_signer_length EQUAL 64)
+  message(FATAL_ERROR "KESTRUNE_UPDATER_SIGNER_SHA256 is not 64 hex digits")
+endif()
+
 if(NOT KESTRUNE_TELEMETRY_URL MATCHES "/$")
   message(FATAL_ERROR "KESTRUNE_TELEMETRY_URL must end with /")
 endif()

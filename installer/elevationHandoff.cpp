@@ -86,7 +86,11 @@ bool takeOverHandoff(InstallOptions &options)
         memcpy(&handoff, mapping.data(), sizeof(handoff));
         mapping.close();
         win32lib::http::ProxySettings proxy;
-        if (handoffRecordIsValid(handoff.record) && readProxyHandoff(handoff.proxy, proxy)) {
+        // The parent may have ended while the objects were opened, and
+        // someone else then made objects of these names: the record counts
+        // only when the parent still runs after it was copied.
+        if (startedByWaitingInstance() && handoffRecordIsValid(handoff.record) &&
+            readProxyHandoff(handoff.proxy, proxy)) {
             applyElevationHandoff(handoff.record, options);
             win32lib::http::ProxyRouter::instance().useSettings(proxy);
             resuming = app::processIntegrityLevel() >= app::kHighIntegrityLevel;

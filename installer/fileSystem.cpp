@@ -111,6 +111,32 @@ int removeDirectoryTree(const std::wstring &path)
     return static_cast<int>(removeTreeEntry(path, attributes));
 }
 
+int removeDirectoryContents(const std::wstring &path)
+{
+    if (path.empty() || path.size() >= MAX_PATH) {
+        return 0;
+    }
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        return 0;
+    }
+    DWORD firstError = 0;
+    WIN32_FIND_DATAW entry = {};
+    win32lib::UniqueFindHandle search(::FindFirstFileW((path + L"\\*").c_str(), &entry));
+    if (!search) {
+        return 0;
+    }
+    do {
+        if (wcscmp(entry.cFileName, L".") == 0 || wcscmp(entry.cFileName, L"..") == 0) {
+            continue;
+        }
+        const DWORD error = removeTreeEntry(path + L"\\" + entry.cFileName, entry.dwFileAttributes);
+        firstError = firstError != 0 ? firstError : error;
+    } while (::FindNextFileW(search.get(), &entry));
+    return static_cast<int>(firstError);
+}
+
 uint64_t directorySize(const std::wstring &path)
 {
     WIN32_FIND_DATAW entry = {};

@@ -23,6 +23,9 @@ void createDirectoryTree(const std::wstring &path);
 // Windows error met; callers ignore it.
 int removeDirectoryTree(const std::wstring &path);
 
+// removeDirectoryTree for everything inside the folder, which itself stays.
+int removeDirectoryContents(const std::wstring &path);
+
 // Total size of the files below `path`, in 64 bits. Linked folders (reparse
 // points) are not followed: a link back up the tree would never end, and a
 // link elsewhere is not part of this folder.

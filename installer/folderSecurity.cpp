@@ -6,6 +6,8 @@
 #include <sddl.h>
 #include <shlobj.h>
 
+#include <algorithm>
+
 namespace installer {
 namespace {
 
@@ -60,6 +62,11 @@ bool knownFolder(REFKNOWNFOLDERID id, std::wstring &path)
     }
     path = folder.get();
     return true;
+}
+
+bool isSeparator(wchar_t character) noexcept
+{
+    return character == L'\\' || character == L'/';
 }
 
 bool exists(const std::wstring &path)
@@ -187,15 +194,52 @@ std::wstring firstMissingFolder(const std::wstring &path)
     }
 }
 
-bool secureCreatedFolder(const std::wstring &createdFolder)
+bool createProtectedDirectoryTree(const std::wstring &path, std::wstring &firstCreated)
 {
-    if (isInsideProgramFiles(createdFolder)) {
-        return true;
+    if (path.empty() || isSeparator(path.back())) {
+        ::SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    const std::wstring top = firstMissingFolder(path);
+    if (top.empty()) {
+        ::SetLastError(ERROR_ALREADY_EXISTS);
+        return false;
     }
     ProtectedFolderSecurity security;
-    const DWORD error = security.applyTo(createdFolder);
-    ::SetLastError(error);
-    return error == ERROR_SUCCESS;
+    if (!security.valid()) {
+        ::SetLastError(ERROR_INVALID_SECURITY_DESCR);
+        return false;
+    }
+    // Each folder is protected from its first moment: one that got the
+    // inherited entries first could be opened, and kept open with them, by
+    // anyone they let in. A folder someone else makes under one of these
+    // names in the meantime fails its creation here.
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), security.descriptor(), FALSE};
+    size_t end = top.size();
+    for (;;) {
+        if (!::CreateDirectoryW(path.substr(0, end).c_str(), &attributes)) {
+            return false;
+        }
+        if (end == path.size()) {
+            break;
+        }
+        while (end < path.size() && isSeparator(path[end])) {
+            ++end;
+        }
+        end = std::min(path.find_first_of(L"\\/", end), path.size());
+    }
+    firstCreated = top;
+    return true;
+}
+
+bool mayTakeOverOwner(PSECURITY_DESCRIPTOR descriptor)
+{
+    PSID owner = nullptr;
+    BOOL defaulted = FALSE;
+    if (!::GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) || owner == nullptr) {
+        return false;
+    }
+    return ::IsWellKnownSid(owner, WinBuiltinAdministratorsSid) || ::IsWellKnownSid(owner, WinLocalSystemSid);
 }
 
 bool secureFoundFolder(const std::wstring &folder)
@@ -206,6 +250,12 @@ bool secureFoundFolder(const std::wstring &folder)
                                 nullptr, nullptr, nullptr, nullptr, current.put());
     if (readError != ERROR_SUCCESS) {
         ::SetLastError(readError);
+        return false;
+    }
+    // A folder of anyone else's stays theirs, even empty: its owner could
+    // give the rights back after it was protected.
+    if (!mayTakeOverOwner(current.get())) {
+        ::SetLastError(ERROR_INVALID_OWNER);
         return false;
     }
     if (!grantsWriteToNonAdministrators(current.get())) {

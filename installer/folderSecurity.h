@@ -55,13 +55,20 @@ private:
 // the first one createDirectoryTree would create. Empty when `path` exists.
 [[nodiscard]] std::wstring firstMissingFolder(const std::wstring &path);
 
-// After the destination check created `createdFolder` (the first folder
-// firstMissingFolder named): outside Program Files it gets the protected
-// DACL, which its new subfolders then inherit. False with the last error set.
-[[nodiscard]] bool secureCreatedFolder(const std::wstring &createdFolder);
+// Creates `path` and its missing parents, each with the protected
+// descriptor from its creation on (inside Program Files too: a parent there
+// may pass on more than Program Files' own entries). `firstCreated` receives
+// the highest folder created. Fails, with the last error set, when `path`
+// exists or a folder on the way appears while the tree is made.
+[[nodiscard]] bool createProtectedDirectoryTree(const std::wstring &path, std::wstring &firstCreated);
 
-// For an existing empty destination: protected when non-administrators could
-// write to it. False with the last error set.
+// Whether a folder the run did not create may be taken over: its owner is
+// Administrators or SYSTEM.
+[[nodiscard]] bool mayTakeOverOwner(PSECURITY_DESCRIPTOR descriptor);
+
+// For an existing empty destination: refused (ERROR_INVALID_OWNER) unless
+// mayTakeOverOwner; protected when non-administrators could write to it.
+// False with the last error set.
 [[nodiscard]] bool secureFoundFolder(const std::wstring &folder);
 
 } // namespace installer

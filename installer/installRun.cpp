@@ -1,5 +1,6 @@
 #include "installer/installRun.h"
 
+#include "installer/destination.h"
 #include "installer/fileSystem.h"
 #include "installer/folderSecurity.h"
 #include "package/installErrors.h"
@@ -16,6 +17,8 @@ constexpr wchar_t kPackageExtension[] = L".zip";
 // Nine random characters and the terminator.
 constexpr unsigned kPackageNameLength = 10;
 constexpr int kWriteAccess = 2;
+constexpr int kRemovalAttempts = 5;
+constexpr DWORD kRemovalRetryMs = 200;
 // Which request failed, as telemetry's second detail tells it.
 constexpr uint32_t kManifestRequest = 1;
 constexpr uint32_t kPackageRequest = 2;
@@ -165,17 +168,35 @@ InstallRun::StepOutcome InstallRun::checkDestination()
 {
     ::SetLastError(0);
     uint16_t checkResult = kInstallOk;
-    // Secured before anything is written into it.
+    // Whichever page, record or switch named it, the folder is checked as
+    // one that came from outside this process.
+    if (const DWORD refusal = validateDestination(destination_); refusal != ERROR_SUCCESS) {
+        return {.end = StepEnd::kFailed, .failure = {.id = kErrorCreateDestination, .windowsError = refusal}};
+    }
+    // Secured before anything is written into it, and held from the moment
+    // it is known to be there to the end of the run: while it is held,
+    // Windows lets nobody rename it or a folder above it, so the checks by
+    // name below and every later use find this folder. Each later use also
+    // checks that the path still leads to it.
     if (!isDirectory(destination_)) {
-        const std::wstring createdFolder = firstMissingFolder(destination_);
-        if (!tryCreateDirectoryTree(destination_) || !secureCreatedFolder(createdFolder)) {
+        std::wstring createdFolder;
+        if (!createProtectedDirectoryTree(destination_, createdFolder) || !held_.hold(destination_)) {
             checkResult = kErrorCreateDestination;
+        } else if (!isDirectoryEmpty(destination_)) {
+            // Not the folder just created: another one took its name at once.
+            checkResult = kErrorCreateDestination;
+            ::SetLastError(ERROR_DIR_NOT_EMPTY);
+        } else {
+            origin_ = DestinationOrigin::kCreated;
         }
+    } else if (!held_.hold(destination_)) {
+        checkResult = kErrorDestinationNotWritable;
     } else if (!isDirectoryEmpty(destination_)) {
         checkResult = kErrorDestinationNotEmpty;
-        keepDestination_ = true;
     } else if (_waccess_s(destination_.c_str(), kWriteAccess) != 0 || !secureFoundFolder(destination_)) {
         checkResult = kErrorDestinationNotWritable;
+    } else {
+        origin_ = DestinationOrigin::kTakenOver;
     }
     const DWORD checkError = ::GetLastError();
     if (checkResult != kInstallOk) {
@@ -207,8 +228,18 @@ InstallRun::StepOutcome InstallRun::checkFreeSpace()
     return {};
 }
 
+InstallRun::StepOutcome InstallRun::destinationLost() const
+{
+    return {.end = StepEnd::kFailed,
+            .failure = {.id = kErrorDestinationNotWritable, .windowsError = ::GetLastError()},
+            .elapsedMs = elapsedMs_};
+}
+
 InstallRun::StepOutcome InstallRun::downloadPackage()
 {
+    if (!held_.isStillAt(destination_)) {
+        return destinationLost();
+    }
     packagePath_ = destination_ + L"\\" + steps_.makeRandomName(kPackageNameLength).c_str() + kPackageExtension;
     startTimer();
     const uint16_t downloadResult = steps_.downloadPackage(
@@ -225,6 +256,9 @@ InstallRun::StepOutcome InstallRun::downloadPackage()
 
 InstallRun::StepOutcome InstallRun::extractPackage()
 {
+    if (!held_.isStillAt(destination_)) {
+        return destinationLost();
+    }
     startTimer();
     ::SetLastError(0);
     package::ExtractResult extraction;
@@ -234,7 +268,7 @@ InstallRun::StepOutcome InstallRun::extractPackage()
     if (!steps_.extractArchive(extraction, packagePath_, destination_)) {
         extractionError = ::GetLastError();
         extractionResult = package::fromExtraction(extractionError, extraction.code);
-        removeDirectoryTree(destination_);
+        removeWhatTheRunMade();
     }
     ::DeleteFileW(packagePath_.c_str());
     const int64_t elapsedMs = stopTimer();
@@ -254,14 +288,41 @@ InstallRun::StepOutcome InstallRun::extractPackage()
 
 InstallRun::StepOutcome InstallRun::registerProduct()
 {
+    if (!held_.isStillAt(destination_)) {
+        return destinationLost();
+    }
     uint32_t detail = 0;
     const std::wstring version(info_.lastVersion, wcsnlen(info_.lastVersion, std::size(info_.lastVersion)));
     const uint16_t registrationResult =
         steps_.runUpdater(destination_, version, options_.createDesktopShortcut != 0, detail);
     if (registrationResult != kInstallOk) {
+        removeWhatTheRunMade();
         return {.end = StepEnd::kFailed, .failure = {.id = registrationResult, .windowsError = detail}};
     }
     return {};
+}
+
+void InstallRun::removeWhatTheRunMade()
+{
+    // A folder found under the destination's name that is not the one the
+    // run checked and held is someone else's, whatever it holds.
+    if (origin_ == DestinationOrigin::kFound || !held_.held() || !held_.isStillAt(destination_)) {
+        return;
+    }
+    // A program that has just ended (the updater) can keep its file open a
+    // moment longer: what is left is tried again a few times, and the folder
+    // stays held when files remain, for the end of the run to try once more.
+    for (int attempt = 1; removeDirectoryContents(destination_) != 0; ++attempt) {
+        if (attempt == kRemovalAttempts) {
+            return;
+        }
+        ::Sleep(kRemovalRetryMs);
+    }
+    // A folder that was there before the run stays; only what the run put
+    // in it goes.
+    if (origin_ == DestinationOrigin::kCreated) {
+        static_cast<void>(held_.releaseAndRemove(destination_));
+    }
 }
 
 } // namespace installer

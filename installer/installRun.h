@@ -2,6 +2,7 @@
 
 #include "installer/InstallFailure.h"
 #include "installer/InstallOptions.h"
+#include "installer/heldFolder.h"
 #include "installer/installSteps.h"
 #include "installer/reporting.h"
 #include "package/UpdateInfo.h"
@@ -38,9 +39,10 @@ public:
 
     // The step running now, for a failure that threw out of it.
     [[nodiscard]] InstallStep currentStep() const noexcept { return currentStep_; }
-    // The destination held files of its own before this run: a failure
-    // leaves it as it was.
-    [[nodiscard]] bool keepDestination() const noexcept { return keepDestination_; }
+    // After a failure: removes the destination when this run created it, and
+    // only what the run put into it when the run took over an empty folder
+    // that was there before. Any other folder is left as it was.
+    void removeWhatTheRunMade();
 
 private:
     // How one step ended: the failure's record has no step yet.
@@ -60,6 +62,8 @@ private:
     // When `step` ends the run, reports that end and returns the id the run
     // ends with; nothing otherwise.
     [[nodiscard]] std::optional<uint16_t> reportStepOutcome(InstallStep step, StepOutcome outcome);
+    // The path no longer leads to the held destination (the last error says why).
+    [[nodiscard]] StepOutcome destinationLost() const;
     // A request that failed, told with its Windows and TLS errors and which
     // request it was.
     [[nodiscard]] StepOutcome requestFailed(uint16_t id, uint32_t request) const;
@@ -76,7 +80,14 @@ private:
     package::UpdateInfo info_;
     std::wstring packagePath_;
     InstallStep currentStep_ = kStepDestination;
-    bool keepDestination_ = false;
+    // Whose the destination is, as the destination check found it.
+    enum class DestinationOrigin {
+        kFound,
+        kCreated,
+        kTakenOver,
+    };
+    DestinationOrigin origin_ = DestinationOrigin::kFound;
+    HeldFolder held_;
     int64_t counterFrequency_ = 0;
     int64_t timerStart_ = 0;
     int64_t elapsedMs_ = 0;

@@ -1,11 +1,11 @@
 #include "installer/launching.h"
 
 #include "installer/crossProcess.h"
-#include "installer/fileSystem.h"
 #include "installer/productPaths.h"
 #include "installer/registration.h"
 #include "installer/updaterTrust.h"
 #include "win32lib/UniqueResource.h"
+#include "win32lib/systemLibrary.h"
 
 #include <exdisp.h>
 #include <shellapi.h>
@@ -34,6 +34,43 @@ bool setString(win32lib::UniqueVariant &variant, const wchar_t *text)
     return variant.get().bstrVal != nullptr;
 }
 
+// The system's environment block, without the variables of the user who
+// started the installer (a user's PATH may name folders the user writes).
+class SystemEnvironment {
+public:
+    SystemEnvironment() = default;
+    SystemEnvironment(const SystemEnvironment &) = delete;
+    SystemEnvironment &operator=(const SystemEnvironment &) = delete;
+    ~SystemEnvironment()
+    {
+        if (block_ != nullptr && destroy_ != nullptr) {
+            destroy_(block_);
+        }
+    }
+
+    // False with the thread's last error set.
+    [[nodiscard]] bool create()
+    {
+        using Create = BOOL(WINAPI *)(LPVOID *, HANDLE, BOOL);
+        userenv_ = win32lib::loadSystemLibrary(L"userenv.dll");
+        const auto createBlock = win32lib::systemProc<Create>(userenv_.get(), "CreateEnvironmentBlock");
+        destroy_ = win32lib::systemProc<Destroy>(userenv_.get(), "DestroyEnvironmentBlock");
+        if (createBlock == nullptr || destroy_ == nullptr) {
+            return false;
+        }
+        // No token: the system's variables alone.
+        return createBlock(&block_, nullptr, FALSE) != FALSE;
+    }
+
+    [[nodiscard]] void *block() const noexcept { return block_; }
+
+private:
+    using Destroy = BOOL(WINAPI *)(LPVOID);
+    win32lib::UniqueHModule userenv_;
+    Destroy destroy_ = nullptr;
+    void *block_ = nullptr;
+};
+
 } // namespace
 
 std::wstring updaterCommandLine(const std::wstring &destination)
@@ -59,25 +96,33 @@ uint16_t runUpdater(const std::wstring &destination, const std::wstring &version
         ::CreateFileW(updater.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!updaterFile) {
         detail = ::GetLastError();
-        removeDirectoryTree(destination);
         return kUpdaterNotStarted;
     }
     if (const uint32_t distrust = checkUpdaterTrust(updaterFile.get(), updater); distrust != ERROR_SUCCESS) {
         detail = distrust;
         updaterFile.reset();
-        removeDirectoryTree(destination);
         return kUpdaterNotStarted;
     }
 
+    // The updater starts clean: in its own folder (the installer's may be the
+    // user's Downloads, which would be on its DLL search path), with no
+    // handle of this process and the system's environment.
+    SystemEnvironment environment;
+    if (!environment.create()) {
+        detail = ::GetLastError();
+        updaterFile.reset();
+        return kUpdaterNotStarted;
+    }
+    const std::wstring updaterFolder = destination + L"\\" + kUpdaterFolder;
     std::wstring commandLine = updaterCommandLine(destination);
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION started = {};
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, kUpdaterCreationFlags, nullptr, nullptr,
-                          &startup, &started)) {
+    if (!::CreateProcessW(updater.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                          kUpdaterCreationFlags | CREATE_UNICODE_ENVIRONMENT, environment.block(),
+                          updaterFolder.c_str(), &startup, &started)) {
         detail = ::GetLastError();
         updaterFile.reset();
-        removeDirectoryTree(destination);
         return kUpdaterNotStarted;
     }
     win32lib::UniqueHandle process(started.hProcess);
@@ -94,7 +139,6 @@ uint16_t runUpdater(const std::wstring &destination, const std::wstring &version
 
     if (exitCode != 0) {
         detail = exitCode;
-        removeDirectoryTree(destination);
         return kUpdaterFailed;
     }
 

@@ -9,7 +9,8 @@ namespace installer {
 
 // Runs "<destination>\Update\KestruneUpdater.exe" -i and, when it succeeds,
 // writes the registration. Returns 0, 20060 or 20061; `detail` receives the
-// Windows error or the updater's exit code.
+// Windows error or the updater's exit code. A failure leaves the files where
+// they are: the run knows which of them are its own to remove.
 [[nodiscard]] uint16_t runUpdater(const std::wstring &destination, const std::wstring &version,
                                   bool createDesktopShortcut, uint32_t &detail);
 

@@ -1,5 +1,7 @@
 #include "installer/updaterTrust.h"
 
+#include "kestrune/config.h"
+
 #include <winerror.h>
 
 #include <vector>
@@ -47,8 +49,62 @@ uint32_t updaterTrustDetail(LONG installerVerdict, const Signer &installerSigner
     return ERROR_SUCCESS;
 }
 
+uint32_t builtInSignerDetail(const Signer::CertificateDigest &expected, LONG updaterVerdict,
+                             const Signer &updaterSigner)
+{
+    if (updaterVerdict != ERROR_SUCCESS) {
+        return static_cast<uint32_t>(updaterVerdict);
+    }
+    if (updaterSigner.certificateDigest != expected) {
+        return static_cast<uint32_t>(TRUST_E_NOSIGNATURE);
+    }
+    return ERROR_SUCCESS;
+}
+
+std::optional<Signer::CertificateDigest> parseSignerDigest(std::wstring_view text)
+{
+    Signer::CertificateDigest digest = {};
+    if (text.size() != digest.size() * 2) {
+        return std::nullopt;
+    }
+    const auto nibble = [](wchar_t digit) -> int {
+        if (digit >= L'0' && digit <= L'9') {
+            return digit - L'0';
+        }
+        if (digit >= L'a' && digit <= L'f') {
+            return digit - L'a' + 10;
+        }
+        if (digit >= L'A' && digit <= L'F') {
+            return digit - L'A' + 10;
+        }
+        return -1;
+    };
+    for (size_t index = 0; index < digest.size(); ++index) {
+        const int high = nibble(text[2 * index]);
+        const int low = nibble(text[2 * index + 1]);
+        if (high < 0 || low < 0) {
+            return std::nullopt;
+        }
+        digest[index] = static_cast<uint8_t>(high * 16 + low);
+    }
+    return digest;
+}
+
 uint32_t checkUpdaterTrust(HANDLE updaterFile, const std::wstring &updaterPath)
 {
+    constexpr std::wstring_view builtInSigner = KESTRUNE_UPDATER_SIGNER_SHA256;
+    if (!builtInSigner.empty()) {
+        // The configuration refuses a malformed digest; a build that holds one
+        // anyway trusts no updater.
+        const std::optional<Signer::CertificateDigest> expected = parseSignerDigest(builtInSigner);
+        if (!expected) {
+            return static_cast<uint32_t>(TRUST_E_NOSIGNATURE);
+        }
+        Signer updaterSigner;
+        const LONG updaterVerdict =
+            win32lib::encryption::verifyEmbeddedSignature(updaterFile, updaterPath, updaterSigner);
+        return builtInSignerDetail(*expected, updaterVerdict, updaterSigner);
+    }
     // Development and test builds carry no signature and run any updater.
     if (!win32lib::encryption::imageCarriesSignature(::GetModuleHandleW(nullptr))) {
         return ERROR_SUCCESS;

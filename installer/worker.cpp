@@ -1,6 +1,5 @@
 #include "installer/worker.h"
 
-#include "installer/fileSystem.h"
 #include "installer/installRun.h"
 #include "installer/reporting.h"
 
@@ -42,11 +41,9 @@ uint16_t runOnWorker(const InstallSteps &steps, InstallOptions &options,
     } catch (...) {
         result = reportThrownFailure(reporter, run ? run->currentStep() : kStepDestination, ERROR_INTERNAL_ERROR);
     }
-    const bool keepDestination = run && run->keepDestination();
     try {
-        if (result != kInstallOk && result != kErrorDestinationNotEmpty && !keepDestination &&
-            isDirectory(options.destination)) {
-            removeDirectoryTree(options.destination);
+        if (result != kInstallOk && run) {
+            run->removeWhatTheRunMade();
         }
     } catch (...) {
         // The run has been reported; what is left stays.

@@ -24,6 +24,7 @@
 #include <string_view>
 #include <system_error>
 #include <thread>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -393,28 +394,49 @@ bool writeFilesInOrder(unzFile archive, const Plan &plan, const ExtractResult &r
     return true;
 }
 
+// Files whose targets are one file to a case-insensitive file system: one
+// worker writes them all, in archive order, so that the archive's last entry
+// of that name wins whatever the number of threads, as it does on one.
+struct JobGroup {
+    std::vector<const FileJob *> jobs;
+    uint64_t size = 0;
+};
+
+std::vector<JobGroup> groupCollidingTargets(const Plan &plan)
+{
+    std::vector<JobGroup> groups;
+    groups.reserve(plan.files.size());
+    std::unordered_map<std::wstring, size_t> groupOfTarget;
+    for (const FileJob &job : plan.files) {
+        const auto [found, added] = groupOfTarget.emplace(folderKey(job.target), groups.size());
+        if (added) {
+            groups.emplace_back();
+        }
+        JobGroup &group = groups[found->second];
+        group.jobs.push_back(&job);
+        group.size += job.size;
+    }
+    return groups;
+}
+
 // What the worker threads share with the calling thread.
 class WorkQueue {
 public:
-    explicit WorkQueue(const Plan &plan)
+    explicit WorkQueue(const Plan &plan) : order_(groupCollidingTargets(plan))
     {
-        order_.reserve(plan.files.size());
-        for (const FileJob &job : plan.files) {
-            order_.push_back(&job);
-        }
         // The largest first: a large file taken last would keep one thread
         // busy while the others idle.
         std::stable_sort(order_.begin(), order_.end(),
-                         [](const FileJob *left, const FileJob *right) { return left->size > right->size; });
+                         [](const JobGroup &left, const JobGroup &right) { return left.size > right.size; });
     }
 
-    const FileJob *next() noexcept
+    const JobGroup *next() noexcept
     {
         if (stopped()) {
             return nullptr;
         }
         const size_t index = next_.fetch_add(1);
-        return index < order_.size() ? order_[index] : nullptr;
+        return index < order_.size() ? &order_[index] : nullptr;
     }
 
     void addWritten(uint64_t count) noexcept { written_.fetch_add(count, std::memory_order_relaxed); }
@@ -465,7 +487,7 @@ public:
     }
 
 private:
-    std::vector<const FileJob *> order_;
+    std::vector<JobGroup> order_;
     std::atomic<size_t> next_{0};
     std::atomic<uint64_t> written_{0};
     std::atomic<bool> stop_{false};
@@ -492,12 +514,20 @@ void runWorker(const std::wstring &archivePath, WorkQueue &queue) noexcept
                 queue.addWritten(count);
                 return !queue.stopped();
             };
-            while (const FileJob *job = queue.next()) {
-                if (!writeFile(reader.get(), *job, block.get(), failure, afterBlock)) {
-                    if (failure.code != 0) {
-                        queue.fail(failure);
-                    }
+            bool writing = true;
+            while (writing) {
+                const JobGroup *group = queue.next();
+                if (group == nullptr) {
                     break;
+                }
+                for (const FileJob *job : group->jobs) {
+                    if (!writeFile(reader.get(), *job, block.get(), failure, afterBlock)) {
+                        if (failure.code != 0) {
+                            queue.fail(failure);
+                        }
+                        writing = false;
+                        break;
+                    }
                 }
             }
         }

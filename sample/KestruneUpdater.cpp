@@ -2,10 +2,12 @@
 // while it holds the updater mapping; it checks that the install root the
 // mapping names is the folder it was unpacked into, and exits 0.
 //
-// Tests choose another exit code with the environment variable
-// KESTRUNE_UPDATER_EXIT_CODE or a file "exit-code.txt" next to the program,
-// and make it take its time (registration under way) with
-// KESTRUNE_UPDATER_DELAY_MS.
+// The installer starts it with the system's environment, so tests steer it
+// with files next to the program: "exit-code.txt" chooses another exit code,
+// "delay-ms.txt" makes it take its time (registration under way), and
+// "report-start.txt" (holding a handle value in decimal) makes it write how
+// it was started to "started.txt": its current folder, whether that handle
+// is open in it, and the variable KESTRUNE_TEST_USER_VARIABLE.
 
 #include "installer/crossProcess.h"
 #include "installer/productPaths.h"
@@ -13,6 +15,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <cwchar>
 #include <string>
@@ -41,25 +44,43 @@ std::wstring parentOf(const std::wstring &path)
     return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator);
 }
 
-bool chosenExitCode(const std::wstring &folder, int &code)
+// The text of a small file next to the program; false when there is none.
+bool readControlFile(const std::wstring &path, std::string &text)
 {
-    wchar_t value[32] = {};
-    if (::GetEnvironmentVariableW(L"KESTRUNE_UPDATER_EXIT_CODE", value, 32) > 0) {
-        code = std::wcstol(value, nullptr, 10);
-        return true;
-    }
-    win32lib::UniqueFile file(::CreateFileW((folder + L"\\exit-code.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    win32lib::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         return false;
     }
-    char text[32] = {};
+    char buffer[64] = {};
     DWORD read = 0;
-    if (!::ReadFile(file.get(), text, sizeof(text) - 1, &read, nullptr)) {
+    if (!::ReadFile(file.get(), buffer, sizeof(buffer) - 1, &read, nullptr)) {
         return false;
     }
-    code = std::atoi(text);
+    text.assign(buffer, read);
     return true;
+}
+
+void reportStart(const std::wstring &folder, const std::string &handleText)
+{
+    wchar_t current[MAX_PATH] = {};
+    const DWORD currentLength = ::GetCurrentDirectoryW(MAX_PATH, current);
+    const auto handle =
+        reinterpret_cast<HANDLE>(static_cast<uintptr_t>(std::strtoull(handleText.c_str(), nullptr, 10)));
+    DWORD flags = 0;
+    const bool inherited = ::GetHandleInformation(handle, &flags) != FALSE;
+    wchar_t variable[64] = {};
+    const DWORD variableLength = ::GetEnvironmentVariableW(L"KESTRUNE_TEST_USER_VARIABLE", variable, 64);
+    const std::wstring report = L"current-folder=" +
+                                std::wstring(current, currentLength < MAX_PATH ? currentLength : 0) +
+                                L"\ninherited-handle=" + (inherited ? L"yes" : L"no") + L"\nuser-variable=" +
+                                std::wstring(variable, variableLength < 64 ? variableLength : 0) + L"\n";
+    win32lib::UniqueFile file(::CreateFileW((folder + L"\\started.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (file) {
+        ::WriteFile(file.get(), report.data(), static_cast<DWORD>(report.size() * sizeof(wchar_t)), &written, nullptr);
+    }
 }
 
 bool readInstallRoot(std::wstring &root)
@@ -82,14 +103,16 @@ bool readInstallRoot(std::wstring &root)
 
 int wmain(int argc, wchar_t **argv)
 {
-    wchar_t delay[32] = {};
-    if (::GetEnvironmentVariableW(L"KESTRUNE_UPDATER_DELAY_MS", delay, 32) > 0) {
-        ::Sleep(static_cast<DWORD>(std::wcstoul(delay, nullptr, 10)));
-    }
     const std::wstring folder = moduleFolder();
-    int code = 0;
-    if (chosenExitCode(folder, code)) {
-        return code;
+    std::string text;
+    if (readControlFile(folder + L"\\report-start.txt", text)) {
+        reportStart(folder, text);
+    }
+    if (readControlFile(folder + L"\\delay-ms.txt", text)) {
+        ::Sleep(static_cast<DWORD>(std::strtoul(text.c_str(), nullptr, 10)));
+    }
+    if (readControlFile(folder + L"\\exit-code.txt", text)) {
+        return std::atoi(text.c_str());
     }
     if (argc < 2 || std::wcscmp(argv[1], L"-i") != 0) {
         return kMissingArgument;

@@ -32,6 +32,11 @@ std::string toUtf8(std::wstring_view text)
     return bytes;
 }
 
+// A path that names a pipe must not let its server act as this process:
+// identification is the most a server may learn of the caller.
+constexpr DWORD kLogOpenFlags =
+    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION;
+
 } // namespace
 
 std::string formatLogLine(const SYSTEMTIME &time, std::wstring_view text)
@@ -72,7 +77,7 @@ uint32_t InstallLog::openLocked()
     const std::wstring &path = path_;
     const WriteCheck &mayWrite = mayWrite_;
     file_.reset(::CreateFileW(path.c_str(), GENERIC_WRITE | READ_CONTROL | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+                              nullptr, OPEN_ALWAYS, kLogOpenFlags, nullptr));
     if (!file_) {
         return ::GetLastError();
     }

@@ -124,7 +124,8 @@ TEST_F(Cancel, DuringTheExtractionReportsStep5AndRemovesWhatWasUnpacked)
 
 TEST_F(Cancel, DuringRegistrationTheInstallationStillCompletes)
 {
-    window_ = start({L"KESTRUNE_UPDATER_DELAY_MS=5000"});
+    control(L"package_x64=" + kE2eFixtures + L"/updater-delay.zip");
+    window_ = start();
     ASSERT_NE(window_, nullptr);
     clickAt(window_, kExpressInstall);
     ASSERT_TRUE(waitUntil([] { return processRunning(L"KestruneUpdater.exe"); }, 60000)) << "no updater";

@@ -6,6 +6,7 @@
 // winsock2.h must come before windows.h.
 #include "tests/support/serverRequests.h"
 
+#include "installer/updaterTrust.h"
 #include "tests/e2e/harness.h"
 #include "tests/support/paths.h"
 #include "win32lib/UniqueResource.h"
@@ -192,6 +193,36 @@ TEST_F(Failure, PackageOtherThanTheManifestsHashIs20012AndNothingIsUnpacked)
     EXPECT_TRUE(testsupport::fileExists(destination_ + L"\\Update\\KestruneUpdater.exe"));
 }
 
+// A build carrying its publisher compares the digest of the updater's
+// signing certificate, taken from the signature itself: only the updater
+// signed with that certificate, and not altered since, may run.
+TEST(BuiltInPublisher, OnlyAnUpdaterSignedWithItsCertificatePasses)
+{
+    const auto digestText = testsupport::readFile(std::wstring(KESTRUNE_E2E_SIGNED_PATH) + L"\\publisher.sha256");
+    ASSERT_TRUE(digestText && digestText->size() >= 64);
+    const auto expected = installer::parseSignerDigest(std::wstring(digestText->begin(), digestText->begin() + 64));
+    ASSERT_TRUE(expected);
+    const struct {
+        const wchar_t *updater;
+        uint32_t detail;
+    } cases[] = {
+        {L"same-signer.exe", 0},
+        {L"other-signer.exe", static_cast<uint32_t>(TRUST_E_NOSIGNATURE)},
+        {L"tampered.exe", static_cast<uint32_t>(TRUST_E_BAD_DIGEST)},
+        {L"unsigned.exe", static_cast<uint32_t>(TRUST_E_NOSIGNATURE)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.updater);
+        const std::wstring path = std::wstring(KESTRUNE_E2E_SIGNED_PATH) + L"\\updaters\\" + c.updater;
+        const win32lib::UniqueFile file(
+            ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(file.valid());
+        win32lib::encryption::Signer signer;
+        const LONG verdict = win32lib::encryption::verifyEmbeddedSignature(file.get(), path, signer);
+        EXPECT_EQ(installer::builtInSignerDetail(*expected, verdict, signer), c.detail);
+    }
+}
+
 TEST_F(Failure, SignedInstallerRunsOnlyAnUpdaterOfItsOwnSigner)
 {
     struct Case {
@@ -312,9 +343,9 @@ TEST_F(Failure, UpdaterThatCannotStartIs20060AndOneThatFailsIs20061)
     exitFromErrorPage();
     installer_.reset();
 
-    control(defaultSettings());
+    control(L"package_x64=" + kE2eFixtures + L"/updater-exit-3.zip");
     eventsBefore_ = telemetry().size();
-    events = expressInstallUntilError({L"KESTRUNE_UPDATER_EXIT_CODE=3"});
+    events = expressInstallUntilError();
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0], errorReport(6, 20061) + "3&id1=0&id2=0");
     expectErrorPageAndNoLeftovers("updater-20061");

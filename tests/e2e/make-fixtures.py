@@ -3,6 +3,8 @@
   no-updater.zip      the sample without its Update folder
   incompressible.zip  4 MiB that do not compress, for a drive too small
   many-files.zip      the sample plus 20,000 small files, slow to unpack
+  updater-exit-3.zip  the sample whose updater exits with 3
+  updater-delay.zip   the sample whose updater takes five seconds
   broken-manifest.xml  a manifest that is not XML
   invalid-manifest.xml a manifest whose version fails validation
 Usage: make-fixtures.py OUTPUT_FOLDER SAMPLE_PACKAGE
@@ -28,6 +30,13 @@ def main(output, sample):
     with zipfile.ZipFile(sample) as source:
         with zipfile.ZipFile(os.path.join(output, "no-updater.zip"), "w") as target:
             copy_entries(source, target, lambda name: not name.startswith("Update/"))
+        # The installer starts the updater with the system's environment:
+        # what the updater should do travels in files beside it.
+        for name, control, text in (("updater-exit-3.zip", "exit-code.txt", b"3"),
+                                    ("updater-delay.zip", "delay-ms.txt", b"5000")):
+            with zipfile.ZipFile(os.path.join(output, name), "w") as target:
+                copy_entries(source, target)
+                target.writestr(zipfile.ZipInfo("Update/" + control, (2024, 1, 1, 0, 0, 0)), text)
         with zipfile.ZipFile(os.path.join(output, "many-files.zip"), "w") as target:
             copy_entries(source, target)
             folder = zipfile.ZipInfo("library/", (2024, 1, 1, 0, 0, 0))

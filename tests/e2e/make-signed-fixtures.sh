@@ -3,7 +3,8 @@
 # the installer and packages whose updater is signed by the same publisher,
 # by another one, signed and then altered, or not signed at all. The two
 # throw-away certificates are made here, at test time, and their keys are
-# deleted once everything is signed.
+# deleted once everything is signed; their SHA-256 digests stay
+# (publisher.sha256, other.sha256).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -33,6 +34,10 @@ sign updaters/other-signer.exe other
 cp updaters/same-signer.exe updaters/tampered.exe
 # One byte of the code changed after signing.
 printf '\x90' | dd of=updaters/tampered.exe bs=1 seek=1100 conv=notrunc status=none
+# The certificates' digests, as a build would carry its publisher.
+for signer in publisher other; do
+  openssl x509 -in "keys/$signer.pem" -outform DER | sha256sum | cut -c1-64 >"$signer.sha256"
+done
 rm -rf keys
 for kind in same-signer other-signer tampered unsigned; do
   python3 "$root/tools/make-package.py" --updater "updaters/$kind.exe" \

@@ -271,6 +271,31 @@ TEST_F(Nginx, PinnedInstallerRefusesAnUnpinnedServerCertificate)
     EXPECT_TRUE(readMachineString(kUninstallKey, L"DisplayVersion").empty());
 }
 
+// A server that offers nothing newer than TLS 1.1 is refused by the client
+// in the handshake, with a certificate the prefix trusts; the same client
+// reaches the deployment's own HTTPS port.
+TEST(NginxTls, ServerOfferingOnlyTls11IsRefused)
+{
+    ASSERT_TRUE(servedByNginx()) << "run by support/server-test --nginx";
+    win32lib::http::HttpClient client(L"KestruneEndToEndTest");
+    std::vector<uint8_t> body;
+    ASSERT_TRUE(client.getToBuffer(
+        L"https://localhost:" + testsupport::environmentValue(L"KESTRUNE_TEST_HTTPS_UNPINNED_PORT") + L"/welcome.html",
+        body));
+    EXPECT_EQ(client.statusCode(), 200);
+
+    body.clear();
+    EXPECT_FALSE(client.getToBuffer(
+        L"https://localhost:" + testsupport::environmentValue(L"KESTRUNE_TEST_HTTPS_TLS11_PORT") + L"/welcome.html",
+        body));
+    EXPECT_EQ(client.failedOperation(), "WinHttpSendRequest");
+    // Windows names the failed handshake 12175, Wine 12157.
+    EXPECT_TRUE(client.errorCode() == ERROR_WINHTTP_SECURE_FAILURE ||
+                client.errorCode() == ERROR_WINHTTP_SECURE_CHANNEL_ERROR)
+        << client.errorCode();
+    EXPECT_EQ(client.statusCode(), -1);
+}
+
 TEST_F(Nginx, MissingPackageIs20020WithOneErrorReport)
 {
     publishManifest(std::wstring(kServer) + L"/kestrune/packages/withdrawn");

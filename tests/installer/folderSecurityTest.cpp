@@ -2,6 +2,7 @@
 // bits), so the protection is checked as the descriptor handed to Windows and
 // the result of handing it over.
 
+#include "installer/fileSystem.h"
 #include "installer/folderSecurity.h"
 #include "tests/support/process.h"
 
@@ -61,12 +62,47 @@ TEST(FolderSecurity, ApplyingItSucceedsOnAFolderAndReportsAMissingOne)
     const DWORD missing = security.applyTo(folder.file(L"missing"));
     EXPECT_TRUE(missing == ERROR_FILE_NOT_FOUND || missing == ERROR_PATH_NOT_FOUND) << missing;
 
-    // What the destination check calls: a new folder outside Program Files
-    // and an existing empty one (Wine's DACL names the user: writable).
-    EXPECT_TRUE(installer::secureCreatedFolder(folder.path()));
-    EXPECT_TRUE(installer::secureFoundFolder(folder.path()));
     EXPECT_FALSE(installer::secureFoundFolder(folder.file(L"missing")));
-    EXPECT_FALSE(installer::secureCreatedFolder(folder.file(L"missing")));
+}
+
+// Wine keeps no descriptor, so what a folder is created with cannot be read
+// back here: the descriptor itself is checked above.
+TEST(FolderSecurity, ProtectedTreeIsCreatedFolderByFolderAndNeverOverAnExistingOne)
+{
+    TempFolder folder;
+    std::wstring created;
+    ASSERT_TRUE(installer::createProtectedDirectoryTree(folder.file(L"a\\b/c"), created));
+    EXPECT_EQ(created, folder.file(L"a"));
+    EXPECT_TRUE(installer::isDirectory(folder.file(L"a\\b\\c")));
+
+    created.clear();
+    EXPECT_FALSE(installer::createProtectedDirectoryTree(folder.file(L"a\\b\\c"), created));
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    EXPECT_FALSE(installer::createProtectedDirectoryTree(folder.file(L"a\\"), created));
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_TRUE(created.empty());
+}
+
+TEST(FolderSecurity, OnlyFoldersOfAdministratorsOrSystemAreTakenOver)
+{
+    const struct {
+        const wchar_t *sddl;
+        bool mayTakeOver;
+    } cases[] = {
+        {L"O:BAD:(A;;FA;;;BU)", true},
+        {L"O:SYD:(A;;FA;;;BU)", true},
+        {L"O:BUD:(A;;FA;;;BA)", false},
+        {L"O:S-1-5-21-1-2-3-1001D:P(A;OICI;FA;;;SY)", false},
+        {L"O:S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464", false},
+        {L"D:(A;;FA;;;BA)", false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(narrow(c.sddl));
+        win32lib::UniqueLocalMemory descriptor;
+        ASSERT_TRUE(
+            ::ConvertStringSecurityDescriptorToSecurityDescriptorW(c.sddl, SDDL_REVISION_1, descriptor.put(), nullptr));
+        EXPECT_EQ(installer::mayTakeOverOwner(descriptor.get()), c.mayTakeOver);
+    }
 }
 
 TEST(FolderSecurity, WritableByNonAdministrators)

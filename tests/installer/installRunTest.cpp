@@ -1,6 +1,7 @@
 #include "app/privileges.h"
 #include "installer/Installer.h"
 #include "installer/fileSystem.h"
+#include "installer/folderSecurity.h"
 #include "installer/installRun.h"
 #include "installer/reporting.h"
 #include "installer/worker.h"
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <aclapi.h>
 
 #include <array>
 #include <functional>
@@ -149,6 +151,72 @@ TEST_F(InstallSequence, MissingDestinationIsCreatedWithParentsAndRemovedAfterAFa
     EXPECT_FALSE(testsupport::fileExists(destination_));
     EXPECT_FALSE(testsupport::fileExists(scenario_.packagePath));
     EXPECT_TRUE(installer::isDirectory(folder_.file(L"Program Files")));
+}
+
+// A folder the run did not create is never removed: an empty one it may take
+// over (owned by Administrators, as an elevated process makes it on Windows)
+// loses only what the run put into it; one of another owner (Wine names the
+// user as every folder's owner) is refused untouched.
+TEST_F(InstallSequence, PreExistingEmptyDestinationSurvivesAFailedRun)
+{
+    ASSERT_TRUE(::CreateDirectoryW(destination_.c_str(), nullptr));
+    win32lib::UniqueLocalMemory descriptor;
+    ASSERT_EQ(::GetNamedSecurityInfoW(destination_.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, nullptr,
+                                      nullptr, nullptr, nullptr, descriptor.put()),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    const bool takenOver = installer::mayTakeOverOwner(descriptor.get());
+    scenario_.downloadResult = 20011;
+    scenario_.requestError = 12029;
+    if (takenOver) {
+        EXPECT_EQ(run(), 20011u);
+        EXPECT_TRUE(scenario_.downloadCalled);
+    } else {
+        EXPECT_EQ(run(), 20003u);
+        expectError(1, 20003, ERROR_INVALID_OWNER, 0, 0, ERROR_INVALID_OWNER);
+    }
+    EXPECT_TRUE(installer::isDirectory(destination_)) << "a folder the run did not create was removed";
+    EXPECT_TRUE(installer::isDirectoryEmpty(destination_));
+}
+
+// While the manifest is fetched, the destination's parent (a folder its user
+// controls, like D:\Games) is renamed away and a folder that already holds a
+// DLL where the updater will run takes its place. Nothing of the run lands
+// there and nothing in it is deleted. The destination itself cannot be
+// renamed while the run holds it, under Wine as on Windows; Windows refuses
+// to rename the parent too, Wine does not.
+TEST_F(InstallSequence, DestinationSwappedDuringTheManifestIsNeitherUsedNorCleanedUp)
+{
+    const std::wstring parent = folder_.file(L"Games");
+    destination_ = parent + L"\\Kestrune";
+    installer_.options().destination = destination_;
+    const std::wstring planted = destination_ + L"\\Update\\planted.dll";
+    DWORD destinationRenameError = 0;
+    bool swapped = false;
+    scenario_.duringManifest = [&] {
+        EXPECT_FALSE(::MoveFileW(destination_.c_str(), folder_.file(L"moved").c_str()));
+        destinationRenameError = ::GetLastError();
+        swapped = ::MoveFileW(parent.c_str(), folder_.file(L"Games moved").c_str()) != FALSE;
+        if (swapped) {
+            EXPECT_TRUE(installer::tryCreateDirectoryTree(destination_ + L"\\Update"));
+            EXPECT_TRUE(testsupport::writeFile(planted, "planted"));
+        }
+    };
+    const DWORD result = run();
+    EXPECT_EQ(destinationRenameError, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    if (!swapped) {
+        EXPECT_EQ(result, 0u);
+        return;
+    }
+    EXPECT_EQ(result, 20003u);
+    ASSERT_EQ(scenario_.errors.size(), 1u);
+    EXPECT_EQ(scenario_.errors[0][1], 20003u);
+    EXPECT_EQ(scenario_.errors[0][2], static_cast<uint32_t>(ERROR_FILE_INVALID));
+    EXPECT_FALSE(scenario_.downloadCalled);
+    EXPECT_FALSE(scenario_.extractionCalled);
+    EXPECT_FALSE(scenario_.updaterCalled);
+    EXPECT_EQ(testsupport::readFile(planted), std::optional<std::string>("planted"));
+    EXPECT_FALSE(testsupport::fileExists(destination_ + L"\\Pkg0aZ9xq.zip"));
+    EXPECT_FALSE(testsupport::fileExists(destination_ + L"\\player.dat"));
 }
 
 TEST_F(InstallSequence, NonEmptyDestinationGives20002AndIsNeverRemoved)

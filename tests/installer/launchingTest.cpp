@@ -1,5 +1,6 @@
 #include "installer/crossProcess.h"
 #include "installer/launching.h"
+#include "installer/updaterTrust.h"
 
 #include "installer/crossProcess.h"
 #include "tests/installer/productFixture.h"
@@ -15,8 +16,8 @@ using testsupport::TempFolder;
 
 const std::wstring kVersion = testsupport::kSampleVersion;
 
-// Sets an environment variable of this process (inherited by the updater)
-// for the lifetime of the object.
+// Sets an environment variable of this process for the lifetime of the
+// object.
 class ScopedEnvironment {
 public:
     ScopedEnvironment(const wchar_t *name, const wchar_t *value) : name_(name)
@@ -31,10 +32,69 @@ private:
     const wchar_t *name_;
 };
 
+// Makes `folder` this process's current folder for the lifetime of the object.
+class ScopedCurrentFolder {
+public:
+    explicit ScopedCurrentFolder(const std::wstring &folder)
+    {
+        wchar_t previous[MAX_PATH] = {};
+        const DWORD length = ::GetCurrentDirectoryW(MAX_PATH, previous);
+        previous_.assign(previous, length < MAX_PATH ? length : 0);
+        ::SetCurrentDirectoryW(folder.c_str());
+    }
+    ~ScopedCurrentFolder() { ::SetCurrentDirectoryW(previous_.c_str()); }
+    ScopedCurrentFolder(const ScopedCurrentFolder &) = delete;
+    ScopedCurrentFolder &operator=(const ScopedCurrentFolder &) = delete;
+
+private:
+    std::wstring previous_;
+};
+
 bool updaterMappingExists()
 {
     win32lib::UniqueHandle mapping(::OpenFileMappingW(FILE_MAP_READ, FALSE, installer::kUpdaterMappingName));
     return mapping.valid();
+}
+
+// The rule of a build with the publisher built in, with the verdicts and
+// signers WinVerifyTrust would give; under Wine a self-signed certificate
+// verifies, so only the digest tells publishers apart.
+TEST(Launching, BuiltInPublisherAcceptsOnlyAValidSignatureByItsCertificate)
+{
+    using win32lib::encryption::Signer;
+    Signer ours;
+    ours.subject = {1, 2, 3};
+    ours.issuer = {4, 5};
+    ours.certificateDigest.fill(0xAB);
+    Signer sameNameOtherCertificate = ours;
+    sameNameOtherCertificate.certificateDigest[31] = 0xAC;
+    const Signer::CertificateDigest expected = ours.certificateDigest;
+    EXPECT_EQ(ours, sameNameOtherCertificate) << "one publisher, two certificates";
+
+    EXPECT_EQ(installer::builtInSignerDetail(expected, ERROR_SUCCESS, ours), 0u);
+    EXPECT_EQ(installer::builtInSignerDetail(expected, ERROR_SUCCESS, sameNameOtherCertificate),
+              static_cast<uint32_t>(TRUST_E_NOSIGNATURE));
+    EXPECT_EQ(installer::builtInSignerDetail(expected, TRUST_E_BAD_DIGEST, ours),
+              static_cast<uint32_t>(TRUST_E_BAD_DIGEST));
+    EXPECT_EQ(installer::builtInSignerDetail(expected, TRUST_E_NOSIGNATURE, Signer{}),
+              static_cast<uint32_t>(TRUST_E_NOSIGNATURE));
+
+    Signer::CertificateDigest lowerCase;
+    lowerCase.fill(0xAB);
+    Signer::CertificateDigest upperCase;
+    upperCase.fill(0xFE);
+    std::wstring lowerText;
+    std::wstring upperText;
+    for (int index = 0; index < 32; ++index) {
+        lowerText += L"ab";
+        upperText += L"FE";
+    }
+    EXPECT_EQ(installer::parseSignerDigest(lowerText), std::optional(lowerCase));
+    EXPECT_EQ(installer::parseSignerDigest(upperText), std::optional(upperCase));
+    for (const std::wstring &bad : {std::wstring(), std::wstring(63, L'a'), std::wstring(65, L'a'),
+                                    std::wstring(63, L'a') + L'g', std::wstring(62, L'a') + L" a"}) {
+        EXPECT_FALSE(installer::parseSignerDigest(bad)) << bad.size();
+    }
 }
 
 TEST(Launching, UpdaterCommandLineQuotesThePath)
@@ -69,7 +129,9 @@ TEST(Launching, SuccessfulUpdaterRegistersTheProduct)
     EXPECT_TRUE(testsupport::fileExists(installer::launcherPath(destination)));
 }
 
-TEST(Launching, FailingUpdaterRemovesTheInstallationAndRegistersNothing)
+// Started from the folder the installer was downloaded to, with a handle it
+// could inherit and a variable of the user's: the updater sees none of them.
+TEST(Launching, UpdaterStartsInItsOwnFolderWithoutHandlesOrTheUsersVariables)
 {
     testsupport::RedirectedMachineKey machine;
     ASSERT_TRUE(machine.redirected());
@@ -77,12 +139,35 @@ TEST(Launching, FailingUpdaterRemovesTheInstallationAndRegistersNothing)
     TempFolder folder;
     const std::wstring destination = folder.file(L"Kestrune");
     ASSERT_TRUE(testsupport::unpackSamplePackage(destination));
-    ScopedEnvironment exitCode(L"KESTRUNE_UPDATER_EXIT_CODE", L"2");
+    SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+    const win32lib::UniqueHandle event(::CreateEventW(&inheritable, TRUE, FALSE, nullptr));
+    ASSERT_TRUE(event.valid());
+    ASSERT_TRUE(testsupport::writeFile(destination + L"\\Update\\report-start.txt",
+                                       std::to_string(reinterpret_cast<uintptr_t>(event.get()))));
+    const ScopedEnvironment variable(L"KESTRUNE_TEST_USER_VARIABLE", L"the user's");
+    const ScopedCurrentFolder current(folder.path());
+
+    uint32_t detail = 0;
+    EXPECT_EQ(installer::runUpdater(destination, kVersion, false, detail), 0) << detail;
+    const auto report = testsupport::readFile(destination + L"\\Update\\started.txt");
+    ASSERT_TRUE(report);
+    const std::wstring text(reinterpret_cast<const wchar_t *>(report->data()), report->size() / sizeof(wchar_t));
+    EXPECT_EQ(text, L"current-folder=" + destination + L"\\Update\ninherited-handle=no\nuser-variable=\n");
+}
+
+TEST(Launching, FailingUpdaterRegistersNothing)
+{
+    testsupport::RedirectedMachineKey machine;
+    ASSERT_TRUE(machine.redirected());
+    testsupport::ShortcutCleaner shortcuts;
+    TempFolder folder;
+    const std::wstring destination = folder.file(L"Kestrune");
+    ASSERT_TRUE(testsupport::unpackSamplePackage(destination));
+    ASSERT_TRUE(testsupport::writeFile(destination + L"\\Update\\exit-code.txt", "2"));
 
     uint32_t detail = 0;
     EXPECT_EQ(installer::runUpdater(destination, kVersion, true, detail), 20061);
     EXPECT_EQ(detail, 2u);
-    EXPECT_FALSE(testsupport::fileExists(destination));
     EXPECT_FALSE(updaterMappingExists());
     EXPECT_FALSE(testsupport::keyExists(HKEY_LOCAL_MACHINE, installer::kUninstallKey));
     EXPECT_FALSE(testsupport::keyExists(HKEY_LOCAL_MACHINE, installer::kVendorKey));
@@ -142,7 +227,6 @@ TEST(Launching, PackageWithoutUpdaterFailsToStartIt)
     uint32_t detail = 0;
     EXPECT_EQ(installer::runUpdater(destination, kVersion, true, detail), 20060);
     EXPECT_TRUE(detail == ERROR_FILE_NOT_FOUND || detail == ERROR_PATH_NOT_FOUND) << detail;
-    EXPECT_FALSE(testsupport::fileExists(destination));
     EXPECT_FALSE(testsupport::keyExists(HKEY_LOCAL_MACHINE, installer::kUninstallKey));
 }
 

@@ -30,7 +30,18 @@ public:
                 std::to_wstring(::GetTickCount64());
         ::RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key_.put(),
                           nullptr);
-        redirected_ = key_ && ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, key_.get()) == ERROR_SUCCESS;
+        // The system's environment, which the updater is started with, stays
+        // readable through the redirection.
+        constexpr wchar_t kEnvironment[] = L"System\\CurrentControlSet\\Control\\Session Manager\\Environment";
+        win32lib::UniqueHKey environment;
+        win32lib::UniqueHKey copy;
+        const bool copied =
+            key_ &&
+            ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEnvironment, 0, KEY_READ, environment.put()) == ERROR_SUCCESS &&
+            ::RegCreateKeyExW(key_.get(), kEnvironment, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, copy.put(), nullptr) ==
+                ERROR_SUCCESS &&
+            ::RegCopyTreeW(environment.get(), nullptr, copy.get()) == ERROR_SUCCESS;
+        redirected_ = copied && ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, key_.get()) == ERROR_SUCCESS;
     }
     ~RedirectedMachineKey()
     {

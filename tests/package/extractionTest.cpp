@@ -299,6 +299,21 @@ TEST_P(ExtractionOnThreads, FullVolumeFailsWithDiskFull)
 
 INSTANTIATE_TEST_SUITE_P(Extraction, ExtractionOnThreads, testing::Values(1u, 4u));
 
+TEST(Extraction, NamesDifferingOnlyInCaseGiveTheSameFileOnOneAndOnEightThreads)
+{
+    const auto expected = testsupport::readFile(packageFixture(L"case-collision.expected"));
+    ASSERT_TRUE(expected);
+    for (const unsigned threads : {1u, 8u}) {
+        SCOPED_TRACE(threads);
+        TempFolder destination;
+        const Extracted extracted = extract(packageFixture(L"case-collision.zip"), destination.path(), {}, threads);
+        ASSERT_TRUE(extracted.succeeded) << extracted.code << " " << extracted.lastError;
+        const auto written = testsupport::readFile(destination.file(L"a.txt"));
+        ASSERT_TRUE(written);
+        EXPECT_EQ(crcOf(*written), crcOf(*expected)) << "the archive's later entry must win";
+    }
+}
+
 TEST(Extraction, FilesInFoldersTheArchiveDoesNotListFailBeforeAnythingIsWritten)
 {
     TempFolder destination;

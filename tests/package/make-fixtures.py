@@ -153,6 +153,16 @@ def main(output, sample_package):
         {"name": b"late/damaged.txt", "data": late_data, "method": DEFLATED, "crc": zlib.crc32(late_data) ^ 1},
     ])
 
+    # Two names for one file on a case-insensitive file system; the later,
+    # larger one is what the archive leaves there.
+    collision_data = text(4 * 1024 * 1024, 40)
+    with open(fixture("case-collision.expected"), "wb") as out:
+        out.write(collision_data)
+    write_zip(fixture("case-collision.zip"), [
+        {"name": b"a.txt", "data": text(1024 * 1024, 30), "method": DEFLATED},
+        {"name": b"A.TXT", "data": collision_data, "method": DEFLATED},
+    ])
+
     # Folders and files the extraction must not follow when a link stands
     # in their place (with-links.sh makes the links).
     write_zip(fixture("into-linked-folder.zip"), [

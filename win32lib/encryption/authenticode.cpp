@@ -88,6 +88,14 @@ LONG verifyEmbeddedSignature(HANDLE file, const std::wstring &path, Signer &sign
     }
     signer.subject = nameBytes(certificate->pCertInfo->Subject);
     signer.issuer = nameBytes(certificate->pCertInfo->Issuer);
+    DWORD digestSize = static_cast<DWORD>(signer.certificateDigest.size());
+    if (!::CryptHashCertificate(0, CALG_SHA_256, 0, certificate->pbCertEncoded, certificate->cbCertEncoded,
+                                signer.certificateDigest.data(), &digestSize)) {
+        return static_cast<LONG>(::GetLastError());
+    }
+    if (digestSize != signer.certificateDigest.size()) {
+        return NTE_BAD_HASH;
+    }
     return ERROR_SUCCESS;
 }
 

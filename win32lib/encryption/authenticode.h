@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -11,12 +12,17 @@
 namespace win32lib::encryption {
 
 // Who signed a program: the signing certificate's subject and issuer, as
-// encoded names.
+// encoded names, and the SHA-256 digest of the certificate itself.
 struct Signer {
+    using CertificateDigest = std::array<uint8_t, 32>;
+
     std::vector<uint8_t> subject;
     std::vector<uint8_t> issuer;
+    CertificateDigest certificateDigest = {};
 
-    bool operator==(const Signer &) const = default;
+    // The same publisher: the same subject from the same issuer, whichever
+    // of its certificates signed.
+    bool operator==(const Signer &other) const { return subject == other.subject && issuer == other.issuer; }
 };
 
 // Whether a loaded image's headers name an embedded signature (the PE

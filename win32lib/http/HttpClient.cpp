@@ -12,9 +12,13 @@ namespace win32lib::http {
 
 namespace {
 
-// TLS 1.0, 1.1 and 1.2.
-constexpr DWORD kSecureProtocols =
-    WINHTTP_FLAG_SECURE_PROTOCOL_TLS1 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_1 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
+#ifndef WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3
+#define WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3 0x00002000
+#endif
+
+// TLS 1.2 and 1.3 only; systems without 1.3 reject its bit and get 1.2 alone.
+constexpr DWORD kSecureProtocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
+constexpr DWORD kSecureProtocolsWithoutTls13 = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
 constexpr DWORD kCallbackMask = WINHTTP_CALLBACK_FLAG_SECURE_FAILURE | WINHTTP_CALLBACK_FLAG_SEND_REQUEST;
 constexpr DWORD kReadBufferSize = 32768;
 
@@ -80,9 +84,13 @@ HttpClient::HttpClient(const std::wstring &userAgent) : userAgent_(userAgent)
                                  WINHTTP_NO_PROXY_BYPASS, 0));
     if (session_) {
         DWORD protocols = kSecureProtocols;
-        // Older systems reject the TLS 1.1/1.2 bits; their defaults then apply.
-        static_cast<void>(
-            ::WinHttpSetOption(session_.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof(protocols)));
+        DWORD withoutTls13 = kSecureProtocolsWithoutTls13;
+        // A session whose protocols cannot be limited would offer TLS 1.0
+        // and 1.1 as the system's default: it is not used at all.
+        if (!::WinHttpSetOption(session_.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof(protocols)) &&
+            !::WinHttpSetOption(session_.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &withoutTls13, sizeof(withoutTls13))) {
+            session_.reset();
+        }
     }
 }
 
@@ -290,10 +298,13 @@ bool HttpClient::setRequestOptions(bool secure)
     if (!::WinHttpSetOption(request_.get(), WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof(context))) {
         return failWithLastError("WinHttpSetOption|WINHTTP_OPTION_CONTEXT_VALUE");
     }
-    if (secure) {
-        // Without the callback the pins are not checked; a failure to install
-        // it shows up as no pin check, exactly like WinHTTP without pins.
-        static_cast<void>(::WinHttpSetStatusCallback(request_.get(), &HttpClient::statusCallback, kCallbackMask, 0));
+    // Without the callback neither the pins nor a secure failure's flags are
+    // seen: a request that cannot have it is not sent.
+    if (secure && setStatusCallback_(request_.get(), &HttpClient::statusCallback, kCallbackMask, 0) ==
+                      WINHTTP_INVALID_STATUS_CALLBACK) {
+        const DWORD error = ::GetLastError();
+        recordError(error != ERROR_SUCCESS ? error : ERROR_WINHTTP_INTERNAL_ERROR, "WinHttpSetStatusCallback");
+        return false;
     }
     return true;
 }

@@ -91,6 +91,13 @@ public:
 
     static constexpr uint32_t kOptionCheckRevocation = 1u << 0;
 
+    // The call that installs a secure request's status callback. Windows
+    // fails it only for an invalid handle, so tests replace it to show that
+    // such a failure refuses the request.
+    using StatusCallbackSetter = WINHTTP_STATUS_CALLBACK(WINAPI *)(HINTERNET, WINHTTP_STATUS_CALLBACK, DWORD,
+                                                                   DWORD_PTR);
+    void setStatusCallbackSetter(StatusCallbackSetter setter) noexcept { setStatusCallback_ = setter; }
+
     // False without recording anything when the session could not be opened.
     [[nodiscard]] bool setTimeouts(const HttpTimeouts &timeouts);
 
@@ -202,6 +209,7 @@ private:
     UniqueCertStore privateTrustStore_;
     UniqueCertContext clientCertificate_;
     HttpClient *self_ = this;
+    StatusCallbackSetter setStatusCallback_ = &::WinHttpSetStatusCallback;
 };
 
 } // namespace win32lib::http

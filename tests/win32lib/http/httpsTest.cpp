@@ -62,6 +62,12 @@ bool serverSaw(const std::string &path, const std::string &tag)
     return false;
 }
 
+WINHTTP_STATUS_CALLBACK WINAPI failToSetStatusCallback(HINTERNET, WINHTTP_STATUS_CALLBACK, DWORD, DWORD_PTR)
+{
+    ::SetLastError(ERROR_INVALID_HANDLE);
+    return WINHTTP_INVALID_STATUS_CALLBACK;
+}
+
 class Https : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(client.setTimeouts(testsupport::kShortTimeouts)); }
@@ -114,6 +120,20 @@ TEST_F(Https, UntrustedCertificateFailsTheSend)
         EXPECT_EQ(client.sslErrors(), 0u);
     }
     EXPECT_FALSE(serverSaw("/scenario/body", "tag=untrusted"));
+}
+
+// WinHTTP fails the call only for a handle it does not know, which a test
+// cannot hand it here: the call is replaced by one that fails like that.
+TEST_F(Https, RequestWhoseStatusCallbackCannotBeInstalledIsNotSent)
+{
+    client.setStatusCallbackSetter(&failToSetStatusCallback);
+    client.setCertificatePinning(true);
+    client.addCertificatePin(digestFile(L"untrusted.sha256"), L"localhost");
+    EXPECT_FALSE(fetch(ReferenceServer::https(L"/scenario/body?size=1000&tag=nocallback")));
+    EXPECT_EQ(client.errorCode(), static_cast<uint32_t>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(client.failedOperation(), "WinHttpSetStatusCallback");
+    EXPECT_EQ(client.statusCode(), -1);
+    EXPECT_FALSE(serverSaw("/scenario/body", "tag=nocallback"));
 }
 
 TEST_F(Https, SecurityFlagsAreApplied)
