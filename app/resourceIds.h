@@ -25,8 +25,9 @@ enum : unsigned {
     kStatusChecking = 319,
     kPathTooLong = 320,
 
+    // The error page's texts (400 on) are defined with the errors, in
+    // resources/installErrors.json.
     kErrorTitleFirst = 400,
-    kErrorTextLast = 423,
 
     kExpressInstall = 500,
     kStartInstall = 501,
