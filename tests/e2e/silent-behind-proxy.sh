@@ -43,8 +43,14 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 "$root/scripts/proxy-settings" "127.0.0.2:$proxy_port"
-"$root/scripts/with-display" "$root/scripts/demo-silent" "$build/bin/KestruneSetup64.exe" "$work" \
-  "$WINEPREFIX/drive_c/Program Files/Kestrune Software" >"$work/run.out" 2>&1 || true
+# From cmd's "start /wait", as a package manager starts it, so that the whole
+# exit code comes back (Wine's own exit status keeps only 8 bits).
+installer_win=$("$KESTRUNE_WINE64" winepath -w "$build/bin/KestruneSetup64.exe" 2>/dev/null | tr -d '\r')
+printf '@start "" /wait "%s" /VERYSILENT /LOG="C:\\proxy-run.log"\r\n@echo exit code %%ERRORLEVEL%%\r\n' \
+  "$installer_win" >"$WINEPREFIX/drive_c/proxy-run.cmd"
+"$root/scripts/with-display" "$KESTRUNE_WINE64" cmd /c 'C:\proxy-run.cmd' 2>"$work/run.out" | tr -d '\r' \
+  >"$work/exit-code.txt" || true
+cat "$WINEPREFIX/drive_c/proxy-run.log" >>"$work/run.out" 2>/dev/null || true
 failed=0
 expect() { # description command...
   if "${@:2}"; then echo "ok: $1"; else echo "FAILED: $1"; failed=1; fi
