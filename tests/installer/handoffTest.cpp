@@ -38,6 +38,9 @@ bool mutexIsHeldElsewhere()
     return ::GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
+#if defined(_WIN64)
+// The scenarios with the real elevated copy run in the 64-bit suite only.
+
 // Each text is in the log after the one before it.
 void expectInOrder(const std::string &log, const std::vector<std::string> &texts)
 {
@@ -56,6 +59,7 @@ void openLogAsTheApplication(const std::wstring &path)
     ASSERT_EQ(log.open(path, app::unelevatedUserMayAppend), 0u);
     log.write(L"The unelevated instance started");
 }
+#endif
 
 bool handoffObjectsExist()
 {
