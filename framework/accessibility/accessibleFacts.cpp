@@ -37,7 +37,8 @@ LONG msaaState(const StateFacts &facts) noexcept
         if (facts.focused) {
             state |= STATE_SYSTEM_FOCUSED;
         }
-    } else if (facts.interactive) {
+    } else if (facts.interactive && facts.role != AccessibleRole::kStaticText) {
+        // Text that could hold a link but holds none is read, not disabled.
         state |= STATE_SYSTEM_UNAVAILABLE;
     }
     if (facts.checked.value_or(false)) {

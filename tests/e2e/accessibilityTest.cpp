@@ -313,6 +313,27 @@ TEST_F(ScreenReader, AStopQuestionAnsweredNoThroughTheAccessibleObjectsKeepsInst
     killProcesses(L"KestruneLauncher.exe");
 }
 
+TEST_F(ScreenReader, TheErrorPageReadsAsTitleExplanationAndItsTwoButtons)
+{
+    control(L"package_status=404");
+    const HWND window = start();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(press(window, text(app::ids::kExpressInstall)));
+    ASSERT_TRUE(waitUntil([&] { return hasChildNamed(window, text(app::ids::kRetry)); }, kTimeoutMs)) << "no error page";
+    // The title and the explanation depend on the error; their roles do not.
+    const std::vector<Row> errorPage = {{ROLE_SYSTEM_CLIENT, text(app::ids::kCaption), kFocusable},
+                                        {kButton, L"Minimize", kFocusable},
+                                        {kButton, L"Close", kFocusable},
+                                        {ROLE_SYSTEM_STATICTEXT, kAnyName, kReadOnly},
+                                        {ROLE_SYSTEM_STATICTEXT, kAnyName, kReadOnly},
+                                        {kButton, text(app::ids::kRetry), kFocusable},
+                                        {kButton, text(app::ids::kExit), kFocusable}};
+    EXPECT_EQ(tree(window), errorPage);
+    ASSERT_TRUE(press(window, text(app::ids::kExit)));
+    const auto code = installer_->wait(kTimeoutMs);
+    ASSERT_TRUE(code) << "the program did not end";
+}
+
 // Key presses as the keyboard makes them, into the window in front.
 void pressKeys(HWND window, const std::vector<std::pair<WORD, bool>> &keys)
 {

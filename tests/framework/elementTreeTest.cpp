@@ -434,6 +434,8 @@ TEST(AccessibleFacts, StatesActionsAndNavigation)
     EXPECT_EQ(msaaState({AccessibleRole::kLink, true, true, false, std::nullopt}),
               STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_LINKED);
     EXPECT_EQ(msaaState({AccessibleRole::kStaticText, false, false, false, std::nullopt}), STATE_SYSTEM_READONLY);
+    // A paragraph that may carry a link, showing one without.
+    EXPECT_EQ(msaaState({AccessibleRole::kStaticText, true, false, false, std::nullopt}), STATE_SYSTEM_READONLY);
 
     using framework::accessibility::defaultActionName;
     EXPECT_STREQ(defaultActionName(AccessibleRole::kCheckButton, true), L"Uncheck");
