@@ -57,7 +57,8 @@ TEST_F(BuiltCatalogue, EveryCatalogueIdIsPresentAndNoOtherInTheRange)
                            [id](const installer::ErrorPage &page) { return page.titleId == id || page.textId == id; });
     };
     for (unsigned id = 300; id <= 1801; ++id) {
-        const bool isListed = std::find(std::begin(listed), std::end(listed), id) != std::end(listed) || isErrorText(id);
+        const bool isListed =
+            std::find(std::begin(listed), std::end(listed), id) != std::end(listed) || isErrorText(id);
         EXPECT_EQ(isListed, !text(id).empty()) << "id " << id;
     }
 }

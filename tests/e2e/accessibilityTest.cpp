@@ -319,7 +319,8 @@ TEST_F(ScreenReader, TheErrorPageReadsAsTitleExplanationAndItsTwoButtons)
     const HWND window = start();
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(press(window, text(app::ids::kExpressInstall)));
-    ASSERT_TRUE(waitUntil([&] { return hasChildNamed(window, text(app::ids::kRetry)); }, kTimeoutMs)) << "no error page";
+    ASSERT_TRUE(waitUntil([&] { return hasChildNamed(window, text(app::ids::kRetry)); }, kTimeoutMs))
+        << "no error page";
     // The title and the explanation depend on the error; their roles do not.
     const std::vector<Row> errorPage = {{ROLE_SYSTEM_CLIENT, text(app::ids::kCaption), kFocusable},
                                         {kButton, L"Minimize", kFocusable},
