@@ -65,6 +65,23 @@ POINT windowOrigin(const windows::Direct2dWindow &window)
     return {rect.left, rect.top};
 }
 
+// The answer about one child, for the methods a client calls with a child id:
+// a child that is not there fails as MSAA says, and nothing thrown reaches the
+// client.
+template <typename Answer>
+HRESULT answerFor(const windows::Direct2dWindow *window, const VARIANT &child, Answer &&answer) noexcept
+{
+    try {
+        const Target target = resolve(window, child);
+        if (FAILED(target.result)) {
+            return target.result;
+        }
+        return answer(target);
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+}
+
 } // namespace
 
 WindowAccessible::WindowAccessible(windows::Direct2dWindow *window) noexcept : window_(window)
@@ -162,13 +179,8 @@ HRESULT WindowAccessible::get_accChild(VARIANT child, IDispatch **dispatch) noex
         return E_POINTER;
     }
     *dispatch = nullptr;
-    try {
-        const Target target = resolve(window_, child);
-        // Every element is a simple child, reached through this object.
-        return FAILED(target.result) ? target.result : S_FALSE;
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    // Every element is a simple child, reached through this object.
+    return answerFor(window_, child, [](const Target &) -> HRESULT { return S_FALSE; });
 }
 
 HRESULT WindowAccessible::get_accName(VARIANT child, BSTR *name) noexcept
@@ -177,15 +189,9 @@ HRESULT WindowAccessible::get_accName(VARIANT child, BSTR *name) noexcept
         return E_POINTER;
     }
     *name = nullptr;
-    try {
-        const Target target = resolve(window_, child);
-        if (FAILED(target.result)) {
-            return target.result;
-        }
+    return answerFor(window_, child, [&](const Target &target) -> HRESULT {
         return giveString(target.item != nullptr ? target.item->accessibleName() : window_->getTitle(), name);
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 HRESULT WindowAccessible::get_accValue(VARIANT child, BSTR *value) noexcept
@@ -194,18 +200,12 @@ HRESULT WindowAccessible::get_accValue(VARIANT child, BSTR *value) noexcept
         return E_POINTER;
     }
     *value = nullptr;
-    try {
-        const Target target = resolve(window_, child);
-        if (FAILED(target.result)) {
-            return target.result;
-        }
+    return answerFor(window_, child, [&](const Target &target) -> HRESULT {
         if (target.item == nullptr) {
             return DISP_E_MEMBERNOTFOUND;
         }
         return giveString(target.item->accessibleValue(), value);
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 HRESULT WindowAccessible::get_accDescription(VARIANT, BSTR *description) noexcept
@@ -223,17 +223,11 @@ HRESULT WindowAccessible::get_accRole(VARIANT child, VARIANT *role) noexcept
         return E_POINTER;
     }
     role->vt = VT_EMPTY;
-    try {
-        const Target target = resolve(window_, child);
-        if (FAILED(target.result)) {
-            return target.result;
-        }
+    return answerFor(window_, child, [&](const Target &target) -> HRESULT {
         setChildId(role, target.item != nullptr ? msaaRole(target.item->accessibleRole())
                                                 : (window_->isDialog() ? ROLE_SYSTEM_DIALOG : ROLE_SYSTEM_CLIENT));
         return S_OK;
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 HRESULT WindowAccessible::get_accState(VARIANT child, VARIANT *state) noexcept
@@ -242,11 +236,7 @@ HRESULT WindowAccessible::get_accState(VARIANT child, VARIANT *state) noexcept
         return E_POINTER;
     }
     state->vt = VT_EMPTY;
-    try {
-        const Target target = resolve(window_, child);
-        if (FAILED(target.result)) {
-            return target.result;
-        }
+    return answerFor(window_, child, [&](const Target &target) -> HRESULT {
         const bool hasFocus = windowHasFocus(*window_);
         if (target.item == nullptr) {
             LONG own = STATE_SYSTEM_FOCUSABLE;
@@ -260,9 +250,7 @@ HRESULT WindowAccessible::get_accState(VARIANT child, VARIANT *state) noexcept
         setChildId(state, msaaState({item.accessibleRole(), item.interactive, item.actionable(),
                                      hasFocus && window_->focusedItem() == &item, item.accessibleChecked()}));
         return S_OK;
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 HRESULT WindowAccessible::get_accHelp(VARIANT, BSTR *help) noexcept
@@ -329,27 +317,17 @@ HRESULT WindowAccessible::get_accDefaultAction(VARIANT child, BSTR *action) noex
         return E_POINTER;
     }
     *action = nullptr;
-    try {
-        const Target target = resolve(window_, child);
-        if (FAILED(target.result)) {
-            return target.result;
-        }
+    return answerFor(window_, child, [&](const Target &target) -> HRESULT {
         const wchar_t *name = target.item != nullptr && target.item->actionable()
                                   ? defaultActionName(target.item->accessibleRole(), target.item->accessibleChecked())
                                   : nullptr;
         return name != nullptr ? giveString(name, action) : S_FALSE;
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 HRESULT WindowAccessible::accSelect(LONG flags, VARIANT child) noexcept
 {
-    try {
-        const Target target = resolve(window_, child);
-        if (FAILED(target.result)) {
-            return target.result;
-        }
+    return answerFor(window_, child, [&](const Target &target) -> HRESULT {
         if (flags != SELFLAG_TAKEFOCUS) {
             return DISP_E_MEMBERNOTFOUND;
         }
@@ -359,9 +337,7 @@ HRESULT WindowAccessible::accSelect(LONG flags, VARIANT child) noexcept
         ::SetFocus(window_->handle());
         window_->setFocusedItem(target.item);
         return S_OK;
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 HRESULT WindowAccessible::accLocation(LONG *left, LONG *top, LONG *width, LONG *height, VARIANT child) noexcept
@@ -370,11 +346,7 @@ HRESULT WindowAccessible::accLocation(LONG *left, LONG *top, LONG *width, LONG *
         return E_POINTER;
     }
     *left = *top = *width = *height = 0;
-    try {
-        const Target target = resolve(window_, child);
-        if (FAILED(target.result)) {
-            return target.result;
-        }
+    return answerFor(window_, child, [&](const Target &target) -> HRESULT {
         if (target.item == nullptr) {
             RECT rect = {};
             ::GetWindowRect(window_->handle(), &rect);
@@ -391,9 +363,7 @@ HRESULT WindowAccessible::accLocation(LONG *left, LONG *top, LONG *width, LONG *
         *width = rect.width;
         *height = rect.height;
         return S_OK;
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 HRESULT WindowAccessible::accNavigate(LONG direction, VARIANT start, VARIANT *end) noexcept
@@ -402,11 +372,8 @@ HRESULT WindowAccessible::accNavigate(LONG direction, VARIANT start, VARIANT *en
         return E_POINTER;
     }
     end->vt = VT_EMPTY;
-    try {
-        const Target target = resolve(window_, start);
-        if (FAILED(target.result)) {
-            return target.result;
-        }
+    // Only that the start is a child counts: navigation goes by position.
+    return answerFor(window_, start, [&](const Target &) -> HRESULT {
         const auto count = static_cast<LONG>(window_->accessibleItems().size());
         const std::optional<LONG> reached = navigate(start.lVal, direction, count);
         if (!reached) {
@@ -414,9 +381,7 @@ HRESULT WindowAccessible::accNavigate(LONG direction, VARIANT start, VARIANT *en
         }
         setChildId(end, *reached);
         return S_OK;
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 HRESULT WindowAccessible::accHitTest(LONG left, LONG top, VARIANT *child) noexcept
@@ -454,19 +419,13 @@ HRESULT WindowAccessible::accHitTest(LONG left, LONG top, VARIANT *child) noexce
 
 HRESULT WindowAccessible::accDoDefaultAction(VARIANT child) noexcept
 {
-    try {
-        const Target target = resolve(window_, child);
-        if (FAILED(target.result)) {
-            return target.result;
-        }
+    return answerFor(window_, child, [&](const Target &target) -> HRESULT {
         if (target.item == nullptr || !target.item->actionable()) {
             return DISP_E_MEMBERNOTFOUND;
         }
         window_->postActivation(target.item);
         return S_OK;
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 HRESULT WindowAccessible::put_accName(VARIANT, BSTR) noexcept
