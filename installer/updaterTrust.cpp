@@ -1,6 +1,7 @@
 #include "installer/updaterTrust.h"
 
 #include "kestrune/config.h"
+#include "win32lib/encryption/Sha256.h"
 
 #include <winerror.h>
 
@@ -63,29 +64,10 @@ uint32_t builtInSignerDetail(const Signer::CertificateDigest &expected, LONG upd
 
 std::optional<Signer::CertificateDigest> parseSignerDigest(std::wstring_view text)
 {
+    // A certificate's digest is a SHA-256, written as any other.
     Signer::CertificateDigest digest = {};
-    if (text.size() != digest.size() * 2) {
+    if (!win32lib::encryption::parseSha256Text(text, digest)) {
         return std::nullopt;
-    }
-    const auto nibble = [](wchar_t digit) -> int {
-        if (digit >= L'0' && digit <= L'9') {
-            return digit - L'0';
-        }
-        if (digit >= L'a' && digit <= L'f') {
-            return digit - L'a' + 10;
-        }
-        if (digit >= L'A' && digit <= L'F') {
-            return digit - L'A' + 10;
-        }
-        return -1;
-    };
-    for (size_t index = 0; index < digest.size(); ++index) {
-        const int high = nibble(text[2 * index]);
-        const int low = nibble(text[2 * index + 1]);
-        if (high < 0 || low < 0) {
-            return std::nullopt;
-        }
-        digest[index] = static_cast<uint8_t>(high * 16 + low);
     }
     return digest;
 }
