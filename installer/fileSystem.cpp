@@ -65,25 +65,35 @@ bool tryCreateDirectoryTree(const std::wstring &path)
 
 namespace {
 
+DWORD removeTreeEntry(const std::wstring &path, DWORD attributes);
+
+// Every entry inside the folder: the first error, the other entries tried
+// anyway.
+DWORD removeEntriesIn(const std::wstring &folder)
+{
+    DWORD firstError = 0;
+    WIN32_FIND_DATAW entry = {};
+    win32lib::UniqueFindHandle search(::FindFirstFileW((folder + L"\\*").c_str(), &entry));
+    if (!search) {
+        return 0;
+    }
+    do {
+        if (wcscmp(entry.cFileName, L".") == 0 || wcscmp(entry.cFileName, L"..") == 0) {
+            continue;
+        }
+        const DWORD error = removeTreeEntry(folder + L"\\" + entry.cFileName, entry.dwFileAttributes);
+        firstError = firstError != 0 ? firstError : error;
+    } while (::FindNextFileW(search.get(), &entry));
+    return firstError;
+}
+
 // A link (junction or symbolic link) is removed as itself: what it points to
 // is not part of the tree, and may be anything an unelevated process chose.
 DWORD removeTreeEntry(const std::wstring &path, DWORD attributes)
 {
     const bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 && folder) {
-        DWORD firstError = 0;
-        WIN32_FIND_DATAW entry = {};
-        win32lib::UniqueFindHandle search(::FindFirstFileW((path + L"\\*").c_str(), &entry));
-        if (search) {
-            do {
-                if (wcscmp(entry.cFileName, L".") == 0 || wcscmp(entry.cFileName, L"..") == 0) {
-                    continue;
-                }
-                const DWORD error = removeTreeEntry(path + L"\\" + entry.cFileName, entry.dwFileAttributes);
-                firstError = firstError != 0 ? firstError : error;
-            } while (::FindNextFileW(search.get(), &entry));
-        }
-        search.reset();
+        const DWORD firstError = removeEntriesIn(path);
         if (!::RemoveDirectoryW(path.c_str())) {
             const DWORD error = ::GetLastError();
             return firstError != 0 ? firstError : error;
@@ -121,20 +131,7 @@ int removeDirectoryContents(const std::wstring &path)
         (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         return 0;
     }
-    DWORD firstError = 0;
-    WIN32_FIND_DATAW entry = {};
-    win32lib::UniqueFindHandle search(::FindFirstFileW((path + L"\\*").c_str(), &entry));
-    if (!search) {
-        return 0;
-    }
-    do {
-        if (wcscmp(entry.cFileName, L".") == 0 || wcscmp(entry.cFileName, L"..") == 0) {
-            continue;
-        }
-        const DWORD error = removeTreeEntry(path + L"\\" + entry.cFileName, entry.dwFileAttributes);
-        firstError = firstError != 0 ? firstError : error;
-    } while (::FindNextFileW(search.get(), &entry));
-    return static_cast<int>(firstError);
+    return static_cast<int>(removeEntriesIn(path));
 }
 
 uint64_t directorySize(const std::wstring &path)
