@@ -56,19 +56,25 @@ bool HeldFolder::isStillAt(const std::wstring &path) const
         ::SetLastError(refusal);
         return false;
     }
-    win32lib::UniqueFile found(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                             OPEN_EXISTING, kOpenFolderItself, nullptr));
+    return openIfHeld(path, FILE_READ_ATTRIBUTES).valid();
+}
+
+win32lib::UniqueFile HeldFolder::openIfHeld(const std::wstring &path, DWORD access) const
+{
+    win32lib::UniqueFile folder(::CreateFileW(path.c_str(), access,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                              OPEN_EXISTING, kOpenFolderItself, nullptr));
     Identity identity;
-    if (!found || !identify(found.get(), identity)) {
-        return false;
+    if (!folder || !identify(folder.get(), identity)) {
+        folder.reset();
+        return folder;
     }
     if (!(identity == identity_)) {
         // ERROR_FILE_INVALID: the folder under that name is another one.
+        folder.reset();
         ::SetLastError(ERROR_FILE_INVALID);
-        return false;
     }
-    return true;
+    return folder;
 }
 
 bool HeldFolder::releaseAndRemove(const std::wstring &path)
@@ -78,15 +84,8 @@ bool HeldFolder::releaseAndRemove(const std::wstring &path)
         return false;
     }
     handle_.reset();
-    win32lib::UniqueFile folder(::CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
-                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                              OPEN_EXISTING, kOpenFolderItself, nullptr));
-    Identity identity;
-    if (!folder || !identify(folder.get(), identity)) {
-        return false;
-    }
-    if (!(identity == identity_)) {
-        ::SetLastError(ERROR_FILE_INVALID);
+    const win32lib::UniqueFile folder = openIfHeld(path, DELETE | FILE_READ_ATTRIBUTES);
+    if (!folder) {
         return false;
     }
     FILE_DISPOSITION_INFO disposition = {TRUE};

@@ -41,6 +41,9 @@ private:
         bool operator==(const Identity &) const = default;
     };
     [[nodiscard]] static bool identify(HANDLE folder, Identity &identity);
+    // The folder at `path` itself, opened with `access`, only when it is the
+    // held one; otherwise empty, with ERROR_FILE_INVALID for another folder.
+    [[nodiscard]] win32lib::UniqueFile openIfHeld(const std::wstring &path, DWORD access) const;
 
     win32lib::UniqueFile handle_;
     Identity identity_;
