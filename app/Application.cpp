@@ -202,6 +202,9 @@ unsigned Application::startInstaller(const CommandLine &commandLine)
     // A silent run carries its choices on its own command line and takes
     // nothing from a record another process left.
     const bool resuming = commandLine.mode == RunMode::kInteractive && installer_.takeOverHandoff();
+    if (commandLine.silent()) {
+        installer_.takeOverProxyRoute();
+    }
     if (commandLine.mode == RunMode::kVerySilent) {
         return installer_.runWithoutWindow();
     }

@@ -37,6 +37,13 @@ bool Installer::takeOverHandoff()
     return installer::takeOverHandoff(options_);
 }
 
+void Installer::takeOverProxyRoute()
+{
+    if (installer::takeOverProxyRoute()) {
+        telemetry::InstallLog::instance().write(L"Proxy settings: those of the instance that started this one");
+    }
+}
+
 BeginOutcome Installer::beginInstall(const RECT &windowRect)
 {
     if (app::isElevatedLevel(app::processIntegrityLevel())) {

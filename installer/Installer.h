@@ -31,6 +31,8 @@ public:
     // Reads the record an unelevated instance left; true when this process
     // continues that installation.
     [[nodiscard]] bool takeOverHandoff();
+    // A silent copy takes only the proxy route its starter left.
+    void takeOverProxyRoute();
     // Whoever shows the installation; nobody when null.
     void setEvents(std::shared_ptr<InstallerEvents> events) noexcept { events_ = std::move(events); }
 

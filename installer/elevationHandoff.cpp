@@ -1,6 +1,7 @@
 #include "installer/elevationHandoff.h"
 
 #include "app/commandLine.h"
+#include "app/exitCodes.h"
 #include "app/privileges.h"
 #include "app/singleInstance.h"
 #include "installer/crossProcess.h"
@@ -8,6 +9,7 @@
 #include "win32lib/http/ProxyRouter.h"
 
 #include <cstring>
+#include <optional>
 
 namespace installer {
 
@@ -67,43 +69,83 @@ BeginOutcome handOffToElevatedCopy(InstallOptions &options, const RECT &windowRe
     return BeginOutcome::kHandedOver;
 }
 
-bool takeOverHandoff(InstallOptions &options)
+namespace {
+
+// A copy of the hand-off objects' content, taken only from objects the
+// instance that started this one made; nullopt when there are none. The
+// first instance's event is set whether or not anything was read, since
+// it may wait for it.
+std::optional<HandoffMapping> copyHandoff()
 {
     // Objects under these names that the instance which started this one
     // did not make were planted: they are not even opened.
     if (!startedByWaitingInstance()) {
-        return false;
+        return std::nullopt;
     }
     NamedEvent event;
     if (!event.open(kHandoffEventName, EVENT_ALL_ACCESS)) {
-        return false;
+        return std::nullopt;
     }
-    bool resuming = false;
+    std::optional<HandoffMapping> handoff;
     SharedMemory mapping;
     if (mapping.open(kHandoffMappingName, kHandoffMappingSize, FILE_MAP_ALL_ACCESS)) {
         // Checked in this process's own copy, which nobody can change.
-        HandoffMapping handoff;
-        memcpy(&handoff, mapping.data(), sizeof(handoff));
+        handoff.emplace();
+        memcpy(&*handoff, mapping.data(), sizeof(*handoff));
         mapping.close();
-        win32lib::http::ProxySettings proxy;
         // The parent may have ended while the objects were opened, and
         // someone else then made objects of these names: the record counts
         // only when the parent still runs after it was copied.
-        if (startedByWaitingInstance() && handoffRecordIsValid(handoff.record) &&
-            readProxyHandoff(handoff.proxy, proxy)) {
-            applyElevationHandoff(handoff.record, options);
-            win32lib::http::ProxyRouter::instance().useSettings(proxy);
-            resuming = app::processIntegrityLevel() >= app::kHighIntegrityLevel;
+        if (!startedByWaitingInstance()) {
+            handoff.reset();
         }
     }
-    // The first instance waits for this whether or not the record was read.
     event.set();
-    return resuming;
+    return handoff;
+}
+
+} // namespace
+
+bool takeOverHandoff(InstallOptions &options)
+{
+    const std::optional<HandoffMapping> handoff = copyHandoff();
+    win32lib::http::ProxySettings proxy;
+    if (!handoff || !handoffRecordIsValid(handoff->record) || !readProxyHandoff(handoff->proxy, proxy)) {
+        return false;
+    }
+    applyElevationHandoff(handoff->record, options);
+    win32lib::http::ProxyRouter::instance().useSettings(proxy);
+    return app::processIntegrityLevel() >= app::kHighIntegrityLevel;
+}
+
+bool takeOverProxyRoute()
+{
+    const std::optional<HandoffMapping> handoff = copyHandoff();
+    win32lib::http::ProxySettings proxy;
+    if (!handoff || !readProxyHandoff(handoff->proxy, proxy)) {
+        return false;
+    }
+    win32lib::http::ProxyRouter::instance().useSettings(proxy);
+    return true;
 }
 
 unsigned runElevatedCopy(const InstallSteps &steps, const std::wstring &arguments)
 {
     telemetry::InstallLog &log = telemetry::InstallLog::instance();
+    // The copy may run as another account: it takes this user's proxy route
+    // from these objects, and nothing else, since its choices are on its
+    // command line. Objects of these names that exist already are another
+    // instance's hand-over, or planted: the copy would read them.
+    NamedEvent event;
+    SharedMemory mapping;
+    if (!event.create(kHandoffEventName) || !mapping.create(kHandoffMappingName, kHandoffMappingSize)) {
+        log.write(L"The hand-over objects exist already: another instance is handing over");
+        return app::kExitSecondInstance;
+    }
+    HandoffMapping handoff = {};
+    handoff.proxy = makeProxyHandoff(win32lib::http::ProxyRouter::instance().settings());
+    mapping.write(&handoff, sizeof(handoff));
+
     log.write(L"Not elevated: starting an elevated copy");
     win32lib::UniqueHandle copy;
     log.handOver();

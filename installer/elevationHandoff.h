@@ -20,8 +20,14 @@ namespace installer {
 // `options`. True when this process continues that installation.
 [[nodiscard]] bool takeOverHandoff(InstallOptions &options);
 
-// An unelevated silent run hands the whole run to an elevated copy started
-// with `arguments` and returns the copy's exit code, or the Windows error of
+// The elevated copy of a silent run: takes only the proxy route the
+// unelevated instance that started it left, since the copy's choices are on
+// its command line. False when there is none to take (the copy then finds
+// the settings itself).
+[[nodiscard]] bool takeOverProxyRoute();
+
+// An unelevated silent run hands the whole run, with its proxy route, to an
+// elevated copy started with `arguments` and returns the copy's exit code, or the Windows error of
 // a failed start (1223 when elevation is declined).
 [[nodiscard]] unsigned runElevatedCopy(const InstallSteps &steps, const std::wstring &arguments);
 

@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# A /VERYSILENT installation behind a proxy: squid is the user's proxy in a
-# throw-away prefix, the installation server listens on the compiled-in
-# 127.0.0.1:18080, and the run must succeed with the manifest, the package
-# and the telemetry in squid's log. The proxy's name (127.0.0.2) differs from
-# the server's, as Wine needs.
+# A /VERYSILENT installation behind a proxy, as a package manager starts it:
+# squid is the user's proxy in a throw-away prefix, an unelevated first
+# instance (tests/bin/unelevated_instance.exe) finds it and hands the run to
+# the real program as its elevated copy, which must route as that user does
+# although the settings it would find itself ("the elevating account's") say
+# direct. The installation server listens on the compiled-in 127.0.0.1:18080;
+# the run must succeed with the manifest, the package and the telemetry in
+# squid's log. The proxy's name (127.0.0.2) differs from the server's, as
+# Wine needs.
 #   silent-behind-proxy.sh BUILD_DIR
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -46,8 +50,9 @@ done
 # From cmd's "start /wait", as a package manager starts it, so that the whole
 # exit code comes back (Wine's own exit status keeps only 8 bits).
 installer_win=$("$KESTRUNE_WINE64" winepath -w "$build/bin/KestruneSetup64.exe" 2>/dev/null | tr -d '\r')
-printf '@start "" /wait "%s" /VERYSILENT /LOG="C:\\proxy-run.log"\r\n@echo exit code %%ERRORLEVEL%%\r\n' \
-  "$installer_win" >"$WINEPREFIX/drive_c/proxy-run.cmd"
+first_win=$("$KESTRUNE_WINE64" winepath -w "$build/tests/bin/unelevated_instance.exe" 2>/dev/null | tr -d '\r')
+printf '@start "" /wait "%s" /ELEVATING_ACCOUNT_DIRECT "%s" /VERYSILENT /LOG="C:\\proxy-run.log"\r\n@echo exit code %%ERRORLEVEL%%\r\n' \
+  "$first_win" "$installer_win" >"$WINEPREFIX/drive_c/proxy-run.cmd"
 "$root/scripts/with-display" "$KESTRUNE_WINE64" cmd /c 'C:\proxy-run.cmd' 2>"$work/run.out" | tr -d '\r' \
   >"$work/exit-code.txt" || true
 cat "$WINEPREFIX/drive_c/proxy-run.log" >>"$work/run.out" 2>/dev/null || true
@@ -56,6 +61,8 @@ expect() { # description command...
   if "${@:2}"; then echo "ok: $1"; else echo "FAILED: $1"; failed=1; fi
 }
 expect "exit code 0" grep -q "exit code 0" "$work/exit-code.txt"
+expect "the copy took the first instance's route" grep -q "Proxy settings: those of the instance that started this one" \
+  "$work/run.out"
 expect "the launcher is installed" test -f "$WINEPREFIX/drive_c/Program Files/Kestrune Software/Kestrune/KestruneLauncher.exe"
 for request in "GET http://127.0.0.1:18080/kestrune/updates.xml" "GET http://127.0.0.1:18080/kestrune/packages/x64.zip" \
   "HEAD http://127.0.0.1:18080/telemetry/log_success"; do

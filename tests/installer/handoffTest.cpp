@@ -8,6 +8,7 @@
 #include "telemetry/InstallLog.h"
 #include "ui/WindowEvents.h"
 #include "tests/installer/pageMessages.h"
+#include "win32lib/http/ProxyRouter.h"
 #include "tests/support/paths.h"
 #include "tests/support/process.h"
 
@@ -240,6 +241,9 @@ TEST_F(Handoff, ObjectsThatExistAlreadyStopBeforeTheRestart)
         EXPECT_EQ(restarts, 0);
         EXPECT_TRUE(mutexIsHeldElsewhere());
         EXPECT_TRUE(sink_.messages.empty());
+        // A silent run's copy would read them as its route.
+        EXPECT_EQ(installer_.runElevatedCopy(L"/VERYSILENT"), 23000u);
+        EXPECT_EQ(restarts, 0);
         installer::SharedMemory plantedRecord;
         if (plantedRecord.open(installer::kHandoffMappingName, installer::kHandoffMappingSize, FILE_MAP_READ)) {
             const installer::ElevationHandoff untouched = {};
@@ -278,10 +282,19 @@ TEST_F(Handoff, CopyThatEndsWithoutTakingOverLeavesThisInstanceRunning)
 
 TEST_F(Handoff, DeclinedElevationOfASilentRunEndsWith1223WithoutABox)
 {
-    bool objectsDuringRestart = true;
+    // The route the copy takes is this user's, whatever account elevates.
+    win32lib::http::ProxySettings route;
+    route.proxy = L"proxy.example:3128";
+    route.bypass = L"<local>";
+    win32lib::http::ProxyRouter::instance().useSettings(route);
+    std::optional<installer::HandoffMapping> handed;
     std::wstring handedArguments;
     steps_.relaunchElevated = [&](const std::wstring &arguments, win32lib::UniqueHandle &) {
-        objectsDuringRestart = handoffObjectsExist();
+        installer::SharedMemory mapping;
+        if (mapping.open(installer::kHandoffMappingName, installer::kHandoffMappingSize, FILE_MAP_READ)) {
+            handed.emplace();
+            std::memcpy(&*handed, mapping.data(), sizeof(*handed));
+        }
         handedArguments = arguments;
         return static_cast<uint32_t>(ERROR_CANCELLED);
     };
@@ -292,7 +305,14 @@ TEST_F(Handoff, DeclinedElevationOfASilentRunEndsWith1223WithoutABox)
     watcher.stop();
     EXPECT_EQ(exitCode, 1223u);
     EXPECT_EQ(handedArguments, L"/VERYSILENT");
-    EXPECT_FALSE(objectsDuringRestart) << "a silent run needs no hand-off record";
+    win32lib::http::ProxyRouter::instance().useSettings({});
+    ASSERT_TRUE(handed) << "no route for the copy";
+    win32lib::http::ProxySettings read;
+    EXPECT_TRUE(installer::readProxyHandoff(handed->proxy, read));
+    EXPECT_EQ(read, route);
+    const installer::ElevationHandoff noChoices = {};
+    EXPECT_EQ(std::memcmp(&handed->record, &noChoices, sizeof(noChoices)), 0) << "its choices are on its command line";
+    EXPECT_FALSE(handoffObjectsExist());
     EXPECT_EQ(watcher.boxes, 0);
     EXPECT_TRUE(sink_.messages.empty());
 }
