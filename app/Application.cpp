@@ -227,16 +227,26 @@ unsigned Application::startInstaller(const CommandLine &commandLine)
                 return askProxyCredentials(owner, proxy, user, password);
             });
     }
+    if (resuming) {
+        window_->moveToRectangle(installer_.options().windowRect);
+    }
+    ::ShowWindow(window_->handle(), SW_SHOWNORMAL);
+    telemetry::markStartup(L"window shown");
+    // Before any run starts, so that a page that cannot be made still ends
+    // the program as a failed initialisation.
+    const HRESULT laterPages = window_->createLaterViews();
+    telemetry::markStartup(L"other pages");
+    telemetry::writeStartupMarks();
+    if (FAILED(laterPages)) {
+        window_.reset();
+        return showInitFailure();
+    }
     if (silent && !installer_.startUnattendedRun()) {
         return showInitFailure();
     }
     if (resuming) {
-        window_->moveToRectangle(installer_.options().windowRect);
         installer_.resumeHandedOverRun();
     }
-    ::ShowWindow(window_->handle(), SW_SHOWNORMAL);
-    telemetry::markStartup(L"window shown");
-    telemetry::writeStartupMarks();
     return 0;
 }
 

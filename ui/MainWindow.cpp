@@ -12,6 +12,7 @@
 #include "ui/pages/InstallingView.h"
 #include "ui/pages/StartPageView.h"
 #include "ui/showMessageBox.h"
+#include "telemetry/startupMarks.h"
 
 namespace ui {
 
@@ -47,27 +48,56 @@ void MainWindow::onEscape()
     ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
 }
 
+namespace {
+
+using PageMaker = std::function<std::unique_ptr<framework::views::View>()>;
+
+template <typename Page>
+PageMaker pageMaker(MainWindow *window, IDWriteFactory *factory, const framework::text::FontDescription &font)
+{
+    return [window, factory, font] { return std::make_unique<Page>(window, factory, font); };
+}
+
+} // namespace
+
 HRESULT MainWindow::createContent(intptr_t argument)
 {
     const framework::text::FontDescription font = framework::base::uiFont();
     IDWriteFactory *factory = textFactory.Get();
     nonClientView = std::make_unique<framework::views::NonClientAreaView>(this, true);
-    views.push_back(std::make_unique<pages::ErrorPageView>(this, factory, font));
-    views.push_back(std::make_unique<pages::StartPageView>(this, factory, font));
-    views.push_back(std::make_unique<pages::ChooseDirView>(this, factory, font));
-    views.push_back(std::make_unique<pages::InstallingView>(this, factory, font));
-    views.push_back(std::make_unique<pages::FinishView>(this, factory, font));
+    std::pair<int32_t, PageMaker> pages[] = {
+        {pages::ErrorPageView::kId, pageMaker<pages::ErrorPageView>(this, factory, font)},
+        {pages::StartPageView::kId, pageMaker<pages::StartPageView>(this, factory, font)},
+        {pages::ChooseDirView::kId, pageMaker<pages::ChooseDirView>(this, factory, font)},
+        {pages::InstallingView::kId, pageMaker<pages::InstallingView>(this, factory, font)},
+        {pages::FinishView::kId, pageMaker<pages::FinishView>(this, factory, font)},
+    };
+    int32_t initialId = pages::StartPageView::kId;
+    for (const auto &[id, make] : pages) {
+        if (id == argument) {
+            initialId = id;
+        }
+    }
+    // The first frame shows one page; the others cost time before it for
+    // nothing, so they are made once it is on the screen.
+    for (auto &[id, make] : pages) {
+        if (id == initialId) {
+            views.push_back(make());
+        } else {
+            laterViews.push_back(std::move(make));
+        }
+    }
     if (const HRESULT created = contentCreation(); FAILED(created)) {
         return created;
     }
-    currentView = page(pages::StartPageView::kId);
-    if (argument != 0) {
-        if (auto *initial = page(static_cast<int32_t>(argument))) {
-            currentView = initial;
-        }
-    }
+    currentView = views.front().get();
     currentView->show();
     return S_OK;
+}
+
+void MainWindow::onStartupStep(const wchar_t *step) noexcept
+{
+    telemetry::markStartup(step);
 }
 
 std::shared_ptr<installer::InstallerEvents> MainWindow::events()
@@ -76,16 +106,6 @@ std::shared_ptr<installer::InstallerEvents> MainWindow::events()
         events_ = std::make_shared<WindowEvents>(hwnd);
     }
     return events_;
-}
-
-framework::views::View *MainWindow::page(int32_t id) const noexcept
-{
-    for (const auto &view : views) {
-        if (view->id == id) {
-            return view.get();
-        }
-    }
-    return nullptr;
 }
 
 void MainWindow::beginInstall()

@@ -9,7 +9,7 @@
 namespace ui {
 
 // The installer's window: five pages over the system buttons, one shown at
-// a time. The worker reaches it only through the page messages of its
+// a time; the pages not shown first are made after the first frame. The worker reaches it only through the page messages of its
 // events; the pages reach the engine through its commands.
 class MainWindow : public framework::windows::Direct2dWindow {
 public:
@@ -29,12 +29,13 @@ public:
     void onEscape() override;
     // `argument`: the page to open on (0 for the start page).
     HRESULT createContent(intptr_t argument) override;
+    void onStartupStep(const wchar_t *step) noexcept override;
 
     [[nodiscard]] installer::InstallerCommands &commands() const noexcept { return commands_; }
     // What the engine tells this window; made once the window exists.
     [[nodiscard]] std::shared_ptr<installer::InstallerEvents> events();
     // The page with that id, or null.
-    [[nodiscard]] framework::views::View *page(int32_t id) const noexcept;
+    [[nodiscard]] framework::views::View *page(int32_t id) noexcept { return findView(id); }
 
     // Express Install, START INSTALL and RETRY: a run here, or the hand-over
     // to an elevated copy, after which this window closes.

@@ -128,8 +128,42 @@ const wchar_t *Direct2dWindow::className() const
     return L"Top-Level Window";
 }
 
+HRESULT Direct2dWindow::createLaterViews() noexcept
+{
+    // Taken first: a page being made can ask for another one.
+    std::vector<std::function<std::unique_ptr<views::View>()>> makers;
+    makers.swap(laterViews);
+    try {
+        for (const auto &make : makers) {
+            views.push_back(make());
+            if (FAILED(views.back()->creation)) {
+                return views.back()->creation;
+            }
+        }
+    } catch (const std::bad_alloc &) {
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+views::View *Direct2dWindow::findView(int32_t id) noexcept
+{
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        for (const auto &view : views) {
+            if (view->id == id) {
+                return view.get();
+            }
+        }
+        if (laterViews.empty() || FAILED(createLaterViews())) {
+            break;
+        }
+    }
+    return nullptr;
+}
+
 void Direct2dWindow::destroyContent()
 {
+    laterViews.clear();
     focused = nullptr;
     currentView = nullptr;
     nonClientView.reset();
@@ -170,17 +204,21 @@ HRESULT Direct2dWindow::initialize(intptr_t argument)
         return result;
     }
     applyTargetDpi();
+    onStartupStep(L"render target");
     if (FAILED(result = loadDeviceResources())) {
         return result;
     }
+    onStartupStep(L"pictures");
     if (FAILED(result = createWindow())) {
         return result;
     }
+    onStartupStep(L"window created");
     result = ::DWriteCreateFactory(DWRITE_FACTORY_TYPE_ISOLATED, __uuidof(IDWriteFactory),
                                    reinterpret_cast<IUnknown **>(textFactory.ReleaseAndGetAddressOf()));
     if (FAILED(result)) {
         return result;
     }
+    onStartupStep(L"text factory");
     HRESULT contentResult = E_OUTOFMEMORY;
     try {
         contentResult = createContent(argument);
@@ -193,6 +231,7 @@ HRESULT Direct2dWindow::initialize(intptr_t argument)
     if (FAILED(contentResult)) {
         return contentResult;
     }
+    onStartupStep(L"pages");
     if (currentView != nullptr) {
         currentView->show();
         focused = currentView->initialFocus;
@@ -687,18 +726,15 @@ void Direct2dWindow::showView(int32_t id)
     if (currentView != nullptr) {
         currentView->cancelHover();
     }
-    for (auto &view : views) {
-        if (view->id == id) {
-            if (currentView != nullptr) {
-                currentView->hide();
-            }
-            currentView = view.get();
-            currentView->show();
-            focused = currentView->initialFocus;
-            announcePage();
-            onFocusChanged(focused);
-            break;
+    if (views::View *view = findView(id)) {
+        if (currentView != nullptr) {
+            currentView->hide();
         }
+        currentView = view;
+        currentView->show();
+        focused = currentView->initialFocus;
+        announcePage();
+        onFocusChanged(focused);
     }
     render(nullptr);
 }
@@ -706,11 +742,8 @@ void Direct2dWindow::showView(int32_t id)
 void Direct2dWindow::deliverViewData(int32_t id, PageData *payload)
 {
     const std::unique_ptr<PageData> owned(payload);
-    for (auto &view : views) {
-        if (view->id == id) {
-            view->receiveData(owned.get());
-            return;
-        }
+    if (views::View *view = findView(id)) {
+        view->receiveData(owned.get());
     }
 }
 

@@ -12,6 +12,7 @@
 #include <wrl/client.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -59,9 +60,19 @@ public:
     virtual void close();
     virtual void onDestroyed();
     virtual void onEscape();
+    // Called after each step of `initialize`, so that the start-up can be
+    // timed from above; does nothing here.
+    virtual void onStartupStep(const wchar_t *) noexcept {}
     virtual ~Direct2dWindow();
-    // Creates nonClientView and the pages, appends them to views and sets currentView.
+    // Creates nonClientView and the pages, appends them to views (or, for
+    // pages the first frame does not show, to laterViews) and sets currentView.
     virtual HRESULT createContent(intptr_t argument) = 0;
+    // Makes the pages left in laterViews: once the first frame is on the
+    // screen, or at once when one of them is asked for. The first failure, or
+    // S_OK (also when none are left).
+    HRESULT createLaterViews() noexcept;
+    // The page with that id, made now if it was left for later; null if none.
+    [[nodiscard]] views::View *findView(int32_t id) noexcept;
     // The first failure among the elements createContent made, or S_OK.
     [[nodiscard]] HRESULT contentCreation() const noexcept;
     virtual void destroyContent();
@@ -129,6 +140,7 @@ protected:
     framework::resources::Image inactiveBackground;
     framework::resources::Image atlas;
     std::vector<std::unique_ptr<views::View>> views;
+    std::vector<std::function<std::unique_ptr<views::View>()>> laterViews;
     views::View *currentView = nullptr;
     std::unique_ptr<views::NonClientAreaView> nonClientView;
     bool firstActivationPending = true;
