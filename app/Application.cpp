@@ -212,6 +212,7 @@ unsigned Application::startInstaller(const CommandLine &commandLine)
 
     telemetry::markStartup(L"start checks");
     auto window = std::make_unique<ui::MainWindow>(installer_);
+    window->usePreparedDevice(preparedDevice_);
     if (FAILED(window->initialize(resuming || silent ? ui::kPageInstalling : ui::kPageStart))) {
         return showInitFailure();
     }
@@ -257,6 +258,9 @@ unsigned Application::runWithArguments(std::wstring_view arguments)
         return *ended;
     }
     storeCommandLine(commandLine);
+    if (commandLine.mode == RunMode::kInteractive) {
+        preparedDevice_.start();
+    }
     telemetry::markStartup(L"command line");
 
     if (FAILED(createFactories())) {
@@ -278,6 +282,9 @@ unsigned Application::runWithArguments(std::wstring_view arguments)
     // consent.
     if (commandLine.silent() && !isElevatedLevel(integrityLevel)) {
         return installer_.runElevatedCopy(elevatedCopyArguments(commandLine));
+    }
+    if (commandLine.mode == RunMode::kSilent) {
+        preparedDevice_.start();
     }
 
     if (FAILED(chooseFont())) {

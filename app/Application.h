@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/base/CoreApplication.h"
+#include "framework/renderers/Direct2dDxgiRenderer.h"
 #include "framework/text/FontDescription.h"
 #include "installer/Installer.h"
 #include "ui/MainWindow.h"
@@ -53,6 +54,8 @@ private:
     Microsoft::WRL::ComPtr<IWICImagingFactory> wicFactory_;
     Microsoft::WRL::ComPtr<IDWriteFactory> dwriteFactory_;
     framework::text::FontDescription font_;
+    // Made while the rest of the start-up runs, for the window.
+    framework::renderers::PreparedDevice preparedDevice_;
     // Before the engine, so that it outlives the engine's worker, which
     // tells it what happens until it ends.
     std::unique_ptr<ui::MainWindow> window_;

@@ -1,5 +1,7 @@
 #include "framework/renderers/Direct2dDxgiRenderer.h"
 
+#include <system_error>
+
 namespace framework::renderers {
 
 SurfaceSize fittedSurfaceSize(UINT currentWidth, UINT currentHeight, UINT width, UINT height) noexcept
@@ -77,8 +79,69 @@ COLORREF Direct2dDxgiRenderer::pixelAt(int x, int y)
     return colour;
 }
 
+HRESULT createDevice(Microsoft::WRL::ComPtr<ID3D10Device1> &device, D3D10_DRIVER_TYPE &driverType) noexcept
+{
+    for (const D3D10_DRIVER_TYPE type : {D3D10_DRIVER_TYPE_HARDWARE, D3D10_DRIVER_TYPE_WARP}) {
+        const HRESULT result = ::D3D10CreateDevice1(nullptr, type, nullptr, D3D10_CREATE_DEVICE_BGRA_SUPPORT,
+                                                    D3D10_FEATURE_LEVEL_10_0, D3D10_1_SDK_VERSION,
+                                                    device.ReleaseAndGetAddressOf());
+        if (SUCCEEDED(result) || type == D3D10_DRIVER_TYPE_WARP) {
+            driverType = SUCCEEDED(result) ? type : D3D10_DRIVER_TYPE_NULL;
+            return result;
+        }
+    }
+    return E_FAIL;
+}
+
+PreparedDevice::~PreparedDevice()
+{
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+void PreparedDevice::start() noexcept
+{
+    if (thread_.joinable() || factory_ || device_) {
+        return;
+    }
+    try {
+        thread_ = std::thread([this]() noexcept {
+            (void)::D2D1CreateFactory(D2D1_FACTORY_TYPE_SINGLE_THREADED, __uuidof(ID2D1Factory), nullptr,
+                                      reinterpret_cast<void **>(factory_.ReleaseAndGetAddressOf()));
+            (void)createDevice(device_, driverType_);
+        });
+    } catch (const std::system_error &) {
+        // The window makes them itself.
+    }
+}
+
+void PreparedDevice::handTo(Direct2dDxgiRenderer &renderer) noexcept
+{
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+    renderer.adopt(std::move(factory_), std::move(device_), driverType_);
+}
+
+void Direct2dDxgiRenderer::adopt(Microsoft::WRL::ComPtr<ID2D1Factory> madeFactory,
+                                 Microsoft::WRL::ComPtr<ID3D10Device1> madeDevice,
+                                 D3D10_DRIVER_TYPE madeDriverType) noexcept
+{
+    if (madeFactory && !factory) {
+        factory = std::move(madeFactory);
+    }
+    if (madeDevice && !device) {
+        device = std::move(madeDevice);
+        driverType_ = madeDriverType;
+    }
+}
+
 HRESULT Direct2dDxgiRenderer::createFactory()
 {
+    if (factory) {
+        return S_OK;
+    }
     return ::D2D1CreateFactory(D2D1_FACTORY_TYPE_SINGLE_THREADED, __uuidof(ID2D1Factory), nullptr,
                                reinterpret_cast<void **>(factory.ReleaseAndGetAddressOf()));
 }
@@ -86,19 +149,8 @@ HRESULT Direct2dDxgiRenderer::createFactory()
 HRESULT Direct2dDxgiRenderer::create(UINT width, UINT height)
 {
     HRESULT result = S_OK;
-    if (!device) {
-        result = ::D3D10CreateDevice1(nullptr, D3D10_DRIVER_TYPE_HARDWARE, nullptr, D3D10_CREATE_DEVICE_BGRA_SUPPORT,
-                                      D3D10_FEATURE_LEVEL_10_0, D3D10_1_SDK_VERSION, &device);
-        driverType_ = D3D10_DRIVER_TYPE_HARDWARE;
-        if (FAILED(result)) {
-            result = ::D3D10CreateDevice1(nullptr, D3D10_DRIVER_TYPE_WARP, nullptr, D3D10_CREATE_DEVICE_BGRA_SUPPORT,
-                                          D3D10_FEATURE_LEVEL_10_0, D3D10_1_SDK_VERSION, &device);
-            driverType_ = D3D10_DRIVER_TYPE_WARP;
-            if (FAILED(result)) {
-                driverType_ = D3D10_DRIVER_TYPE_NULL;
-                return result;
-            }
-        }
+    if (!device && FAILED(result = createDevice(device, driverType_))) {
+        return result;
     }
     if (!texture) {
         D3D10_TEXTURE2D_DESC description = {};

@@ -7,6 +7,8 @@
 #include <dxgi.h>
 #include <wrl/client.h>
 
+#include <thread>
+
 namespace framework::renderers {
 
 // Pixels of slack added when the surface has to grow, so that a window
@@ -21,6 +23,35 @@ struct SurfaceSize {
     bool grows;
 };
 [[nodiscard]] SurfaceSize fittedSurfaceSize(UINT currentWidth, UINT currentHeight, UINT width, UINT height) noexcept;
+
+// A Direct3D 10.1 device with BGRA support: hardware, else WARP.
+[[nodiscard]] HRESULT createDevice(Microsoft::WRL::ComPtr<ID3D10Device1> &device,
+                                   D3D10_DRIVER_TYPE &driverType) noexcept;
+
+class Direct2dDxgiRenderer;
+
+// The Direct2D factory and the Direct3D device, the longest steps of a
+// window's start-up under Wine, made on a thread of their own while the
+// program goes on with the rest of its start-up.
+class PreparedDevice {
+public:
+    PreparedDevice() = default;
+    PreparedDevice(const PreparedDevice &) = delete;
+    PreparedDevice &operator=(const PreparedDevice &) = delete;
+    ~PreparedDevice();
+
+    // Starts making them; once only. Without a thread nothing is prepared.
+    void start() noexcept;
+    // Waits for them and gives them to `renderer`, which makes what is
+    // missing itself.
+    void handTo(Direct2dDxgiRenderer &renderer) noexcept;
+
+private:
+    std::thread thread_;
+    Microsoft::WRL::ComPtr<ID2D1Factory> factory_;
+    Microsoft::WRL::ComPtr<ID3D10Device1> device_;
+    D3D10_DRIVER_TYPE driverType_ = D3D10_DRIVER_TYPE_NULL;
+};
 
 // A Direct2D render target on a GDI-compatible Direct3D 10.1 texture: the
 // frame can be handed to a layered window through GDI and single pixels
@@ -43,6 +74,9 @@ public:
     virtual HRESULT create(UINT width, UINT height);
     virtual void releaseSurface();
     virtual ~Direct2dDxgiRenderer();
+    // A factory and device made beforehand, taken instead of new ones.
+    void adopt(Microsoft::WRL::ComPtr<ID2D1Factory> madeFactory, Microsoft::WRL::ComPtr<ID3D10Device1> madeDevice,
+               D3D10_DRIVER_TYPE madeDriverType) noexcept;
 
     [[nodiscard]] ID2D1RenderTarget *getRenderTarget() const noexcept { return renderTarget.Get(); }
     [[nodiscard]] ID2D1GdiInteropRenderTarget *getGdiInterop() const noexcept { return gdiInterop.Get(); }

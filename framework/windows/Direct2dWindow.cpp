@@ -199,6 +199,10 @@ HRESULT Direct2dWindow::initialize(intptr_t argument)
     pixelHeight = pixelsFor(height, scaleY);
     highContrast = framework::base::highContrastOn();
 
+    if (preparedDevice != nullptr) {
+        preparedDevice->handTo(renderer);
+        preparedDevice = nullptr;
+    }
     HRESULT result = renderer.createFactory();
     if (FAILED(result) || FAILED(result = renderer.create(pixelWidth, pixelHeight))) {
         return result;
@@ -213,9 +217,14 @@ HRESULT Direct2dWindow::initialize(intptr_t argument)
         return result;
     }
     onStartupStep(L"window created");
-    result = ::DWriteCreateFactory(DWRITE_FACTORY_TYPE_ISOLATED, __uuidof(IDWriteFactory),
-                                   reinterpret_cast<IUnknown **>(textFactory.ReleaseAndGetAddressOf()));
-    if (FAILED(result)) {
+    // The application's shared factory has built the system font collection
+    // already (choosing the font needs it); a factory of this window's own
+    // would build it again before the first frame.
+    if (application != nullptr && application->dwriteFactory() != nullptr) {
+        textFactory = application->dwriteFactory();
+    } else if (FAILED(result = ::DWriteCreateFactory(DWRITE_FACTORY_TYPE_ISOLATED, __uuidof(IDWriteFactory),
+                                                     reinterpret_cast<IUnknown **>(
+                                                         textFactory.ReleaseAndGetAddressOf())))) {
         return result;
     }
     onStartupStep(L"text factory");

@@ -64,6 +64,9 @@ public:
     // timed from above; does nothing here.
     virtual void onStartupStep(const wchar_t *) noexcept {}
     virtual ~Direct2dWindow();
+    // `initialize` takes the factory and device from `prepared` (which must
+    // outlive the call) instead of making them.
+    void usePreparedDevice(framework::renderers::PreparedDevice &prepared) noexcept { preparedDevice = &prepared; }
     // Creates nonClientView and the pages, appends them to views (or, for
     // pages the first frame does not show, to laterViews) and sets currentView.
     virtual HRESULT createContent(intptr_t argument) = 0;
@@ -139,6 +142,7 @@ protected:
     framework::resources::Image activeBackground;
     framework::resources::Image inactiveBackground;
     framework::resources::Image atlas;
+    framework::renderers::PreparedDevice *preparedDevice = nullptr;
     std::vector<std::unique_ptr<views::View>> views;
     std::vector<std::function<std::unique_ptr<views::View>()>> laterViews;
     views::View *currentView = nullptr;
