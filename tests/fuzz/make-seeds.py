@@ -69,6 +69,12 @@ def xtea_encipher(plain, key):
     return bytes(data) + bytes([padding])
 
 
+def field(text, units):
+    """A UTF-16 text field of the hand-off mapping, zero-filled."""
+    data = text.encode("utf-16-le")
+    return data + bytes(2 * units - len(data))
+
+
 def header(length, key):
     filler = bytes(range(0xA0, 0xB0))
     return struct.pack(">I", length) + bytes(b for pair in zip(filler, key) for b in pair)
@@ -106,6 +112,16 @@ def main(outdir):
                                   ";".join(f"host{i}={digest}" for i in range(17)),
                                   "localhost=" + digest[:-1] + "g"]):
         write(outdir, "fuzz_certificate_pins", f"pins-{index}", pins.encode("utf-16-le"))
+
+    for index, (path, flags, pac, proxy, bypass) in enumerate([
+            ("C:\\Program Files\\Kestrune Software", b"\0\1", "http://wpad.corp/proxy.pac",
+             "http=squid.corp:3128;https=squid.corp:3129", "<local>;*.corp"),
+            ("D:\\" + "k" * 256, b"\1\1", "", "127.0.0.1:18081", "localhost, *.example.com"),
+            ("C:\\Kestrune", b"\1\0", "", "", "")]):
+        record = field(path, 260) + flags + bytes(2) + struct.pack("<4i", -10, 20, 757, 464)
+        proxy_part = bytes([1 if pac else 0]) + bytes(3) + field(pac, 2049) + field(proxy, 1025) + field(bypass, 4097)
+        mapping = record + proxy_part
+        write(outdir, "fuzz_handoff", f"mapping-{index}", mapping + bytes(-len(mapping) % 4))
 
     archive = io.BytesIO()
     with zipfile.ZipFile(archive, "w") as target:
