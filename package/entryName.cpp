@@ -67,11 +67,6 @@ bool convertAnsiName(std::string_view bytes, std::wstring &name)
 
 #endif
 
-bool isSeparator(wchar_t character) noexcept
-{
-    return character == L'\\' || character == L'/';
-}
-
 // Windows drops trailing dots and spaces from a segment, so "name." opens
 // "name" and ".. " opens the parent folder: the name on disk would not be
 // the name in the archive.
@@ -117,21 +112,26 @@ bool isDeviceName(std::wstring_view segment) noexcept
 
 } // namespace
 
+bool isEntrySeparator(wchar_t character) noexcept
+{
+    return character == L'\\' || character == L'/';
+}
+
 bool isDirectoryEntry(std::wstring_view name) noexcept
 {
-    return !name.empty() && isSeparator(name.back());
+    return !name.empty() && isEntrySeparator(name.back());
 }
 
 bool isSafeEntryName(std::wstring_view name) noexcept
 {
-    if (name.empty() || isSeparator(name.front()) || name.find(L':') != std::wstring_view::npos ||
+    if (name.empty() || isEntrySeparator(name.front()) || name.find(L':') != std::wstring_view::npos ||
         hasControlCharacter(name)) {
         return false;
     }
     size_t start = 0;
     while (start <= name.size()) {
         size_t end = start;
-        while (end < name.size() && !isSeparator(name[end])) {
+        while (end < name.size() && !isEntrySeparator(name[end])) {
             ++end;
         }
         const std::wstring_view segment = name.substr(start, end - start);

@@ -128,6 +128,7 @@ def main(outdir):
         target.writestr("Kestrune/", b"")
         target.writestr("Kestrune/readme.txt", b"readme\r\n" * 8, compress_type=zipfile.ZIP_DEFLATED)
         target.writestr("Kestrune/stored.bin", bytes(range(64)), compress_type=zipfile.ZIP_STORED)
+        target.writestr("Update/", b"")
         target.writestr("Update/KestruneUpdater.exe", b"MZ" + bytes(62), compress_type=zipfile.ZIP_BZIP2)
         info = zipfile.ZipInfo("Kestrune/\u00e9t\u00e9.txt")
         target.writestr(info, b"utf-8 name")
