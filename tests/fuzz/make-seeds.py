@@ -123,6 +123,11 @@ def main(outdir):
         mapping = record + proxy_part
         write(outdir, "fuzz_handoff", f"mapping-{index}", mapping + bytes(-len(mapping) % 4))
 
+    for index, line in enumerate([
+            '/VERYSILENT /SUPPRESSMSGBOXES /NORESTART /LOG="C:\\Windows\\Temp\\kestrune-install.log"',
+            '/SILENT /DIR="C:\\My Folder" /NODESKTOPSHORTCUT', '"/DIR=C:\\My Folder" /?', '/DIR= /LOG="unbalanced']):
+        write(outdir, "fuzz_command_line", f"arguments-{index}", line.encode("utf-16-le"))
+
     archive = io.BytesIO()
     with zipfile.ZipFile(archive, "w") as target:
         target.writestr("Kestrune/", b"")
