@@ -35,13 +35,13 @@ endif()
 # The bounds the program applies when it reads them, taken from where they
 # are defined: a malformed list would make every secure request fail, so it
 # is refused here already.
-file(READ ${PROJECT_SOURCE_DIR}/win32lib/http/certificatePins.h pin_bounds)
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/win32lib/http/certificatePins.h)
+file(READ ${PROJECT_SOURCE_DIR}/win32lib/http/certificatePinText.h pin_bounds)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/win32lib/http/certificatePinText.h)
 foreach(bound "max_certificate_pins;kMaxCertificatePins" "max_pinned_host_length;kMaxPinnedHostLength")
   list(GET bound 0 variable)
   list(GET bound 1 constant)
   if(NOT pin_bounds MATCHES "constexpr size_t ${constant} = ([0-9]+)")
-    message(FATAL_ERROR "${constant} not found in win32lib/http/certificatePins.h")
+    message(FATAL_ERROR "${constant} not found in win32lib/http/certificatePinText.h")
   endif()
   set(${variable} ${CMAKE_MATCH_1})
 endforeach()

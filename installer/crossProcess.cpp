@@ -12,13 +12,6 @@
 namespace installer {
 namespace {
 
-void copyPath(const std::wstring &path, wchar_t (&target)[kHandoffPathCapacity])
-{
-    const size_t length = std::min(path.size(), kHandoffPathCapacity - 1);
-    path.copy(target, length);
-    target[length] = L'\0';
-}
-
 // kRestrictedObjectSecurity as attributes for a create call.
 class RestrictedSecurity {
 public:
@@ -86,7 +79,7 @@ ULONGLONG creationTime(HANDLE process)
 ElevationHandoff makeElevationHandoff(const InstallOptions &options)
 {
     ElevationHandoff handoff = {};
-    copyPath(options.destination, handoff.destination);
+    writeRecordPath(options.destination, handoff.destination);
     handoff.startWhenFinished = options.startWhenFinished != 0 ? 1 : 0;
     handoff.createDesktopShortcut = options.createDesktopShortcut != 0 ? 1 : 0;
     handoff.left = options.windowRect.left;
@@ -99,7 +92,7 @@ ElevationHandoff makeElevationHandoff(const InstallOptions &options)
 void applyElevationHandoff(const ElevationHandoff &handoff, InstallOptions &options)
 {
     // The record comes from another process: never read past its field.
-    options.destination.assign(handoff.destination, wcsnlen(handoff.destination, kHandoffPathCapacity - 1));
+    options.destination = readRecordPath(handoff.destination);
     options.startWhenFinished = handoff.startWhenFinished != 0 ? 1 : 0;
     options.createDesktopShortcut = handoff.createDesktopShortcut != 0 ? 1 : 0;
     options.windowRect = {handoff.left, handoff.top, handoff.right, handoff.bottom};
@@ -108,71 +101,14 @@ void applyElevationHandoff(const ElevationHandoff &handoff, InstallOptions &opti
 UpdaterRecord makeUpdaterRecord(const std::wstring &destination)
 {
     UpdaterRecord record = {};
-    copyPath(destination, record.destination);
+    writeRecordPath(destination, record.destination);
     return record;
 }
 
 bool handoffRecordIsValid(const ElevationHandoff &handoff)
 {
-    const size_t length = wcsnlen(handoff.destination, kHandoffPathCapacity);
-    if (length == kHandoffPathCapacity) {
-        return false;
-    }
-    if (handoff.startWhenFinished > 1 || handoff.createDesktopShortcut > 1) {
-        return false;
-    }
-    return validateDestination(std::wstring(handoff.destination, length)) == ERROR_SUCCESS;
-}
-
-namespace {
-
-template <size_t N> bool copyText(const std::wstring &text, wchar_t (&target)[N])
-{
-    if (text.size() >= N) {
-        return false;
-    }
-    text.copy(target, text.size());
-    target[text.size()] = L'\0';
-    return true;
-}
-
-template <size_t N> bool readText(const wchar_t (&field)[N], std::wstring &text)
-{
-    const size_t length = wcsnlen(field, N);
-    if (length == N) {
-        return false;
-    }
-    text.assign(field, length);
-    return true;
-}
-
-} // namespace
-
-ProxyHandoff makeProxyHandoff(const win32lib::http::ProxySettings &settings)
-{
-    ProxyHandoff handoff = {};
-    if (!win32lib::http::areValidProxySettings(settings) || !copyText(settings.pacUrl, handoff.pacUrl) ||
-        !copyText(settings.proxy, handoff.proxy) || !copyText(settings.bypass, handoff.bypass)) {
-        return ProxyHandoff{};
-    }
-    handoff.autoDetect = settings.autoDetect ? 1 : 0;
-    return handoff;
-}
-
-bool readProxyHandoff(const ProxyHandoff &handoff, win32lib::http::ProxySettings &settings)
-{
-    win32lib::http::ProxySettings read;
-    if (handoff.autoDetect > 1 || handoff.reserved[0] != 0 || handoff.reserved[1] != 0 || handoff.reserved[2] != 0 ||
-        !readText(handoff.pacUrl, read.pacUrl) || !readText(handoff.proxy, read.proxy) ||
-        !readText(handoff.bypass, read.bypass)) {
-        return false;
-    }
-    read.autoDetect = handoff.autoDetect == 1;
-    if (!win32lib::http::areValidProxySettings(read)) {
-        return false;
-    }
-    settings = std::move(read);
-    return true;
+    return handoffRecordFormIsValid(handoff) &&
+           validateDestination(readRecordPath(handoff.destination)) == ERROR_SUCCESS;
 }
 
 DWORD parentProcessId(HANDLE process)

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "installer/InstallOptions.h"
+#include "installer/handoffRecord.h"
 #include "win32lib/UniqueResource.h"
-#include "win32lib/http/proxyRules.h"
 
 #include <windows.h>
 
@@ -19,52 +19,7 @@ inline constexpr wchar_t kHandoffMappingName[] = L"Local\\Orv_ba6ab52a-a537-4211
 // Read by the installed updater to learn the install root.
 inline constexpr wchar_t kUpdaterMappingName[] = L"Local\\e9460ebe-9f52-4c0e-8afa-31a9256f0cef";
 
-// Both records hold a path of at most 259 characters plus its terminator.
-constexpr size_t kHandoffPathCapacity = MAX_PATH;
-
-// The hand-off mapping's content, shared with another build of this program:
-// the layout is fixed to the byte.
-struct ElevationHandoff {
-    wchar_t destination[kHandoffPathCapacity];
-    uint8_t startWhenFinished;
-    uint8_t createDesktopShortcut;
-    uint8_t reserved[2];
-    int32_t left;
-    int32_t top;
-    int32_t right;
-    int32_t bottom;
-};
-static_assert(sizeof(ElevationHandoff) == 540);
-static_assert(offsetof(ElevationHandoff, destination) == 0);
-static_assert(offsetof(ElevationHandoff, startWhenFinished) == 520);
-static_assert(offsetof(ElevationHandoff, createDesktopShortcut) == 521);
-static_assert(offsetof(ElevationHandoff, reserved) == 522);
-static_assert(offsetof(ElevationHandoff, left) == 524);
-static_assert(offsetof(ElevationHandoff, bottom) == 536);
-
-// The run's proxy settings as the starting instance found them, right after
-// the record: the elevated copy routes as the user who started the installer
-// does, also when another account elevates it. Each text is terminated inside
-// its field.
-struct ProxyHandoff {
-    uint8_t autoDetect;
-    uint8_t reserved[3];
-    wchar_t pacUrl[win32lib::http::kMaxPacUrlChars + 1];
-    wchar_t proxy[win32lib::http::kMaxProxyListChars + 1];
-    wchar_t bypass[win32lib::http::kMaxBypassChars + 1];
-};
-
-// What the hand-off mapping holds: both builds of one version share it.
-struct HandoffMapping {
-    ElevationHandoff record;
-    ProxyHandoff proxy;
-};
-static_assert(offsetof(HandoffMapping, proxy) == sizeof(ElevationHandoff));
-
-struct UpdaterRecord {
-    wchar_t destination[kHandoffPathCapacity];
-};
-static_assert(sizeof(UpdaterRecord) == 520);
+static_assert(kHandoffPathCapacity == MAX_PATH);
 
 constexpr DWORD kHandoffMappingSize = sizeof(HandoffMapping);
 constexpr DWORD kUpdaterMappingSize = sizeof(UpdaterRecord);
@@ -83,17 +38,10 @@ inline constexpr wchar_t kRestrictedObjectSecurity[] = L"D:P(A;;GA;;;SY)(A;;GA;;
 void applyElevationHandoff(const ElevationHandoff &handoff, InstallOptions &options);
 [[nodiscard]] UpdaterRecord makeUpdaterRecord(const std::wstring &destination);
 
-// Whether a record read from the hand-off mapping may be resumed: the
-// destination is terminated inside its field and passes
-// validateDestination, and each flag is 0 or 1.
+// Whether a record read from the hand-off mapping may be resumed: its form
+// (handoffRecordFormIsValid) and a destination that passes
+// validateDestination.
 [[nodiscard]] bool handoffRecordIsValid(const ElevationHandoff &handoff);
-
-// Settings that break the proxy rules give an all-zero part (go direct).
-[[nodiscard]] ProxyHandoff makeProxyHandoff(const win32lib::http::ProxySettings &settings);
-// False, leaving `settings` alone, when a text is not terminated inside its
-// field, the flag is other than 0 or 1, a reserved byte is set, or the
-// settings break the proxy rules (win32lib::http::areValidProxySettings).
-[[nodiscard]] bool readProxyHandoff(const ProxyHandoff &handoff, win32lib::http::ProxySettings &settings);
 
 // The id of the process that created `process`; 0 when unknown.
 [[nodiscard]] DWORD parentProcessId(HANDLE process);

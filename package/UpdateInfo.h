@@ -1,6 +1,6 @@
 #pragma once
 
-#include "win32lib/encryption/Sha256.h"
+#include "win32lib/encryption/sha256Text.h"
 
 #include <cstdint>
 

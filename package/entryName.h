@@ -5,6 +5,9 @@
 
 namespace package {
 
+// '\\' and '/' both separate the segments of an entry name.
+[[nodiscard]] bool isEntrySeparator(wchar_t character) noexcept;
+
 // Archive entries whose names end with a separator are folders.
 [[nodiscard]] bool isDirectoryEntry(std::wstring_view name) noexcept;
 

@@ -1,6 +1,6 @@
 #include "package/extraction.h"
 
-#include "package/bzip2Entry.h"
+#include "package/archivePlan.h"
 #include "package/entryName.h"
 #include "package/zipFile.h"
 #include "package/zipReadCache.h"
@@ -32,18 +32,11 @@ namespace package {
 
 namespace {
 
-constexpr uLong kNameBufferSize = 512;
 constexpr unsigned kBlockSize = 65536;
-constexpr uLong kUtf8NameFlag = 0x800;
-// Targets are used without a long-path prefix: a longer one is refused, not cut.
-constexpr size_t kMaxTargetLength = MAX_PATH - 1;
 constexpr auto kProgressInterval = std::chrono::milliseconds(50);
 
-struct Failure {
-    uint32_t code = 0;
-    int32_t zipCode = 0;
-    DWORD lastError = 0;
-};
+using Failure = ExtractFailure;
+using Plan = ExtractionPlan;
 
 bool fail(Failure &failure, uint32_t code, int32_t zipCode, DWORD lastError)
 {
@@ -51,25 +44,9 @@ bool fail(Failure &failure, uint32_t code, int32_t zipCode, DWORD lastError)
     return false;
 }
 
-bool isSeparator(wchar_t character) noexcept
-{
-    return character == L'\\' || character == L'/';
-}
-
 bool isLink(DWORD attributes) noexcept
 {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-}
-
-// A folder name as the file system compares it, to know a folder once
-// however the archive spells it.
-std::wstring folderKey(std::wstring_view name)
-{
-    std::wstring key(name);
-    for (wchar_t &character : key) {
-        character = isSeparator(character) ? L'\\' : static_cast<wchar_t>(std::towupper(character));
-    }
-    return key;
 }
 
 // Opens the target for writing without ever writing through a link: a new
@@ -131,155 +108,28 @@ private:
     UniqueUnzFile archive_;
 };
 
-struct FileJob {
-    unz64_file_pos position = {};
-    uint64_t size = 0;
-    std::wstring target;
-};
-
-// Everything the writing needs, found before any file is written.
-struct Plan {
-    std::vector<std::wstring> folders;
-    std::vector<FileJob> files;
-    uint64_t total = 0;
-};
-
-struct Entry {
-    unz_file_info64 info = {};
-    std::wstring name;
-};
-
-bool readEntry(unzFile archive, Entry &entry, Failure &failure)
-{
-    std::array<char, kNameBufferSize> name = {};
-    ::SetLastError(0);
-    const int status =
-        ::unzGetCurrentFileInfo64(archive, &entry.info, name.data(), kNameBufferSize, nullptr, 0, nullptr, 0);
-    if (status != UNZ_OK) {
-        return fail(failure, kExtractEntryInfo, status, ::GetLastError());
-    }
-    // A name cut to the buffer would be a different file; it cannot fit in
-    // a target path anyway.
-    if (entry.info.size_filename >= kNameBufferSize) {
-        return fail(failure, kExtractCreateFile, 0, ERROR_FILENAME_EXCED_RANGE);
-    }
-    const std::string_view bytes(name.data(), entry.info.size_filename);
-    if (!convertEntryName(bytes, (entry.info.flag & kUtf8NameFlag) != 0, entry.name)) {
-        return fail(failure, kExtractConvertName, 0, ::GetLastError());
-    }
-    return true;
-}
-
-// Reads the central directory once and checks every entry, in archive order,
-// so that a hostile or broken archive is refused before it writes anything.
-class Planner {
-public:
-    Planner(const std::wstring &destination, Plan &plan, Failure &failure)
-        : destination_(destination), plan_(plan), failure_(failure)
-    {
-    }
-
-    bool read(unzFile archive);
-    bool createFolders();
-
-private:
-    bool addEntry(unzFile archive, const Entry &entry);
-    bool walkFolders(std::wstring_view name, bool create);
-
-    const std::wstring &destination_;
-    Plan &plan_;
-    Failure &failure_;
-    // Folders the archive listed so far, and folders known to be real ones.
-    std::unordered_set<std::wstring> listed_;
-    std::unordered_set<std::wstring> ready_;
-};
-
-bool Planner::read(unzFile archive)
-{
-    if (isLink(::GetFileAttributesW(destination_.c_str()))) {
-        return fail(failure_, kExtractCreateDirectory, 0, kErrorLinkInDestination);
-    }
-    unz_global_info64 globalInfo = {};
-    ::SetLastError(0);
-    const int status = ::unzGetGlobalInfo64(archive, &globalInfo);
-    if (status != UNZ_OK) {
-        return fail(failure_, kExtractGlobalInfo, status, ::GetLastError());
-    }
-    const uint64_t entryCount = globalInfo.number_entry;
-    for (uint64_t index = 0; index < entryCount; ++index) {
-        Entry entry;
-        if (!readEntry(archive, entry, failure_) || !addEntry(archive, entry)) {
-            return false;
-        }
-        if (index + 1 < entryCount) {
-            ::SetLastError(0);
-            const int next = ::unzGoToNextFile(archive);
-            if (next != UNZ_OK) {
-                return fail(failure_, kExtractGoToNext, next, ::GetLastError());
-            }
-        }
-    }
-    return true;
-}
-
-bool Planner::addEntry(unzFile archive, const Entry &entry)
-{
-    if (!isSafeEntryName(entry.name)) {
-        return fail(failure_, kExtractUnsafeName, 0, ERROR_INVALID_NAME);
-    }
-    const bool directory = isDirectoryEntry(entry.name);
-    std::wstring target = destination_ + L"\\" + entry.name;
-    if (target.size() > kMaxTargetLength) {
-        return fail(failure_, directory ? kExtractCreateDirectory : kExtractCreateFile, 0, ERROR_FILENAME_EXCED_RANGE);
-    }
-    if (directory) {
-        // A listed folder brings its parents with it, as it always has.
-        const std::wstring_view folder(entry.name.data(), entry.name.size() - 1);
-        for (size_t end = 1; end <= folder.size(); ++end) {
-            if (end == folder.size() || isSeparator(folder[end])) {
-                listed_.insert(folderKey(folder.substr(0, end)));
-            }
-        }
-        target.pop_back();
-        plan_.folders.push_back(std::move(target));
-        return true;
-    }
-    // Parent folders are not created for files: the archive lists each
-    // folder before the files inside it, unless the folder is there already.
-    const size_t separator = entry.name.find_last_of(L"\\/");
-    if (separator != std::wstring::npos) {
-        const std::wstring_view parent(entry.name.data(), separator);
-        if (listed_.count(folderKey(parent)) == 0 && !walkFolders(parent, false)) {
-            return false;
-        }
-    }
-    if (entry.info.compression_method == kBzip2Method) {
-        const int bzip2Status = checkBzip2StreamEnds(archive);
-        if (bzip2Status != UNZ_OK) {
-            return fail(failure_, kExtractReadEntry, bzip2Status, ERROR_INVALID_DATA);
-        }
-    }
-    FileJob job;
-    ::SetLastError(0);
-    const int status = ::unzGetFilePos64(archive, &job.position);
-    if (status != UNZ_OK) {
-        return fail(failure_, kExtractEntryInfo, status, ::GetLastError());
-    }
-    job.size = entry.info.uncompressed_size;
-    job.target = std::move(target);
-    plan_.total += job.size;
-    plan_.files.push_back(std::move(job));
-    return true;
-}
-
 // Every folder on the way to `name` inside the destination must be a real
 // folder: a link planted there would take the files somewhere else. Missing
 // folders are created when `create` is set, and are an error otherwise.
-bool Planner::walkFolders(std::wstring_view name, bool create)
+class FileSystemFolders final : public DestinationFolders {
+public:
+    explicit FileSystemFolders(const std::wstring &destination) : destination_(destination) {}
+
+    bool destinationIsLink() override { return isLink(::GetFileAttributesW(destination_.c_str())); }
+
+    bool walk(std::wstring_view name, bool create, Failure &failure) override;
+
+private:
+    const std::wstring &destination_;
+    // Folders known to be real ones.
+    std::unordered_set<std::wstring> ready_;
+};
+
+bool FileSystemFolders::walk(std::wstring_view name, bool create, Failure &failure)
 {
     const uint32_t code = create ? kExtractCreateDirectory : kExtractCreateFile;
     for (size_t end = 1; end <= name.size(); ++end) {
-        if ((end < name.size() && !isSeparator(name[end])) || isSeparator(name[end - 1])) {
+        if ((end < name.size() && !isEntrySeparator(name[end])) || isEntrySeparator(name[end - 1])) {
             continue;
         }
         const std::wstring_view prefix = name.substr(0, end);
@@ -291,28 +141,17 @@ bool Planner::walkFolders(std::wstring_view name, bool create)
         const DWORD attributes = ::GetFileAttributesW(path.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES) {
             if (!create) {
-                return fail(failure_, code, 0, ERROR_PATH_NOT_FOUND);
+                return fail(failure, code, 0, ERROR_PATH_NOT_FOUND);
             }
             if (!::CreateDirectoryW(path.c_str(), nullptr)) {
-                return fail(failure_, code, 0, ::GetLastError());
+                return fail(failure, code, 0, ::GetLastError());
             }
         } else if (isLink(attributes)) {
-            return fail(failure_, code, 0, kErrorLinkInDestination);
+            return fail(failure, code, 0, kErrorLinkInDestination);
         } else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-            return fail(failure_, code, 0, create ? ERROR_ALREADY_EXISTS : ERROR_PATH_NOT_FOUND);
+            return fail(failure, code, 0, create ? ERROR_ALREADY_EXISTS : ERROR_PATH_NOT_FOUND);
         }
         ready_.insert(std::move(key));
-    }
-    return true;
-}
-
-bool Planner::createFolders()
-{
-    const size_t start = destination_.size() + 1;
-    for (const std::wstring &folder : plan_.folders) {
-        if (!walkFolders(std::wstring_view(folder).substr(start), true)) {
-            return false;
-        }
     }
     return true;
 }
@@ -616,7 +455,8 @@ bool extract(ExtractResult &result, const std::wstring &archivePath, const std::
         return false;
     }
     Plan plan;
-    Planner planner(destination, plan, failure);
+    FileSystemFolders folders(destination);
+    ArchivePlanner planner(destination, folders, plan, failure);
     if (!planner.read(reader.get()) || !planner.createFolders()) {
         return false;
     }

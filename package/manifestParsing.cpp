@@ -4,17 +4,27 @@
 
 #include <pugixml.hpp>
 
+#ifdef _WIN32
 #include <windows.h>
 #include <winhttp.h>
+#endif
 
 #include <algorithm>
 #include <cwctype>
 #include <limits>
 #include <optional>
+#include <string_view>
 
 namespace package {
 
 namespace {
+
+bool isAsciiDigit(wchar_t c)
+{
+    return c >= L'0' && c <= L'9';
+}
+
+#ifdef _WIN32
 
 bool isCrackableUrl(const std::wstring &url)
 {
@@ -28,10 +38,44 @@ bool isCrackableUrl(const std::wstring &url)
     return ::WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &components) != FALSE;
 }
 
-bool isAsciiDigit(wchar_t c)
+#else
+
+// Built for the build machine (the manifest's fuzz target), which has no
+// WinHTTP: the address is the same check's outline, a scheme of http or
+// https, a host and an optional port from 1 to 65535. The program itself
+// asks WinHTTP, whose decision is the one that counts when it downloads.
+bool isCrackableUrl(const std::wstring &url)
 {
-    return c >= L'0' && c <= L'9';
+    const auto startsWith = [&](std::wstring_view prefix) {
+        return url.size() >= prefix.size() &&
+               std::equal(prefix.begin(), prefix.end(), url.begin(),
+                          [](wchar_t a, wchar_t b) { return static_cast<wchar_t>(std::towlower(a)) == b; });
+    };
+    const size_t schemeEnd = startsWith(L"http://") ? 7 : startsWith(L"https://") ? 8 : 0;
+    if (schemeEnd == 0) {
+        return false;
+    }
+    const size_t authorityEnd = std::min(url.find_first_of(L"/?#", schemeEnd), url.size());
+    const std::wstring_view authority = std::wstring_view(url).substr(schemeEnd, authorityEnd - schemeEnd);
+    const size_t colon = authority.rfind(L':');
+    if (authority.empty() || colon == 0) {
+        return false;
+    }
+    if (colon == std::wstring_view::npos) {
+        return true;
+    }
+    const std::wstring_view port = authority.substr(colon + 1);
+    uint32_t value = 0;
+    for (const wchar_t c : port) {
+        if (!isAsciiDigit(c) || value > 65535) {
+            return false;
+        }
+        value = value * 10 + static_cast<uint32_t>(c - L'0');
+    }
+    return port.empty() || (value >= 1 && value <= 65535);
 }
+
+#endif
 
 // The whole text matches ^(\d+\.)?(\d+\.)?(\d+\.)?(\d+)?$: at most three
 // "digits." groups, then digits or nothing. Written out rather than with

@@ -16,6 +16,17 @@
 
 namespace {
 
+// The record's UTF-16 fields as the Windows build reads them.
+wchar_t *asWide(char16_t *field)
+{
+    return reinterpret_cast<wchar_t *>(field);
+}
+
+const wchar_t *asWide(const char16_t *field)
+{
+    return reinterpret_cast<const wchar_t *>(field);
+}
+
 using installer::ElevationHandoff;
 
 std::wstring uniqueName(const wchar_t *purpose)
@@ -55,7 +66,7 @@ TEST(ElevationHandoffRecord, DestinationOf300CharactersIsCutTo259)
     installer::InstallOptions options;
     options.destination = L"C:\\" + std::wstring(297, L'p');
     const ElevationHandoff handoff = installer::makeElevationHandoff(options);
-    EXPECT_EQ(std::wstring(handoff.destination), options.destination.substr(0, 259));
+    EXPECT_EQ(std::wstring(asWide(handoff.destination)), options.destination.substr(0, 259));
 
     installer::InstallOptions received;
     installer::applyElevationHandoff(handoff, received);
@@ -127,8 +138,9 @@ TEST(ElevationHandoffRecord, OnlyAValidRecordIsResumed)
     const Row rows[] = {
         {"as written", [](ElevationHandoff &) {}, true},
         {"off-screen rectangle", [](ElevationHandoff &h) { h.left = h.right = -40000; }, true},
-        {"network share", [](ElevationHandoff &h) { wcscpy(h.destination, L"\\\\host\\share\\k"); }, false},
-        {"parent segment", [](ElevationHandoff &h) { wcscpy(h.destination, L"C:\\Kestrune\\..\\Windows"); }, false},
+        {"network share", [](ElevationHandoff &h) { wcscpy(asWide(h.destination), L"\\\\host\\share\\k"); }, false},
+        {"parent segment", [](ElevationHandoff &h) { wcscpy(asWide(h.destination), L"C:\\Kestrune\\..\\Windows"); },
+         false},
         {"empty destination", [](ElevationHandoff &h) { h.destination[0] = L'\0'; }, false},
         {"no terminator",
          [](ElevationHandoff &h) { std::fill(std::begin(h.destination), std::end(h.destination), L'k'); }, false},
@@ -167,8 +179,10 @@ TEST(ElevationHandoffRecord, ProxySettingsTravelWithTheRecordAndAreCheckedLikeIt
          [](installer::ProxyHandoff &h) { std::fill(std::begin(h.proxy), std::end(h.proxy), L'a'); }, false},
         {"bypass without terminator",
          [](installer::ProxyHandoff &h) { std::fill(std::begin(h.bypass), std::end(h.bypass), L'a'); }, false},
-        {"PAC address of a file", [](installer::ProxyHandoff &h) { wcscpy(h.pacUrl, L"file:///c:/p.pac"); }, false},
-        {"line break in the bypass list", [](installer::ProxyHandoff &h) { wcscpy(h.bypass, L"a\r\nb"); }, false},
+        {"PAC address of a file", [](installer::ProxyHandoff &h) { wcscpy(asWide(h.pacUrl), L"file:///c:/p.pac"); },
+         false},
+        {"line break in the bypass list", [](installer::ProxyHandoff &h) { wcscpy(asWide(h.bypass), L"a\r\nb"); },
+         false},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);

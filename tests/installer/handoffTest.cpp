@@ -26,6 +26,12 @@
 
 namespace {
 
+// The record's UTF-16 fields as the Windows build reads them.
+wchar_t *asWide(char16_t *field)
+{
+    return reinterpret_cast<wchar_t *>(field);
+}
+
 using installer::Installer;
 using testsupport::ChildProcess;
 using testsupport::PageMessageSink;
@@ -442,7 +448,7 @@ TEST_F(Handoff, ElevatedCopyResumesAtTheSameRectangleAndTheFirstInstanceCloses)
     EXPECT_EQ(handedArguments, L"/LOG=\"" + logPath + L"\"");
     EXPECT_TRUE(mutexFree);
     ASSERT_TRUE(written);
-    EXPECT_EQ(std::wstring(written->destination), destination.substr(0, 259));
+    EXPECT_EQ(std::wstring(asWide(written->destination)), destination.substr(0, 259));
     EXPECT_EQ(written->startWhenFinished, 0);
     EXPECT_EQ(written->createDesktopShortcut, 1);
     EXPECT_EQ(written->left, kWindowRect.left);
@@ -515,7 +521,7 @@ TEST_F(Handoff, PlantedOrInvalidRecordsAreNotResumed)
     const Row rows[] = {
         {"planted before a direct start", false, [](installer::ElevationHandoff &) {}, false},
         {"network destination", true,
-         [](installer::ElevationHandoff &h) { wcscpy(h.destination, L"\\\\host\\share\\k"); }, false},
+         [](installer::ElevationHandoff &h) { wcscpy(asWide(h.destination), L"\\\\host\\share\\k"); }, false},
         {"flag other than 0 or 1", true, [](installer::ElevationHandoff &h) { h.startWhenFinished = 2; }, false},
         {"off-screen rectangle", true,
          [](installer::ElevationHandoff &h) {

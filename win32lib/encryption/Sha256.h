@@ -3,19 +3,12 @@
 // SHA-256 through the system's CNG provider, fed piece by piece.
 
 #include "win32lib/UniqueResource.h"
+#include "win32lib/encryption/sha256Text.h"
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <string_view>
 
 namespace win32lib::encryption {
-
-using Sha256Digest = std::array<uint8_t, 32>;
-
-// A digest written as text: exactly 64 hexadecimal digits, in either case.
-// False for anything else, `digest` then undefined.
-[[nodiscard]] bool parseSha256Text(std::wstring_view text, Sha256Digest &digest) noexcept;
 
 class Sha256 {
 public:

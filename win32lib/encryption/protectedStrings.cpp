@@ -40,4 +40,9 @@ SharedSecureWString certificatePins()
     return decodeStringRecord(records::certificatePins());
 }
 
+SharedSecureString decodePicture(uint16_t id)
+{
+    return decodePicture(records::pictureTable(), id);
+}
+
 } // namespace win32lib::encryption

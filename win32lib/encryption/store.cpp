@@ -2,12 +2,10 @@
 
 #include "win32lib/encryption/cipher.h"
 #include "win32lib/encryption/recordFormat.h"
-#include "win32lib/encryption/storeRecords.h"
-
-#include <windows.h>
+#include "win32lib/utf16.h"
 
 #include <algorithm>
-#include <climits>
+#include <string_view>
 
 namespace win32lib::encryption {
 
@@ -38,17 +36,13 @@ SharedSecureWString decodeStringRecord(std::span<const uint8_t> record)
         return wide;
     }
     const std::shared_ptr<const SecureString> utf8 = decipherWithHeaderKey(record, record.subspan(kHeaderEnd, length));
-    if (utf8->empty() || utf8->size() > static_cast<std::size_t>(INT_MAX)) {
+    const std::string_view text(utf8->data(), utf8->size());
+    const std::size_t wideLength = win32lib::utf8ToUtf16(text, nullptr, 0);
+    if (wideLength == 0) {
         return wide;
     }
-    const int utf8Length = static_cast<int>(utf8->size());
-    const int wideLength = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8->data(), utf8Length, nullptr, 0);
-    if (wideLength <= 0) {
-        return wide;
-    }
-    wide->resize(static_cast<std::size_t>(wideLength));
-    if (::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8->data(), utf8Length, wide->data(), wideLength) !=
-        wideLength) {
+    wide->resize(wideLength);
+    if (win32lib::utf8ToUtf16(text, wide->data(), wideLength) != wideLength) {
         wide->clear();
     }
     return wide;
@@ -76,11 +70,6 @@ SharedSecureString decodePicture(std::span<const uint8_t> table, uint16_t id)
         offset = textStart + static_cast<std::size_t>(length);
     }
     return makeSecureShared<SecureString>();
-}
-
-SharedSecureString decodePicture(uint16_t id)
-{
-    return decodePicture(records::pictureTable(), id);
 }
 
 } // namespace win32lib::encryption

@@ -3,6 +3,7 @@
 // Reading the enciphered store. Each use deciphers again; nothing is cached.
 // A malformed record gives an empty (never null) result and the caller fails
 // in its own way, e.g. an empty address fails the HTTP client's URL step.
+// The decoders are portable C++, fuzzed on the build machine.
 
 #include "win32lib/encryption/SecureAllocator.h"
 
@@ -18,7 +19,8 @@ namespace win32lib::encryption {
 // `table`; empty when the id is absent.
 [[nodiscard]] SharedSecureString decodePicture(std::span<const uint8_t> table, uint16_t id);
 
-// The same from the program's own picture table (ids 101 to 105).
+// The same from the program's own picture table (ids 101 to 105), which is
+// read beside the program's other records in protectedStrings.cpp.
 [[nodiscard]] SharedSecureString decodePicture(uint16_t id);
 
 } // namespace win32lib::encryption
