@@ -27,7 +27,7 @@
 namespace {
 
 // The record's UTF-16 fields as the Windows build reads them.
-wchar_t *asWide(char16_t *field)
+[[maybe_unused]] wchar_t *asWide(char16_t *field)
 {
     return reinterpret_cast<wchar_t *>(field);
 }
