@@ -9,8 +9,9 @@
 namespace ui {
 
 // The installer's window: five pages over the system buttons, one shown at
-// a time; the pages not shown first are made after the first frame. The worker reaches it only through the page messages of its
-// events; the pages reach the engine through its commands.
+// a time; the pages not shown first are made after the first frame. The
+// worker reaches it only through the page messages of its events; the pages
+// reach the engine through its commands.
 class MainWindow : public framework::windows::Direct2dWindow {
 public:
     static constexpr unsigned kWidth = 767;

@@ -82,9 +82,9 @@ COLORREF Direct2dDxgiRenderer::pixelAt(int x, int y)
 HRESULT createDevice(Microsoft::WRL::ComPtr<ID3D10Device1> &device, D3D10_DRIVER_TYPE &driverType) noexcept
 {
     for (const D3D10_DRIVER_TYPE type : {D3D10_DRIVER_TYPE_HARDWARE, D3D10_DRIVER_TYPE_WARP}) {
-        const HRESULT result = ::D3D10CreateDevice1(nullptr, type, nullptr, D3D10_CREATE_DEVICE_BGRA_SUPPORT,
-                                                    D3D10_FEATURE_LEVEL_10_0, D3D10_1_SDK_VERSION,
-                                                    device.ReleaseAndGetAddressOf());
+        const HRESULT result =
+            ::D3D10CreateDevice1(nullptr, type, nullptr, D3D10_CREATE_DEVICE_BGRA_SUPPORT, D3D10_FEATURE_LEVEL_10_0,
+                                 D3D10_1_SDK_VERSION, device.ReleaseAndGetAddressOf());
         if (SUCCEEDED(result) || type == D3D10_DRIVER_TYPE_WARP) {
             driverType = SUCCEEDED(result) ? type : D3D10_DRIVER_TYPE_NULL;
             return result;

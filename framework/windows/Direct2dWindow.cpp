@@ -222,9 +222,9 @@ HRESULT Direct2dWindow::initialize(intptr_t argument)
     // would build it again before the first frame.
     if (application != nullptr && application->dwriteFactory() != nullptr) {
         textFactory = application->dwriteFactory();
-    } else if (FAILED(result = ::DWriteCreateFactory(DWRITE_FACTORY_TYPE_ISOLATED, __uuidof(IDWriteFactory),
-                                                     reinterpret_cast<IUnknown **>(
-                                                         textFactory.ReleaseAndGetAddressOf())))) {
+    } else if (FAILED(result =
+                          ::DWriteCreateFactory(DWRITE_FACTORY_TYPE_ISOLATED, __uuidof(IDWriteFactory),
+                                                reinterpret_cast<IUnknown **>(textFactory.ReleaseAndGetAddressOf())))) {
         return result;
     }
     onStartupStep(L"text factory");
