@@ -1,6 +1,5 @@
 #include "package/archivePlan.h"
 
-#include "package/bzip2Entry.h"
 #include "package/entryName.h"
 #include "package/extraction.h"
 
@@ -23,15 +22,13 @@ constexpr size_t kMaxTargetLength = 259;
 
 // The Windows errors planning reports, named here so that the planning
 // builds where Windows' headers do not exist.
-constexpr uint32_t kErrorInvalidData = 13;
 constexpr uint32_t kErrorInvalidName = 123;
 constexpr uint32_t kErrorFilenameTooLong = 206;
 
 #ifdef _WIN32
 
 static_assert(kMaxTargetLength == MAX_PATH - 1);
-static_assert(kErrorInvalidData == ERROR_INVALID_DATA && kErrorInvalidName == ERROR_INVALID_NAME &&
-              kErrorFilenameTooLong == ERROR_FILENAME_EXCED_RANGE);
+static_assert(kErrorInvalidName == ERROR_INVALID_NAME && kErrorFilenameTooLong == ERROR_FILENAME_EXCED_RANGE);
 
 // minizip reads through the Win32 file functions, which leave their error
 // as the thread's last error.
@@ -155,12 +152,6 @@ bool ArchivePlanner::addEntry(unzFile archive, const unz_file_info64 &info, cons
         const std::wstring_view parent(name.data(), separator);
         if (listed_.count(folderKey(parent)) == 0 && !folders_.walk(parent, false, failure_)) {
             return false;
-        }
-    }
-    if (info.compression_method == kBzip2Method) {
-        const int bzip2Status = checkBzip2StreamEnds(archive);
-        if (bzip2Status != UNZ_OK) {
-            return fail(failure_, kExtractReadEntry, bzip2Status, kErrorInvalidData);
         }
     }
     FileJob job;

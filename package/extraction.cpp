@@ -1,6 +1,7 @@
 #include "package/extraction.h"
 
 #include "package/archivePlan.h"
+#include "package/entryReader.h"
 #include "package/entryName.h"
 #include "package/zipFile.h"
 #include "package/zipReadCache.h"
@@ -156,20 +157,42 @@ bool FileSystemFolders::walk(std::wstring_view name, bool create, Failure &failu
     return true;
 }
 
+// What one writing thread copies entries with: too large for its stack.
+struct CopyBuffers {
+    EntryReader entry;
+    std::array<char, kBlockSize> block;
+};
+
+// A failed read or close of an entry: a damaged stream is invalid data, a
+// wrong CRC is a CRC error, and anything else is what the file functions
+// left as the thread's last error.
+bool failReading(Failure &failure, int status)
+{
+    DWORD lastError = ::GetLastError();
+    if (status == UNZ_CRCERROR) {
+        lastError = ERROR_CRC;
+    } else if (status == UNZ_BADZIPFILE) {
+        lastError = ERROR_INVALID_DATA;
+    }
+    return fail(failure, kExtractReadEntry, status, lastError);
+}
+
 // Copies the file entry at `job` into its target. `afterBlock(count)` is
 // called after each block written; false from it ends the copy (having set
 // the failure, or leaving it empty when another thread's failure stops this
 // one).
 template <typename AfterBlock>
-bool writeFile(unzFile archive, const FileJob &job, char *block, Failure &failure, AfterBlock &&afterBlock)
+bool writeFile(unzFile archive, CopyBuffers &buffers, const FileJob &job, Failure &failure, AfterBlock &&afterBlock)
 {
+    EntryReader &entry = buffers.entry;
+    char *const block = buffers.block.data();
     ::SetLastError(0);
     int status = ::unzGoToFilePos64(archive, &job.position);
     if (status != UNZ_OK) {
         return fail(failure, kExtractEntryInfo, status, ::GetLastError());
     }
     ::SetLastError(0);
-    status = ::unzOpenCurrentFile(archive);
+    status = entry.open(archive);
     if (status != UNZ_OK) {
         return fail(failure, kExtractOpenEntry, status, ::GetLastError());
     }
@@ -180,9 +203,9 @@ bool writeFile(unzFile archive, const FileJob &job, char *block, Failure &failur
     }
     for (;;) {
         ::SetLastError(0);
-        const int count = ::unzReadCurrentFile(archive, block, kBlockSize);
+        const int count = entry.read(block, kBlockSize);
         if (count < 0) {
-            return fail(failure, kExtractReadEntry, count, ::GetLastError());
+            return failReading(failure, count);
         }
         if (count == 0) {
             break;
@@ -195,14 +218,11 @@ bool writeFile(unzFile archive, const FileJob &job, char *block, Failure &failur
         }
     }
     file.reset();
-    // The CRC of the whole entry is only known here.
+    // The CRC and length of the whole entry are only known here.
     ::SetLastError(0);
-    status = ::unzCloseCurrentFile(archive);
-    if (status == UNZ_CRCERROR) {
-        return fail(failure, kExtractReadEntry, status, ERROR_CRC);
-    }
+    status = entry.close();
     if (status != UNZ_OK) {
-        return fail(failure, kExtractReadEntry, status, ::GetLastError());
+        return failReading(failure, status);
     }
     return true;
 }
@@ -211,8 +231,8 @@ bool writeFile(unzFile archive, const FileJob &job, char *block, Failure &failur
 // every block.
 bool writeFilesInOrder(unzFile archive, const Plan &plan, const ExtractResult &result, Failure &failure)
 {
-    std::unique_ptr<char[]> block(new (std::nothrow) char[kBlockSize]);
-    if (!block) {
+    std::unique_ptr<CopyBuffers> buffers(new (std::nothrow) CopyBuffers);
+    if (!buffers) {
         return fail(failure, kExtractReadEntry, 0, ERROR_NOT_ENOUGH_MEMORY);
     }
     uint64_t written = 0;
@@ -226,7 +246,7 @@ bool writeFilesInOrder(unzFile archive, const Plan &plan, const ExtractResult &r
         return true;
     };
     for (const FileJob &job : plan.files) {
-        if (!writeFile(archive, job, block.get(), failure, afterBlock)) {
+        if (!writeFile(archive, *buffers, job, failure, afterBlock)) {
             return false;
         }
     }
@@ -337,14 +357,14 @@ private:
     Failure failure_;
 };
 
-// A worker thread's whole life: its own archive handle, read cache and block.
+// A worker thread's whole life: its own archive handle, read cache and buffers.
 void runWorker(const std::wstring &archivePath, WorkQueue &queue) noexcept
 {
     try {
         Failure failure;
         ArchiveReader reader;
-        std::unique_ptr<char[]> block(new (std::nothrow) char[kBlockSize]);
-        if (!block) {
+        std::unique_ptr<CopyBuffers> buffers(new (std::nothrow) CopyBuffers);
+        if (!buffers) {
             queue.fail({kExtractReadEntry, 0, ERROR_NOT_ENOUGH_MEMORY});
         } else if (!reader.open(archivePath, failure)) {
             queue.fail(failure);
@@ -360,7 +380,7 @@ void runWorker(const std::wstring &archivePath, WorkQueue &queue) noexcept
                     break;
                 }
                 for (const FileJob *job : group->jobs) {
-                    if (!writeFile(reader.get(), *job, block.get(), failure, afterBlock)) {
+                    if (!writeFile(reader.get(), *buffers, *job, failure, afterBlock)) {
                         if (failure.code != 0) {
                             queue.fail(failure);
                         }

@@ -4,12 +4,14 @@
 //   kestrune_bench extract ZIP FOLDER [THREADS]
 //   kestrune_bench install URL FOLDER [THREADS]   (download into FOLDER, then unpack)
 //   kestrune_bench floor ZIP FOLDER [THREADS]     (the archive's files written from memory)
+//   kestrune_bench decode ZIP FOLDER              (every entry read and decoded into nothing, 1 thread)
 //   kestrune_bench proxy URL   (find the proxy settings and URL's route, once, as a run does)
 // THREADS: extraction threads; the installer's default without it.
 // `floor` writes the same folders and files with the same sizes as `extract`,
 // with no archive to read and nothing to inflate: the file system's own cost,
 // which no extractor can beat on that machine.
 #include "package/download.h"
+#include "package/entryReader.h"
 #include "package/extraction.h"
 #include "tools/benchClock.h"
 #include "win32lib/UniqueResource.h"
@@ -26,6 +28,7 @@
 #include <cstdlib>
 #include <cwchar>
 #include <iterator>
+#include <memory>
 #include <set>
 #include <string>
 #include <thread>
@@ -131,6 +134,38 @@ int floor(const std::wstring &archive, const std::wstring &folder, unsigned thre
     return failed ? 1 : 0;
 }
 
+// The decoding alone, which the file system's floor leaves out: what one
+// thread spends inflating the archive whatever the disk.
+int decode(const std::wstring &archive, double &elapsed)
+{
+    const int length = ::WideCharToMultiByte(CP_UTF8, 0, archive.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string path(static_cast<size_t>(length), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, archive.c_str(), -1, path.data(), length, nullptr, nullptr);
+    unzFile zip = ::unzOpen64(path.c_str());
+    if (zip == nullptr) {
+        return 1;
+    }
+    const auto entry = std::make_unique<package::EntryReader>();
+    std::vector<char> block(65536);
+    int result = 0;
+    const double start = nowMs();
+    for (int status = ::unzGoToFirstFile(zip); status == UNZ_OK && result == 0; status = ::unzGoToNextFile(zip)) {
+        if (entry->open(zip) != UNZ_OK) {
+            result = 1;
+            break;
+        }
+        int count = 0;
+        while ((count = entry->read(block.data(), static_cast<unsigned>(block.size()))) > 0) {
+        }
+        if (entry->close() != UNZ_OK || count < 0) {
+            result = 1;
+        }
+    }
+    elapsed = nowMs() - start;
+    ::unzClose(zip);
+    return result;
+}
+
 int download(const wchar_t *url, const std::wstring &file, double &elapsed)
 {
     package::UpdateInfo info;
@@ -206,7 +241,7 @@ int wmain(int argc, wchar_t **argv)
     if (argc != 4 && argc != 5) {
         std::fwprintf(stderr,
                       L"usage: kestrune_bench download URL FILE | extract ZIP FOLDER [THREADS] | floor ZIP FOLDER "
-                      L"[THREADS] | install URL FOLDER [THREADS] | proxy URL\n");
+                      L"[THREADS] | decode ZIP FOLDER | install URL FOLDER [THREADS] | proxy URL\n");
         return 2;
     }
     const unsigned threads =
@@ -219,6 +254,8 @@ int wmain(int argc, wchar_t **argv)
         result = download(argv[2], argv[3], downloadMs);
     } else if (command == L"extract") {
         result = extract(argv[2], argv[3], threads, extractMs);
+    } else if (command == L"decode") {
+        result = decode(argv[2], extractMs);
     } else if (command == L"floor") {
         result = floor(argv[2], argv[3], threads, extractMs);
     } else if (command == L"install") {

@@ -1,9 +1,10 @@
 // The package's planning over an archive held in memory: minizip through
-// the program's read cache, every entry's name and bzip2 stream checked, the
-// plan of folders and files. The destination is an empty folder. The planned
-// files are then read back, as extraction does, within a budget.
+// the program's read cache, every entry's name checked, the plan of folders
+// and files. The destination is an empty folder. The planned files are then
+// read back through the extractor's entry reader, within a budget.
 
 #include "package/archivePlan.h"
+#include "package/entryReader.h"
 #include "package/extraction.h"
 #include "package/zipReadCache.h"
 #include "tests/fuzz/fuzzInput.h"
@@ -95,18 +96,24 @@ public:
 void readPlannedFiles(unzFile archive, const package::ExtractionPlan &plan)
 {
     std::array<char, 65536> block;
+    package::EntryReader entry;
     uint64_t budget = kReadBudget;
     for (const package::FileJob &job : plan.files) {
         unz64_file_pos position = job.position;
         fuzz::expect(::unzGoToFilePos64(archive, &position) == UNZ_OK, "a planned position is found again");
-        if (::unzOpenCurrentFile(archive) != UNZ_OK) {
+        if (entry.open(archive) != UNZ_OK) {
             continue;
         }
         int count = 0;
-        while (budget > 0 && (count = ::unzReadCurrentFile(archive, block.data(), block.size())) > 0) {
+        uint64_t read = 0;
+        while (budget > 0 && (count = entry.read(block.data(), block.size())) > 0) {
             budget -= std::min<uint64_t>(budget, static_cast<uint64_t>(count));
+            read += static_cast<uint64_t>(count);
         }
-        static_cast<void>(::unzCloseCurrentFile(archive));
+        const int closed = entry.close();
+        fuzz::expect(read <= job.size, "no entry gives more than its stated length");
+        fuzz::expect(closed != UNZ_OK || count < 0 || budget == 0 || read == job.size,
+                     "an entry read to its end and closed well gave its stated length");
         if (budget == 0) {
             return;
         }

@@ -241,14 +241,30 @@ TEST_P(ExtractionOnThreads, StopEndsEveryThreadAfterItsBlock)
     EXPECT_LT(afterStop, std::chrono::seconds(1));
 }
 
-TEST_P(ExtractionOnThreads, WrongCrcIsReportedAsReadFailure)
+// An entry whose bytes disagree with its CRC or its stated length is a read
+// failure, never a short or a long file.
+TEST_P(ExtractionOnThreads, EntryDisagreeingWithItsRecordIsReportedAsReadFailure)
 {
-    TempFolder destination;
-    const Extracted extracted = extractHere(packageFixture(L"wrong-crc.zip"), destination.path());
-    EXPECT_FALSE(extracted.succeeded);
-    EXPECT_EQ(extracted.code, package::kExtractReadEntry);
-    EXPECT_EQ(extracted.zipCode, UNZ_CRCERROR);
-    EXPECT_EQ(extracted.lastError, static_cast<DWORD>(ERROR_CRC));
+    const struct {
+        const wchar_t *fixture;
+        int zipCode;
+        DWORD lastError;
+    } cases[] = {
+        {L"wrong-crc.zip", UNZ_CRCERROR, ERROR_CRC},
+        {L"bzip2-wrong-crc.zip", UNZ_CRCERROR, ERROR_CRC},
+        {L"short-deflate.zip", UNZ_BADZIPFILE, ERROR_INVALID_DATA},
+        {L"bzip2-cut.zip", UNZ_BADZIPFILE, ERROR_INVALID_DATA},
+        {L"bzip2-longer.zip", UNZ_BADZIPFILE, ERROR_INVALID_DATA},
+    };
+    for (const auto &row : cases) {
+        SCOPED_TRACE(testing::PrintToString(row.fixture));
+        TempFolder destination;
+        const Extracted extracted = extractHere(packageFixture(row.fixture), destination.path());
+        EXPECT_FALSE(extracted.succeeded);
+        EXPECT_EQ(extracted.code, package::kExtractReadEntry);
+        EXPECT_EQ(extracted.zipCode, row.zipCode);
+        EXPECT_EQ(extracted.lastError, row.lastError);
+    }
 }
 
 // The damaged entry is the last one, written while other threads write

@@ -29,7 +29,8 @@ def compress(method, data):
 
 
 def write_zip(path, entries):
-    """entries: dicts with name (bytes), data, method, flags, crc (override)."""
+    """entries: dicts with name (bytes), data, method, flags, and overrides of
+    crc, size (the stated length) and packed (the compressed bytes)."""
     body = bytearray()
     central = bytearray()
     for entry in entries:
@@ -38,14 +39,15 @@ def write_zip(path, entries):
         method = entry.get("method", STORED)
         flags = entry.get("flags", 0)
         crc = entry.get("crc", zlib.crc32(data))
-        packed = compress(method, data)
+        packed = entry.get("packed", compress(method, data))
+        size = entry.get("size", len(data))
         version = 46 if method == BZIP2 else 20
         offset = len(body)
         body += struct.pack("<IHHHHHIIIHH", 0x04034B50, version, flags, method, 0, 0x5821,
-                            crc, len(packed), len(data), len(name), 0)
+                            crc, len(packed), size, len(name), 0)
         body += name + packed
         central += struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 0x031E, version, flags, method, 0, 0x5821,
-                               crc, len(packed), len(data), len(name), 0, 0, 0, 0,
+                               crc, len(packed), size, len(name), 0, 0, 0, 0,
                                (0o40755 << 16 | 0x10) if name.endswith(b"/") else (0o644 << 16), offset)
         central += name
     end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, len(entries), len(entries), len(central), len(body), 0)
@@ -95,6 +97,20 @@ def main(output, sample_package):
     ])
 
     crc_data = text(20000, 4)
+    # Entries whose streams disagree with what the archive states of them.
+    damaged = text(5000, 9)
+    write_zip(fixture("short-deflate.zip"), [
+        {"name": b"short.txt", "data": damaged, "method": DEFLATED, "size": len(damaged) + 100},
+    ])
+    write_zip(fixture("bzip2-cut.zip"), [
+        {"name": b"cut.txt", "data": damaged, "method": BZIP2, "packed": bz2.compress(damaged)[:-40]},
+    ])
+    write_zip(fixture("bzip2-longer.zip"), [
+        {"name": b"longer.txt", "data": damaged, "method": BZIP2, "size": 4000, "crc": zlib.crc32(damaged[:4000])},
+    ])
+    write_zip(fixture("bzip2-wrong-crc.zip"), [
+        {"name": b"crc.txt", "data": damaged, "method": BZIP2, "crc": zlib.crc32(damaged) ^ 1},
+    ])
     write_zip(fixture("wrong-crc.zip"), [
         {"name": b"damaged.txt", "data": crc_data, "method": DEFLATED, "crc": zlib.crc32(crc_data) ^ 0x5A5A5A5A},
     ])
