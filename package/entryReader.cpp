@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <cstdint>
 #include <cstdlib>
 
 namespace package {
@@ -16,7 +17,7 @@ EntryReader::~EntryReader()
 
 void *EntryReader::allocate(void *reader, int count, int size) noexcept
 {
-    if (count <= 0 || size <= 0) {
+    if (count <= 0 || size <= 0 || static_cast<size_t>(count) > SIZE_MAX / static_cast<size_t>(size)) {
         return nullptr;
     }
     const size_t bytes = static_cast<size_t>(count) * static_cast<size_t>(size);
