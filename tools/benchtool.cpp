@@ -13,6 +13,7 @@
 #include "package/download.h"
 #include "package/entryReader.h"
 #include "package/extraction.h"
+#include "package/zipFile.h"
 #include "tools/benchClock.h"
 #include "win32lib/UniqueResource.h"
 #include "win32lib/http/ProxyRouter.h"
@@ -46,14 +47,21 @@ struct FloorPlan {
     std::vector<FloorFile> files;      // archive order
 };
 
-// The archive's listing only: names and uncompressed sizes, read before the
-// clock starts.
-bool planFloor(const std::wstring &archive, const std::wstring &folder, FloorPlan &plan)
+// minizip's own file functions, which take the name in UTF-8.
+package::UniqueUnzFile openArchive(const std::wstring &archive)
 {
     const int length = ::WideCharToMultiByte(CP_UTF8, 0, archive.c_str(), -1, nullptr, 0, nullptr, nullptr);
     std::string path(static_cast<size_t>(length), '\0');
     ::WideCharToMultiByte(CP_UTF8, 0, archive.c_str(), -1, path.data(), length, nullptr, nullptr);
-    unzFile zip = ::unzOpen64(path.c_str());
+    return package::UniqueUnzFile(::unzOpen64(path.c_str()));
+}
+
+// The archive's listing only: names and uncompressed sizes, read before the
+// clock starts.
+bool planFloor(const std::wstring &archive, const std::wstring &folder, FloorPlan &plan)
+{
+    const package::UniqueUnzFile archiveFile = openArchive(archive);
+    unzFile zip = archiveFile.get();
     if (zip == nullptr) {
         return false;
     }
@@ -62,7 +70,6 @@ bool planFloor(const std::wstring &archive, const std::wstring &folder, FloorPla
         unz_file_info64 info = {};
         char name[512] = {};
         if (::unzGetCurrentFileInfo64(zip, &info, name, sizeof(name), nullptr, 0, nullptr, 0) != UNZ_OK) {
-            ::unzClose(zip);
             return false;
         }
         std::wstring entry(name, name + std::char_traits<char>::length(name));
@@ -75,7 +82,6 @@ bool planFloor(const std::wstring &archive, const std::wstring &folder, FloorPla
             plan.files.push_back({folder + L"\\" + entry, info.uncompressed_size});
         }
     }
-    ::unzClose(zip);
     // A set orders a parent before its children.
     plan.folders.assign(folders.begin(), folders.end());
     return true;
@@ -138,10 +144,8 @@ int floor(const std::wstring &archive, const std::wstring &folder, unsigned thre
 // thread spends inflating the archive whatever the disk.
 int decode(const std::wstring &archive, double &elapsed)
 {
-    const int length = ::WideCharToMultiByte(CP_UTF8, 0, archive.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string path(static_cast<size_t>(length), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, archive.c_str(), -1, path.data(), length, nullptr, nullptr);
-    unzFile zip = ::unzOpen64(path.c_str());
+    const package::UniqueUnzFile archiveFile = openArchive(archive);
+    unzFile zip = archiveFile.get();
     if (zip == nullptr) {
         return 1;
     }
@@ -162,7 +166,6 @@ int decode(const std::wstring &archive, double &elapsed)
         }
     }
     elapsed = nowMs() - start;
-    ::unzClose(zip);
     return result;
 }
 
