@@ -1,6 +1,7 @@
 #include "telemetry/startupMarks.h"
 
 #include "telemetry/InstallLog.h"
+#include "telemetry/processClock.h"
 
 #include <windows.h>
 
@@ -19,27 +20,15 @@ struct StartupMark {
 
 struct Timeline {
     bool enabled = false;
-    ULONGLONG processCreated = 0;
     std::vector<StartupMark> marks;
 };
-
-ULONGLONG asTicks(const FILETIME &time) noexcept
-{
-    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-}
 
 Timeline &timeline() noexcept
 {
     static Timeline state = [] {
         Timeline made;
-        made.enabled = ::GetEnvironmentVariableW(L"KESTRUNE_STARTUP_MARKS", nullptr, 0) > 0;
-        FILETIME created = {};
-        FILETIME unused[3] = {};
-        if (made.enabled && ::GetProcessTimes(::GetCurrentProcess(), &created, &unused[0], &unused[1], &unused[2])) {
-            made.processCreated = asTicks(created);
-        } else {
-            made.enabled = false;
-        }
+        made.enabled = ::GetEnvironmentVariableW(L"KESTRUNE_STARTUP_MARKS", nullptr, 0) > 0 &&
+                       millisecondsSinceProcessStart() >= 0;
         return made;
     }();
     return state;
@@ -60,10 +49,7 @@ void markStartup(std::wstring_view step) noexcept
     if (!state.enabled) {
         return;
     }
-    FILETIME now = {};
-    ::GetSystemTimePreciseAsFileTime(&now);
-    // 100-ns ticks since the process was created.
-    const double elapsedMs = static_cast<double>(asTicks(now) - state.processCreated) / 10000.0;
+    const double elapsedMs = millisecondsSinceProcessStart();
     try {
         state.marks.push_back({std::wstring(step), elapsedMs});
     } catch (...) {

@@ -1,9 +1,18 @@
 // The yardstick for the installer's time to first frame: a bare borderless
 // window of the installer's size that clears itself with Direct2D and does
 // nothing else. Started by `kestrune_first_frame`; ends when closed.
+//   kestrune_bare_window [MARKS-FILE]
+// With KESTRUNE_STARTUP_MARKS set, its first frame is split at its steps and
+// the marks are appended to MARKS-FILE in the installer's words, so that the
+// yardstick's own time can be read beside the installer's.
+#include "telemetry/processClock.h"
+
 #include <d2d1.h>
 #include <windows.h>
 #include <wrl/client.h>
+
+#include <cstdio>
+#include <iterator>
 
 namespace {
 
@@ -14,6 +23,37 @@ constexpr int kHeight = 446;
 
 ComPtr<ID2D1Factory> factory;
 ComPtr<ID2D1HwndRenderTarget> target;
+// The command line, which lives as long as the process; null for no marks.
+const wchar_t *marksFile = nullptr;
+
+struct Mark {
+    const char *step;
+    double ms;
+};
+Mark marks[4];
+int markCount = 0;
+
+void mark(const char *step)
+{
+    if (marksFile != nullptr && markCount < static_cast<int>(std::size(marks))) {
+        marks[markCount++] = {step, telemetry::millisecondsSinceProcessStart()};
+    }
+}
+
+// Once, after the first frame: writing while timing would be timed too.
+void writeMarks()
+{
+    if (marksFile == nullptr || markCount == 0) {
+        return;
+    }
+    if (FILE *file = ::_wfopen(marksFile, L"a")) {
+        for (int index = 0; index < markCount; ++index) {
+            std::fprintf(file, "Start-up mark: %s at %.1f ms\n", marks[index].step, marks[index].ms);
+        }
+        std::fclose(file);
+    }
+    marksFile = nullptr;
+}
 
 void paint(HWND window)
 {
@@ -27,12 +67,18 @@ void paint(HWND window)
                 &target))) {
             return;
         }
+        mark("render target");
     }
     target->BeginDraw();
     target->Clear(D2D1::ColorF(0x1B1B1E));
+    // Under Wine a fresh device's first drawing call returns only once the
+    // device is ready to draw: that is where much of this window's time goes.
+    mark("first drawing call");
     if (target->EndDraw() == static_cast<HRESULT>(D2DERR_RECREATE_TARGET)) {
         target.Reset();
     }
+    mark("frame ended");
+    writeMarks();
 }
 
 LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -55,8 +101,13 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 } // namespace
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int)
 {
+    if (::GetEnvironmentVariableW(L"KESTRUNE_STARTUP_MARKS", nullptr, 0) > 0 && arguments != nullptr &&
+        *arguments != L'\0') {
+        marksFile = arguments;
+    }
+    mark("entry");
     if (FAILED(::D2D1CreateFactory(D2D1_FACTORY_TYPE_SINGLE_THREADED, factory.GetAddressOf()))) {
         return 1;
     }
