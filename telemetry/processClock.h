@@ -17,9 +17,8 @@ inline double millisecondsSinceProcessStart() noexcept
     static const ULONGLONG created = [&ticks] {
         FILETIME creation = {};
         FILETIME unused[3] = {};
-        return ::GetProcessTimes(::GetCurrentProcess(), &creation, &unused[0], &unused[1], &unused[2])
-                   ? ticks(creation)
-                   : 0;
+        return ::GetProcessTimes(::GetCurrentProcess(), &creation, &unused[0], &unused[1], &unused[2]) ? ticks(creation)
+                                                                                                       : 0;
     }();
     if (created == 0) {
         return -1.0;
