@@ -7,6 +7,7 @@
 #include "package/zipReadCache.h"
 #include "win32lib/UniqueResource.h"
 #include "win32lib/fileWrite.h"
+#include "win32lib/slimLock.h"
 
 #include <minizip/unzip.h>
 #include <minizip/iowin32.h>
@@ -16,11 +17,9 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cwctype>
+#include <deque>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <string_view>
 #include <system_error>
@@ -34,7 +33,7 @@ namespace package {
 namespace {
 
 constexpr unsigned kBlockSize = 65536;
-constexpr auto kProgressInterval = std::chrono::milliseconds(50);
+constexpr DWORD kProgressIntervalMs = 50;
 
 using Failure = ExtractFailure;
 using Plan = ExtractionPlan;
@@ -177,15 +176,9 @@ bool failReading(Failure &failure, int status)
     return fail(failure, kExtractReadEntry, status, lastError);
 }
 
-// Copies the file entry at `job` into its target. `afterBlock(count)` is
-// called after each block written; false from it ends the copy (having set
-// the failure, or leaving it empty when another thread's failure stops this
-// one).
-template <typename AfterBlock>
-bool writeFile(unzFile archive, CopyBuffers &buffers, const FileJob &job, Failure &failure, AfterBlock &&afterBlock)
+// Opens the file entry at `job` for reading.
+bool openEntry(unzFile archive, EntryReader &entry, const FileJob &job, Failure &failure)
 {
-    EntryReader &entry = buffers.entry;
-    char *const block = buffers.block.data();
     ::SetLastError(0);
     int status = ::unzGoToFilePos64(archive, &job.position);
     if (status != UNZ_OK) {
@@ -195,6 +188,21 @@ bool writeFile(unzFile archive, CopyBuffers &buffers, const FileJob &job, Failur
     status = entry.open(archive);
     if (status != UNZ_OK) {
         return fail(failure, kExtractOpenEntry, status, ::GetLastError());
+    }
+    return true;
+}
+
+// Copies the file entry at `job` into its target. `afterBlock(count)` is
+// called after each block written; false from it ends the copy (having set
+// the failure, or leaving it empty when another thread's failure stops this
+// one).
+template <typename AfterBlock>
+bool writeFile(unzFile archive, CopyBuffers &buffers, const FileJob &job, Failure &failure, AfterBlock &&afterBlock)
+{
+    EntryReader &entry = buffers.entry;
+    char *const block = buffers.block.data();
+    if (!openEntry(archive, entry, job, failure)) {
+        return false;
     }
     // On a failure below, closing the archive closes the open entry too.
     win32lib::UniqueFile file = createTarget(job.target);
@@ -220,11 +228,8 @@ bool writeFile(unzFile archive, CopyBuffers &buffers, const FileJob &job, Failur
     file.reset();
     // The CRC and length of the whole entry are only known here.
     ::SetLastError(0);
-    status = entry.close();
-    if (status != UNZ_OK) {
-        return failReading(failure, status);
-    }
-    return true;
+    const int status = entry.close();
+    return status == UNZ_OK || failReading(failure, status);
 }
 
 // All files in archive order on the calling thread, the callback after
@@ -278,6 +283,31 @@ std::vector<JobGroup> groupCollidingTargets(const Plan &plan)
     return groups;
 }
 
+// Groups up to this size are read into memory by the reading threads, and
+// their files are created and written by writing threads of their own.
+// Creating a file waits on Wine's server and the file system, one file after
+// another; a thread that also decodes leaves that line idle while it decodes,
+// which made the many small files of a package cost twice the file system's
+// own time. Larger groups are streamed by the reading thread itself.
+constexpr size_t kReadAheadLimit = 1024 * 1024;
+// Buffers of kReadAheadLimit bytes, made once and used again: they bound
+// what is read and not yet written, whatever the archive says.
+constexpr size_t kReadAheadBuffers = 8;
+// A buffer goes to the writers once it holds this much: handing over every
+// small file alone would cost more than writing it.
+constexpr size_t kBatchBytes = 256 * 1024;
+// Threads that only create and write the files read ahead: two keep Wine's
+// server busy while one of them writes.
+constexpr unsigned kWritingThreads = 2;
+
+// Small groups read in full and checked, one after another in one buffer,
+// waiting for a writer.
+struct ReadBatch {
+    std::vector<const JobGroup *> groups;
+    std::unique_ptr<char[]> bytes;
+    size_t used = 0;
+};
+
 // What the worker threads share with the calling thread.
 class WorkQueue {
 public:
@@ -301,13 +331,24 @@ public:
     void addWritten(uint64_t count) noexcept { written_.fetch_add(count, std::memory_order_relaxed); }
     [[nodiscard]] uint64_t written() const noexcept { return written_.load(std::memory_order_relaxed); }
     [[nodiscard]] bool stopped() const noexcept { return stop_.load(); }
-    void stop() noexcept { stop_.store(true); }
+
+    // Stops every worker, waiting ones too.
+    void stop() noexcept
+    {
+        {
+            win32lib::ExclusiveLock locked(lock_);
+            stop_.store(true);
+        }
+        ::WakeAllConditionVariable(&bufferFree_);
+        ::WakeAllConditionVariable(&batchReady_);
+        ::WakeAllConditionVariable(&workersEnded_);
+    }
 
     // The first failure wins and stops every worker.
     void fail(const Failure &failure)
     {
         {
-            std::lock_guard<std::mutex> lock(mutex_);
+            win32lib::ExclusiveLock locked(lock_);
             if (!failed_) {
                 failed_ = true;
                 failure_ = failure;
@@ -318,31 +359,93 @@ public:
 
     [[nodiscard]] bool failed(Failure &failure)
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        win32lib::ExclusiveLock locked(lock_);
         failure = failure_;
         return failed_;
     }
 
-    void workerStarted()
+    // Whether reading threads hand small groups to writing threads. Set
+    // before the first reading thread starts.
+    void setReadingAhead(bool readingAhead) noexcept { readingAhead_ = readingAhead; }
+    [[nodiscard]] bool readingAhead() const noexcept { return readingAhead_; }
+
+    // Waits for a free read-ahead buffer; false once stopped, or when no more
+    // memory could be had for one.
+    bool takeBuffer(std::unique_ptr<char[]> &buffer)
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++running_;
+        win32lib::ExclusiveLock locked(lock_);
+        locked.wait(bufferFree_, [this] { return stopped() || !free_.empty() || made_ < kReadAheadBuffers; });
+        if (stopped()) {
+            return false;
+        }
+        if (!free_.empty()) {
+            buffer = std::move(free_.back());
+            free_.pop_back();
+            return true;
+        }
+        buffer.reset(new (std::nothrow) char[kReadAheadLimit]);
+        made_ += buffer ? 1 : 0;
+        return buffer != nullptr;
     }
 
-    void workerEnded()
+    // A buffer written out, for the next batch.
+    void giveBack(std::unique_ptr<char[]> &&buffer)
     {
         {
-            std::lock_guard<std::mutex> lock(mutex_);
-            --running_;
+            win32lib::ExclusiveLock locked(lock_);
+            free_.push_back(std::move(buffer));
         }
-        ended_.notify_all();
+        ::WakeConditionVariable(&bufferFree_);
+    }
+
+    void push(ReadBatch &&batch)
+    {
+        {
+            win32lib::ExclusiveLock locked(lock_);
+            ready_.push_back(std::move(batch));
+        }
+        ::WakeConditionVariable(&batchReady_);
+    }
+
+    // The next batch read ahead; false once stopped, or when every reading
+    // thread has ended and nothing is left.
+    bool pop(ReadBatch &batch)
+    {
+        win32lib::ExclusiveLock locked(lock_);
+        locked.wait(batchReady_, [this] { return stopped() || !ready_.empty() || reading_ == 0; });
+        if (stopped() || ready_.empty()) {
+            return false;
+        }
+        batch = std::move(ready_.front());
+        ready_.pop_front();
+        return true;
+    }
+
+    void workerStarted(bool reading)
+    {
+        win32lib::ExclusiveLock locked(lock_);
+        ++running_;
+        reading_ += reading ? 1 : 0;
+    }
+
+    void workerEnded(bool reading)
+    {
+        {
+            win32lib::ExclusiveLock locked(lock_);
+            --running_;
+            reading_ -= reading ? 1 : 0;
+        }
+        // The writers end with the last reader, once nothing is left.
+        ::WakeAllConditionVariable(&batchReady_);
+        ::WakeAllConditionVariable(&workersEnded_);
     }
 
     // True when every worker has ended, false after `interval` otherwise.
-    bool waitForWorkers(std::chrono::milliseconds interval)
+    bool waitForWorkers(DWORD interval)
     {
-        std::unique_lock<std::mutex> lock(mutex_);
-        return ended_.wait_for(lock, interval, [this] { return running_ == 0; });
+        win32lib::ExclusiveLock locked(lock_);
+        return locked.wait(
+            workersEnded_, [this] { return running_ == 0; }, interval);
     }
 
 private:
@@ -350,50 +453,193 @@ private:
     std::atomic<size_t> next_{0};
     std::atomic<uint64_t> written_{0};
     std::atomic<bool> stop_{false};
-    std::mutex mutex_;
-    std::condition_variable ended_;
+    bool readingAhead_ = false;
+    SRWLOCK lock_ = SRWLOCK_INIT;
+    CONDITION_VARIABLE bufferFree_ = CONDITION_VARIABLE_INIT;
+    CONDITION_VARIABLE batchReady_ = CONDITION_VARIABLE_INIT;
+    CONDITION_VARIABLE workersEnded_ = CONDITION_VARIABLE_INIT;
     unsigned running_ = 0;
+    unsigned reading_ = 0;
+    size_t made_ = 0;
+    std::vector<std::unique_ptr<char[]>> free_;
+    std::deque<ReadBatch> ready_;
     bool failed_ = false;
     Failure failure_;
 };
 
-// A worker thread's whole life: its own archive handle, read cache and buffers.
-void runWorker(const std::wstring &archivePath, WorkQueue &queue) noexcept
+// Reads every file of `group` straight into `bytes`, one after another, each
+// checked before the next. No read asks for more than the file's stated size,
+// which the buffer holds, so a stream that says otherwise cannot overrun it.
+bool readGroup(unzFile archive, EntryReader &entry, const JobGroup &group, char *bytes, Failure &failure)
+{
+    for (const FileJob *job : group.jobs) {
+        if (!openEntry(archive, entry, *job, failure)) {
+            return false;
+        }
+        uint64_t left = job->size;
+        // Where the byte goes that a stream longer than stated would make.
+        char beyond = 0;
+        for (;;) {
+            ::SetLastError(0);
+            const int count = left != 0 ? entry.read(bytes, static_cast<unsigned>(left)) : entry.read(&beyond, 1);
+            if (count < 0) {
+                return failReading(failure, count);
+            }
+            if (count == 0) {
+                break;
+            }
+            if (left == 0) {
+                return failReading(failure, UNZ_BADZIPFILE);
+            }
+            bytes += count;
+            left -= static_cast<unsigned>(count);
+        }
+        // The CRC and length of the whole entry are only known here.
+        ::SetLastError(0);
+        const int status = entry.close();
+        if (status != UNZ_OK) {
+            return failReading(failure, status);
+        }
+    }
+    return true;
+}
+
+// A reading thread: small groups are read ahead into batches for the
+// writers, larger ones streamed into their files.
+class Reader {
+public:
+    explicit Reader(WorkQueue &queue) : queue_(queue) {}
+
+    bool open(const std::wstring &archivePath, Failure &failure)
+    {
+        buffers_.reset(new (std::nothrow) CopyBuffers);
+        if (!buffers_) {
+            return fail(failure, kExtractReadEntry, 0, ERROR_NOT_ENOUGH_MEMORY);
+        }
+        return archive_.open(archivePath, failure);
+    }
+
+    bool take(const JobGroup &group, Failure &failure)
+    {
+        if (queue_.readingAhead() && group.size <= kReadAheadLimit) {
+            if (batch_.bytes && batch_.used + group.size > kReadAheadLimit) {
+                handOver();
+            }
+            if (batch_.bytes || queue_.takeBuffer(batch_.bytes)) {
+                if (!readGroup(archive_.get(), buffers_->entry, group, batch_.bytes.get() + batch_.used, failure)) {
+                    return false;
+                }
+                batch_.groups.push_back(&group);
+                batch_.used += static_cast<size_t>(group.size);
+                if (batch_.used >= kBatchBytes) {
+                    handOver();
+                }
+                return true;
+            }
+        }
+        // Streamed when no buffer could be had, too.
+        if (queue_.stopped()) {
+            return false;
+        }
+        const auto afterBlock = [this](uint64_t count) {
+            queue_.addWritten(count);
+            return !queue_.stopped();
+        };
+        for (const FileJob *job : group.jobs) {
+            if (!writeFile(archive_.get(), *buffers_, *job, failure, afterBlock)) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // What is read and not yet handed over goes to the writers.
+    void handOver()
+    {
+        if (!batch_.groups.empty()) {
+            queue_.push(std::move(batch_));
+        } else if (batch_.bytes) {
+            queue_.giveBack(std::move(batch_.bytes));
+        }
+        batch_ = {};
+    }
+
+private:
+    WorkQueue &queue_;
+    ArchiveReader archive_;
+    std::unique_ptr<CopyBuffers> buffers_;
+    ReadBatch batch_;
+};
+
+// Creates and writes the files of a batch.
+bool writeBatch(const ReadBatch &batch, WorkQueue &queue, Failure &failure)
+{
+    const char *bytes = batch.bytes.get();
+    for (const JobGroup *group : batch.groups) {
+        for (const FileJob *job : group->jobs) {
+            if (queue.stopped()) {
+                return false;
+            }
+            win32lib::UniqueFile file = createTarget(job->target);
+            if (!file) {
+                return fail(failure, kExtractCreateFile, 0, ::GetLastError());
+            }
+            if (job->size != 0 &&
+                !win32lib::writeAll(file.get(), bytes, static_cast<DWORD>(job->size), ERROR_WRITE_FAULT)) {
+                return fail(failure, kExtractWriteFile, 0, ::GetLastError());
+            }
+            queue.addWritten(job->size);
+            bytes += job->size;
+        }
+    }
+    return true;
+}
+
+// A reading thread's whole life: its own archive handle, read cache and buffers.
+void runReader(const std::wstring &archivePath, WorkQueue &queue) noexcept
 {
     try {
         Failure failure;
-        ArchiveReader reader;
-        std::unique_ptr<CopyBuffers> buffers(new (std::nothrow) CopyBuffers);
-        if (!buffers) {
-            queue.fail({kExtractReadEntry, 0, ERROR_NOT_ENOUGH_MEMORY});
-        } else if (!reader.open(archivePath, failure)) {
-            queue.fail(failure);
-        } else {
-            const auto afterBlock = [&queue](uint64_t count) {
-                queue.addWritten(count);
-                return !queue.stopped();
-            };
-            bool writing = true;
-            while (writing) {
-                const JobGroup *group = queue.next();
-                if (group == nullptr) {
-                    break;
-                }
-                for (const FileJob *job : group->jobs) {
-                    if (!writeFile(reader.get(), *buffers, *job, failure, afterBlock)) {
-                        if (failure.code != 0) {
-                            queue.fail(failure);
-                        }
-                        writing = false;
-                        break;
-                    }
-                }
+        Reader reader(queue);
+        bool reading = reader.open(archivePath, failure);
+        while (reading) {
+            const JobGroup *group = queue.next();
+            if (group == nullptr) {
+                reader.handOver();
+                break;
             }
+            reading = reader.take(*group, failure);
+        }
+        if (failure.code != 0) {
+            queue.fail(failure);
         }
     } catch (...) {
         queue.fail({kExtractReadEntry, 0, ERROR_NOT_ENOUGH_MEMORY});
     }
-    queue.workerEnded();
+    queue.workerEnded(true);
+}
+
+// A writing thread's whole life: the batches read ahead, until the reading
+// threads have ended.
+void runWriter(WorkQueue &queue) noexcept
+{
+    try {
+        Failure failure;
+        ReadBatch batch;
+        while (queue.pop(batch)) {
+            const bool written = writeBatch(batch, queue, failure);
+            queue.giveBack(std::move(batch.bytes));
+            if (!written) {
+                if (failure.code != 0) {
+                    queue.fail(failure);
+                }
+                break;
+            }
+        }
+    } catch (...) {
+        queue.fail({kExtractWriteFile, 0, ERROR_NOT_ENOUGH_MEMORY});
+    }
+    queue.workerEnded(false);
 }
 
 // Worker threads that are always stopped and joined before the queue they
@@ -409,20 +655,28 @@ public:
         join();
     }
 
-    // False when not even one thread could be started.
-    bool start(unsigned count, const std::wstring &archivePath)
+    // False when not even one reading thread could be started.
+    bool start(unsigned readers, unsigned writers, const std::wstring &archivePath)
     {
-        threads_.reserve(count);
-        for (unsigned index = 0; index < count; ++index) {
-            queue_.workerStarted();
-            try {
-                threads_.emplace_back(runWorker, std::cref(archivePath), std::ref(queue_));
-            } catch (const std::system_error &) {
-                queue_.workerEnded();
-                break;
-            }
+        threads_.reserve(readers + writers);
+        // Every reading thread counts from the start, so that no writer ends
+        // before the readers have begun.
+        for (unsigned index = 0; index < readers; ++index) {
+            queue_.workerStarted(true);
         }
-        return !threads_.empty();
+        unsigned writing = 0;
+        while (writing < writers && startThread(false, [this] { runWriter(queue_); })) {
+            ++writing;
+        }
+        queue_.setReadingAhead(writing != 0);
+        unsigned reading = 0;
+        while (reading < readers && startThread(true, [this, &archivePath] { runReader(archivePath, queue_); })) {
+            ++reading;
+        }
+        for (unsigned index = reading; index < readers; ++index) {
+            queue_.workerEnded(true);
+        }
+        return reading != 0;
     }
 
     void join() noexcept
@@ -435,6 +689,23 @@ public:
     }
 
 private:
+    // A reading thread is counted already; a writing one is counted here.
+    template <typename Function> bool startThread(bool reading, Function &&function)
+    {
+        if (!reading) {
+            queue_.workerStarted(false);
+        }
+        try {
+            threads_.emplace_back(std::forward<Function>(function));
+            return true;
+        } catch (const std::system_error &) {
+            if (!reading) {
+                queue_.workerEnded(false);
+            }
+            return false;
+        }
+    }
+
     WorkQueue &queue_;
     std::vector<std::thread> threads_;
 };
@@ -447,10 +718,11 @@ bool writeFilesOnThreads(const std::wstring &archivePath, const Plan &plan, unsi
     WorkQueue queue(plan);
     {
         Workers workers(queue);
-        if (!workers.start(threads, archivePath)) {
+        if (!workers.start(threads, kWritingThreads, archivePath)) {
+            workers.join();
             return writeFilesInOrder(archive, plan, result, failure);
         }
-        while (!queue.waitForWorkers(kProgressInterval)) {
+        while (!queue.waitForWorkers(kProgressIntervalMs)) {
             if (result.progress && !queue.stopped() &&
                 result.progress(static_cast<int64_t>(plan.total), queue.written())) {
                 queue.fail({kExtractCancelled, 0, 0});

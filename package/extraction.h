@@ -41,11 +41,13 @@ struct ExtractResult {
 [[nodiscard]] bool extractArchive(ExtractResult &result, const std::wstring &archivePath,
                                   const std::wstring &destination);
 
-// extractArchive with the file entries written by `threads` worker threads.
+// extractArchive with the file entries read by `threads` worker threads.
 // The archive is read and checked, and the folders are created, on the
 // calling thread before any file is written; the progress callback is only
-// ever called on the calling thread. One thread writes every file on the
-// calling thread, in archive order.
+// ever called on the calling thread. Small files are read and checked in
+// memory first and then created and written by two threads of their own;
+// larger ones are written by the thread that reads them. One thread writes
+// every file on the calling thread, in archive order.
 [[nodiscard]] bool extractArchiveOnThreads(ExtractResult &result, const std::wstring &archivePath,
                                            const std::wstring &destination, unsigned threads);
 

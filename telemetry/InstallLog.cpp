@@ -1,20 +1,13 @@
 #include "telemetry/InstallLog.h"
 
+#include "win32lib/slimLock.h"
+
 #include <cstdio>
 
 namespace telemetry {
 namespace {
 
-class ExclusiveLock {
-public:
-    explicit ExclusiveLock(SRWLOCK &lock) noexcept : lock_(lock) { ::AcquireSRWLockExclusive(&lock_); }
-    ~ExclusiveLock() { ::ReleaseSRWLockExclusive(&lock_); }
-    ExclusiveLock(const ExclusiveLock &) = delete;
-    ExclusiveLock &operator=(const ExclusiveLock &) = delete;
-
-private:
-    SRWLOCK &lock_;
-};
+using win32lib::ExclusiveLock;
 
 std::string toUtf8(std::wstring_view text)
 {
