@@ -296,9 +296,15 @@ constexpr size_t kReadAheadBuffers = 8;
 // A buffer goes to the writers once it holds this much: handing over every
 // small file alone would cost more than writing it.
 constexpr size_t kBatchBytes = 256 * 1024;
-// Threads that only create and write the files read ahead: two keep Wine's
-// server busy while one of them writes.
-constexpr unsigned kWritingThreads = 2;
+// Of the worker threads, those that only create and write the files read
+// ahead; the others read. Wine's server creates every file, one after
+// another: one writing thread keeps it nearly busy, and a second only helps
+// where there are processors to spare; on two, the reading and the writing
+// each want one.
+constexpr unsigned writingThreads(unsigned threads) noexcept
+{
+    return threads >= 4 ? 2 : 1;
+}
 
 // Small groups read in full and checked, one after another in one buffer,
 // waiting for a writer.
@@ -326,6 +332,19 @@ public:
         }
         const size_t index = next_.fetch_add(1);
         return index < order_.size() ? &order_[index] : nullptr;
+    }
+
+    // The next group when it is too large to read ahead. The largest come
+    // first, so these are all taken before any other.
+    const JobGroup *nextTooLarge() noexcept
+    {
+        size_t index = next_.load();
+        while (!stopped() && index < order_.size() && order_[index].size > kReadAheadLimit) {
+            if (next_.compare_exchange_weak(index, index + 1)) {
+                return &order_[index];
+            }
+        }
+        return nullptr;
     }
 
     void addWritten(uint64_t count) noexcept { written_.fetch_add(count, std::memory_order_relaxed); }
@@ -504,8 +523,8 @@ bool readGroup(unzFile archive, EntryReader &entry, const JobGroup &group, char 
     return true;
 }
 
-// A reading thread: small groups are read ahead into batches for the
-// writers, larger ones streamed into their files.
+// What a thread reads the archive with: small groups are read ahead into
+// batches for the writing threads, larger ones streamed into their files.
 class Reader {
 public:
     explicit Reader(WorkQueue &queue) : queue_(queue) {}
@@ -619,22 +638,29 @@ void runReader(const std::wstring &archivePath, WorkQueue &queue) noexcept
     queue.workerEnded(true);
 }
 
-// A writing thread's whole life: the batches read ahead, until the reading
-// threads have ended.
-void runWriter(WorkQueue &queue) noexcept
+// A writing thread's whole life: the groups too large to read ahead, while
+// any are left, streamed as a reading thread streams them; then the batches
+// read ahead, until the reading threads have ended.
+void runWriter(const std::wstring &archivePath, WorkQueue &queue) noexcept
 {
     try {
         Failure failure;
-        ReadBatch batch;
-        while (queue.pop(batch)) {
-            const bool written = writeBatch(batch, queue, failure);
-            queue.giveBack(std::move(batch.bytes));
-            if (!written) {
-                if (failure.code != 0) {
-                    queue.fail(failure);
-                }
-                break;
+        std::unique_ptr<Reader> streamer;
+        bool writing = true;
+        for (const JobGroup *group = queue.nextTooLarge(); writing && group != nullptr; group = queue.nextTooLarge()) {
+            if (!streamer) {
+                streamer = std::make_unique<Reader>(queue);
+                writing = streamer->open(archivePath, failure);
             }
+            writing = writing && streamer->take(*group, failure);
+        }
+        ReadBatch batch;
+        while (writing && queue.pop(batch)) {
+            writing = writeBatch(batch, queue, failure);
+            queue.giveBack(std::move(batch.bytes));
+        }
+        if (failure.code != 0) {
+            queue.fail(failure);
         }
     } catch (...) {
         queue.fail({kExtractWriteFile, 0, ERROR_NOT_ENOUGH_MEMORY});
@@ -665,7 +691,7 @@ public:
             queue_.workerStarted(true);
         }
         unsigned writing = 0;
-        while (writing < writers && startThread(false, [this] { runWriter(queue_); })) {
+        while (writing < writers && startThread(false, [this, &archivePath] { runWriter(archivePath, queue_); })) {
             ++writing;
         }
         queue_.setReadingAhead(writing != 0);
@@ -718,7 +744,8 @@ bool writeFilesOnThreads(const std::wstring &archivePath, const Plan &plan, unsi
     WorkQueue queue(plan);
     {
         Workers workers(queue);
-        if (!workers.start(threads, kWritingThreads, archivePath)) {
+        const unsigned writing = writingThreads(threads);
+        if (!workers.start(threads - writing, writing, archivePath)) {
             workers.join();
             return writeFilesInOrder(archive, plan, result, failure);
         }

@@ -45,9 +45,10 @@ struct ExtractResult {
 // The archive is read and checked, and the folders are created, on the
 // calling thread before any file is written; the progress callback is only
 // ever called on the calling thread. Small files are read and checked in
-// memory first and then created and written by two threads of their own;
-// larger ones are written by the thread that reads them. One thread writes
-// every file on the calling thread, in archive order.
+// memory by some of the threads, then created and written by the others
+// (one, or two from four threads on); files too large for that are written
+// by whichever thread reads them. One thread writes every file on the
+// calling thread, in archive order.
 [[nodiscard]] bool extractArchiveOnThreads(ExtractResult &result, const std::wstring &archivePath,
                                            const std::wstring &destination, unsigned threads);
 
