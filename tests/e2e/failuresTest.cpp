@@ -39,7 +39,9 @@ protected:
     {
         window_ = start(environment, program);
         if (window_ == nullptr) {
-            ADD_FAILURE() << "the main window did not open";
+            // How the program ended says why.
+            const auto code = installer_ ? installer_->wait(kTimeoutMs) : std::nullopt;
+            ADD_FAILURE() << "the main window did not open; exit code " << (code ? std::to_string(*code) : "none");
             return {};
         }
         clickAt(window_, kExpressInstall);
@@ -360,7 +362,9 @@ protected:
     {
         HWND window = start();
         if (window == nullptr) {
-            ADD_FAILURE() << "the main window did not open";
+            // How the program ended says why.
+            const auto code = installer_ ? installer_->wait(kTimeoutMs) : std::nullopt;
+            ADD_FAILURE() << "the main window did not open; exit code " << (code ? std::to_string(*code) : "none");
             return 0;
         }
         const ULONGLONG started = ::GetTickCount64();
