@@ -384,9 +384,9 @@ public:
     }
 
     // Whether reading threads hand small groups to writing threads. Set
-    // before the first reading thread starts.
-    void setReadingAhead(bool readingAhead) noexcept { readingAhead_ = readingAhead; }
-    [[nodiscard]] bool readingAhead() const noexcept { return readingAhead_; }
+    // before the first reading thread starts, while writing ones may run.
+    void setReadingAhead(bool readingAhead) noexcept { readingAhead_.store(readingAhead); }
+    [[nodiscard]] bool readingAhead() const noexcept { return readingAhead_.load(); }
 
     // Waits for a free read-ahead buffer; false once stopped, or when no more
     // memory could be had for one.
@@ -472,7 +472,7 @@ private:
     std::atomic<size_t> next_{0};
     std::atomic<uint64_t> written_{0};
     std::atomic<bool> stop_{false};
-    bool readingAhead_ = false;
+    std::atomic<bool> readingAhead_{false};
     SRWLOCK lock_ = SRWLOCK_INIT;
     CONDITION_VARIABLE bufferFree_ = CONDITION_VARIABLE_INIT;
     CONDITION_VARIABLE batchReady_ = CONDITION_VARIABLE_INIT;
