@@ -30,6 +30,14 @@ std::string errorReport(int step, int id)
            "&winApiErrorId=";
 }
 
+// The failure when the main window never opened: how the program ended
+// says why.
+std::string windowNeverOpened(std::optional<testsupport::ChildProcess> &installer)
+{
+    const std::optional<DWORD> code = installer ? installer->wait(kTimeoutMs) : std::nullopt;
+    return "the main window did not open; exit code " + (code ? std::to_string(*code) : std::string("none"));
+}
+
 class Failure : public Installation {
 protected:
     // Starts the installer, clicks Express Install and waits until the
@@ -39,9 +47,7 @@ protected:
     {
         window_ = start(environment, program);
         if (window_ == nullptr) {
-            // How the program ended says why.
-            const auto code = installer_ ? installer_->wait(kTimeoutMs) : std::nullopt;
-            ADD_FAILURE() << "the main window did not open; exit code " << (code ? std::to_string(*code) : "none");
+            ADD_FAILURE() << windowNeverOpened(installer_);
             return {};
         }
         clickAt(window_, kExpressInstall);
@@ -362,9 +368,7 @@ protected:
     {
         HWND window = start();
         if (window == nullptr) {
-            // How the program ended says why.
-            const auto code = installer_ ? installer_->wait(kTimeoutMs) : std::nullopt;
-            ADD_FAILURE() << "the main window did not open; exit code " << (code ? std::to_string(*code) : "none");
+            ADD_FAILURE() << windowNeverOpened(installer_);
             return 0;
         }
         const ULONGLONG started = ::GetTickCount64();
