@@ -1,13 +1,12 @@
 // The real installer used without the mouse: as a screen reader sees and
 // drives it, through its MSAA objects from another process, and with the
 // keyboard alone.
+#include "tests/e2e/accessibleClient.h"
 #include "tests/e2e/harness.h"
 #include "tests/support/paths.h"
 
 #include "app/resourceIds.h"
-
-#include <oleacc.h>
-#include <wrl/client.h>
+#include "win32lib/UniqueResource.h"
 
 #include <string>
 #include <vector>
@@ -16,10 +15,6 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 using namespace e2e;
-
-// Defined here: with MinGW-w64 the SDK's symbol resolves to an import thunk
-// and the call fails with E_NOINTERFACE.
-constexpr GUID kIidAccessible = {0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
 
 // The states the tables compare; focus is checked on its own, since it
 // follows the X server's keyboard focus.
@@ -60,51 +55,6 @@ void PrintTo(const Row &row, std::ostream *out)
     *out << "{role " << row.role << ", \"" << name << "\", state 0x" << std::hex << row.state << std::dec << "}";
 }
 
-class BstrOwner {
-public:
-    ~BstrOwner() { ::SysFreeString(value); }
-    BSTR value = nullptr;
-};
-
-VARIANT child(LONG id)
-{
-    VARIANT variant;
-    ::VariantInit(&variant);
-    variant.vt = VT_I4;
-    variant.lVal = id;
-    return variant;
-}
-
-ComPtr<IAccessible> clientObject(HWND window)
-{
-    ComPtr<IAccessible> object;
-    if (FAILED(::AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), kIidAccessible,
-                                            reinterpret_cast<void **>(object.GetAddressOf())))) {
-        return nullptr;
-    }
-    return object;
-}
-
-// The children as AccessibleChildren gives them (simple elements: VT_I4).
-std::vector<LONG> childIds(IAccessible *object)
-{
-    LONG count = 0;
-    if (FAILED(object->get_accChildCount(&count)) || count <= 0) {
-        return {};
-    }
-    std::vector<VARIANT> children(static_cast<size_t>(count));
-    LONG obtained = 0;
-    if (FAILED(::AccessibleChildren(object, 0, count, children.data(), &obtained))) {
-        return {};
-    }
-    std::vector<LONG> ids;
-    for (LONG i = 0; i < obtained; ++i) {
-        ids.push_back(children[static_cast<size_t>(i)].vt == VT_I4 ? children[static_cast<size_t>(i)].lVal : -1);
-        ::VariantClear(&children[static_cast<size_t>(i)]);
-    }
-    return ids;
-}
-
 Row rowOf(IAccessible *object, LONG id)
 {
     Row row{0, {}, 0};
@@ -112,12 +62,12 @@ Row rowOf(IAccessible *object, LONG id)
     VARIANT state;
     ::VariantInit(&role);
     ::VariantInit(&state);
-    BstrOwner name;
+    win32lib::UniqueBstr name;
     if (SUCCEEDED(object->get_accRole(child(id), &role)) && role.vt == VT_I4) {
         row.role = role.lVal;
     }
-    if (SUCCEEDED(object->get_accName(child(id), &name.value)) && name.value != nullptr) {
-        row.name = name.value;
+    if (SUCCEEDED(object->get_accName(child(id), name.put())) && name) {
+        row.name = name.get();
     }
     if (SUCCEEDED(object->get_accState(child(id), &state)) && state.vt == VT_I4) {
         row.state = state.lVal & kComparedStates;
@@ -261,9 +211,9 @@ TEST_F(ScreenReader, ManualInstallWithBothOptionsClearedThroughTheAccessibleObje
     // The folder field's value is the destination.
     const ComPtr<IAccessible> object = clientObject(window);
     ASSERT_TRUE(object);
-    BstrOwner value;
-    EXPECT_HRESULT_SUCCEEDED(object->get_accValue(child(4), &value.value));
-    EXPECT_EQ(std::wstring(value.value != nullptr ? value.value : L""), destination_);
+    win32lib::UniqueBstr value;
+    EXPECT_HRESULT_SUCCEEDED(object->get_accValue(child(4), value.put()));
+    EXPECT_EQ(std::wstring(value ? value.get() : L""), destination_);
 
     ASSERT_TRUE(press(window, startWhenFinished));
     ASSERT_TRUE(press(window, desktopShortcutOption));

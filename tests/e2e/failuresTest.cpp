@@ -7,6 +7,7 @@
 #include "tests/support/serverRequests.h"
 
 #include "installer/updaterTrust.h"
+#include "tests/e2e/accessibleClient.h"
 #include "tests/e2e/harness.h"
 #include "tests/support/paths.h"
 #include "win32lib/UniqueResource.h"
@@ -30,12 +31,25 @@ std::string errorReport(int step, int id)
            "&winApiErrorId=";
 }
 
-// The failure when the main window never opened: how the program ended
-// says why.
-std::string windowNeverOpened(std::optional<testsupport::ChildProcess> &installer)
+// The failure when the main window never opened: what the program showed
+// instead, as a screen reader reads it, and how it ended, say why. Wide, as
+// those texts are.
+std::wstring windowNeverOpened(std::optional<testsupport::ChildProcess> &installer)
 {
+    const win32lib::ScopedComInitializer com;
+    std::wstring shown;
+    for (HWND window : installer ? installer->windows() : std::vector<HWND>{}) {
+        if (::IsWindowVisible(window)) {
+            shown += L" [" + testsupport::windowClass(window) + L":";
+            for (const std::wstring &name : accessibleNames(window)) {
+                shown += L" \"" + name + L"\"";
+            }
+            shown += L"]";
+        }
+    }
     const std::optional<DWORD> code = installer ? installer->wait(kTimeoutMs) : std::nullopt;
-    return "the main window did not open; exit code " + (code ? std::to_string(*code) : std::string("none"));
+    return L"the main window did not open; shown:" + (shown.empty() ? std::wstring(L" nothing") : shown) +
+           L"; exit code " + (code ? std::to_wstring(*code) : std::wstring(L"none"));
 }
 
 class Failure : public Installation {
