@@ -41,8 +41,13 @@ std::wstring windowNeverOpened(std::optional<testsupport::ChildProcess> &install
     for (HWND window : installer ? installer->windows() : std::vector<HWND>{}) {
         if (::IsWindowVisible(window)) {
             shown += L" [" + testsupport::windowClass(window) + L":";
-            for (const std::wstring &name : accessibleNames(window)) {
-                shown += L" \"" + name + L"\"";
+            // A window whose thread hangs would hang its MSAA client too.
+            if (::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, nullptr) == 0) {
+                shown += L" not answering";
+            } else {
+                for (const std::wstring &name : accessibleNames(window)) {
+                    shown += L" \"" + name + L"\"";
+                }
             }
             shown += L"]";
         }

@@ -157,8 +157,8 @@ protected:
                                   body) &&
                client.statusCode() == 200;
     }
-    // Squid names itself in a Via header on what it forwards.
     enum class Route { Never, Direct, ThroughProxy };
+    // Squid names itself in a Via header on what it forwards.
     static Route routeOf(const std::wstring &tag)
     {
         for (const std::string &line : ReferenceServer::requestLog()) {
