@@ -64,11 +64,17 @@ expect "exit code 0" grep -q "exit code 0" "$work/exit-code.txt"
 expect "the copy took the first instance's route" grep -q "Proxy settings: those of the instance that started this one" \
   "$work/run.out"
 expect "the launcher is installed" test -f "$WINEPREFIX/drive_c/Program Files/Kestrune Software/Kestrune/KestruneLauncher.exe"
-for request in "GET http://127.0.0.1:18080/kestrune/updates.xml" "GET http://127.0.0.1:18080/kestrune/packages/x64.zip" \
-  "HEAD http://127.0.0.1:18080/telemetry/log_success"; do
-  expect "through squid: $request" grep -q "$request" "$work/squid/access.log"
+# The server records a request before answering it, squid only after its
+# answer has gone out; what squid forwards carries its Via header.
+through_squid() { # method path
+  awk -v method="\"method\": \"$1\"" -v path="\"path\": \"$2\"" \
+    'index($0, "\"Via\": ") && index($0, method) && index($0, path) { found = 1 } END { exit !found }' \
+    "$work/requests.jsonl"
+}
+for request in "GET /kestrune/updates.xml" "GET /kestrune/packages/x64.zip" "HEAD /telemetry/log_success"; do
+  expect "through squid: $request" through_squid $request
 done
 if [ "$failed" != 0 ]; then
-  cat "$work/run.out" "$work/squid/access.log" >&2 || true
+  cat "$work/run.out" "$work/squid/access.log" "$work/requests.jsonl" >&2 || true
 fi
 exit "$failed"
