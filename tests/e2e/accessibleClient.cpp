@@ -57,10 +57,8 @@ std::vector<std::wstring> accessibleNames(HWND window)
         return {};
     }
     std::vector<std::wstring> names;
-    std::vector<LONG> ids{CHILDID_SELF};
-    for (const LONG id : childIds(object.Get())) {
-        ids.push_back(id);
-    }
+    std::vector<LONG> ids = childIds(object.Get());
+    ids.insert(ids.begin(), CHILDID_SELF);
     for (const LONG id : ids) {
         win32lib::UniqueBstr name;
         if (SUCCEEDED(object->get_accName(child(id), name.put())) && name) {
